@@ -1,0 +1,23 @@
+# Two entry points: `make run` builds and starts Vexo, `make test` builds and
+# runs every test. Both install the Debian packages they need first.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+
+.PHONY: run test deps build build-asan clean
+
+deps:
+	./tools/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./tools/run.sh $(BUILD)
+
+test: build
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure
+	./tools/test-sanitized.sh
+
+clean:
+	rm -rf $(BUILD) build-asan build-fuzz

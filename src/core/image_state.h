@@ -1,0 +1,51 @@
+// The one picture of the program: two gray planes, the mark plane, the JPEG
+// decoder that keeps the decoded picture, and the title.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/jpeg_decoder.h"
+#include "core/plane.h"
+
+namespace vexo {
+
+inline constexpr int kMaxPictureSide = 16384;
+
+struct ImageState {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t stride = 0;  // width rounded up to a multiple of 4: the displayed width
+    GrayPlane planes[2];
+    uint8_t activePlane = 0;
+    MarkPlane marks;
+    std::unique_ptr<TMyJPeg> decoder;
+    std::string title;
+
+    GrayPlane& active() { return planes[activePlane]; }
+    GrayPlane& other() { return planes[1 - activePlane]; }
+    void Toggle() { activePlane = static_cast<uint8_t>(1 - activePlane); }
+    bool loaded() const { return static_cast<bool>(planes[0]); }
+    // The greater of width and height.
+    int32_t lineSide() const { return width > height ? width : height; }
+};
+
+int32_t StrideFor(int32_t width);
+
+// Throws Terminate("Not enough memory! Program terminated!") for a plane
+// whose block was not obtained.
+void CheckAllocation(const Plane& block);
+void CheckAllocation(const void* block);
+
+// Frees planes 0, 1 and the mark plane.
+void FreePlanes(ImageState& image);
+
+// Fills the plane from the decoded picture: each sample is the red component
+// of the palette entry its index selects.
+void PlaneFromBitmap(const DecodedBitmap& bitmap, GrayPlane& target);
+
+// The file name part of a path: the text after its last "/".
+std::string FileNameOf(const std::string& path);
+
+}  // namespace vexo

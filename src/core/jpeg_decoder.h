@@ -1,0 +1,52 @@
+// JPEG decoding into an 8-bit palette picture.
+//
+// Every JPEG is decoded to gray (colour files as their luminance) at full
+// size with block smoothing and libjpeg's default DCT, then reduced by the
+// one-pass quantiser to 236 levels with Floyd-Steinberg dithering. The bitmap
+// holds one level index per pixel and the palette maps index j to the gray
+// level (255 * j + 117) / 235. The decoder never calls exit(): libjpeg errors
+// become VexoError "JPEG error #N" with libjpeg's message code; warnings
+// (truncated or corrupt data that libjpeg gets past) do not fail the decode.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/screen.h"
+
+namespace vexo {
+
+struct DecodedBitmap {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> indices;       // width * height, top row first
+    std::array<Rgb, 256> palette{};     // entries beyond the colormap are black
+    int paletteSize = 0;
+};
+
+// The JPEG picture object: keeps the file's bytes and decodes on demand,
+// once; later requests return the same bitmap.
+class TMyJPeg {
+public:
+    explicit TMyJPeg(std::vector<uint8_t> fileBytes);
+
+    // Reads the header only: the full-size output dimensions. Throws VexoError.
+    void ReadHeader();
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+    // Decodes if not yet done and sets decodedBitmap. Throws VexoError.
+    void DecodeBitmap();
+    const DecodedBitmap* decodedBitmap = nullptr;
+
+private:
+    std::vector<uint8_t> bytes_;
+    DecodedBitmap bitmap_;
+    bool decoded_ = false;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+}  // namespace vexo

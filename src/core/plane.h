@@ -1,0 +1,44 @@
+// Gray planes and the mark plane: width x height unsigned bytes, row-major,
+// top row first, rows exactly `width` bytes long; sample (x, y) at
+// y * width + x. Each plane is its own heap block, null before the first load.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace vexo {
+
+struct Plane {
+    int width = 0;
+    int height = 0;
+    std::unique_ptr<uint8_t[]> data;
+
+    Plane() = default;
+    Plane(Plane&&) noexcept = default;
+    Plane& operator=(Plane&&) noexcept = default;
+
+    // A zero-filled plane, or a plane without data when the block cannot be
+    // obtained (the caller passes it to CheckAllocation).
+    static Plane Allocate(int width, int height);
+
+    explicit operator bool() const { return data != nullptr; }
+    std::size_t size() const { return std::size_t(width) * std::size_t(height); }
+    uint8_t* begin() { return data.get(); }
+    const uint8_t* begin() const { return data.get(); }
+    uint8_t* row(int y) { return data.get() + std::size_t(y) * std::size_t(width); }
+    const uint8_t* row(int y) const { return data.get() + std::size_t(y) * std::size_t(width); }
+    uint8_t& at(int x, int y) { return data[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+    uint8_t at(int x, int y) const { return data[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+    bool contains(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < width && y < height; }
+};
+
+using GrayPlane = Plane;
+using MarkPlane = Plane;
+
+// Mark codes with a colour of their own; every other nonzero code shows red.
+inline constexpr uint8_t kMarkGreen = 100;
+inline constexpr uint8_t kMarkYellow = 50;
+inline constexpr uint8_t kMarkBlue = 200;
+
+}  // namespace vexo

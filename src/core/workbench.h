@@ -1,0 +1,120 @@
+// The workbench: the picture state, the line lists, the state of the controls
+// and every handler the window (or vexo-cli) calls. It runs the operations
+// inside their common frame and reaches the screen only through Screen.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/image_state.h"
+#include "core/operations.h"
+#include "core/progress.h"
+#include "core/screen.h"
+#include "lines/cells.h"
+#include "lines/line_list.h"
+
+namespace vexo {
+
+struct TrackBar {
+    bool visible = false;
+    int maximum = 10;
+    int position = 0;
+};
+
+// What the controls of the window hold; the window mirrors it.
+struct Controls {
+    int selectedOperation = 0;  // index in the operation list, -1 for none
+    std::string parameterText = "20";
+    int32_t parameterValue = 20;  // -1 when the text is not an integer
+    bool goOn = false;
+    bool goEnabled = false;
+    TrackBar trackBar;
+};
+
+struct LineEnds {
+    int32_t a = 0;
+    int32_t b = 0;
+};
+
+// What the last operation left behind for a report.
+struct OperationRecord {
+    int operation = -1;
+    std::string parameterText;
+    std::vector<LineEnds> horizontalLines;  // as they stood just before they were freed
+    std::vector<LineEnds> verticalLines;
+    std::vector<Cell> cells;
+};
+
+class Workbench {
+public:
+    explicit Workbench(Screen& screen);
+    ~Workbench();
+    Workbench(const Workbench&) = delete;
+    Workbench& operator=(const Workbench&) = delete;
+
+    // --- Handlers. Each is ignored while an operation runs or after the
+    // program has been told to end. Errors are shown through the screen. ---
+
+    // A click on a file: empties the log, loads the picture, enables GO.
+    void FileClick(const std::string& path);
+    // The "R" button.
+    void RefreshClick();
+    void ImageMouseMove(int x, int y);
+    // GO.
+    void GoClick();
+    // The user picks an item of the operation list.
+    void ChooseOperation(int index);
+    // The parameter box's text becomes `text` (typed or pasted).
+    void SetParameterText(const std::string& text);
+    // A numbered shortcut button.
+    void ShortcutClick(int index);
+    void SetTrackBarPosition(int position);
+    void SetGoOn(bool checked);
+    // The main window is closing: the program ends after the running step.
+    void Close();
+
+    // --- Operations of the core, also used by tests. ---
+
+    // Replaces the picture by the file's; throws VexoError or Terminate and
+    // then changes nothing.
+    void LoadImage(const std::string& path);
+    void Refresh(bool withSender);
+    void RenderPlane(const GrayPlane& plane);
+    // Runs the selected operation inside the frame.
+    void RunOperation();
+
+    bool busy() const { return busy_; }
+    bool terminated() const { return terminated_; }
+    const Controls& controls() const { return controls_; }
+    ImageState& image() { return image_; }
+    LineLists& lines() { return lines_; }
+    ProgressBar& progress() { return progress_; }
+    Screen& screen() { return screen_; }
+    const OperationRecord& lastOperation() const { return lastOperation_; }
+
+private:
+    void RunPipeline(int index);
+    void RunFilterPipeline(int index);
+    void RunLinePipeline(int index);
+    int32_t Parameter(int index);
+    void Caption(int index);
+    void Pump();
+    void ETHChange();
+    void CBActionChange();
+    template <typename F>
+    void Guarded(F&& handler);
+
+    Screen& screen_;
+    ImageState image_;
+    LineLists lines_;
+    ProgressBar progress_;
+    Controls controls_;
+    OperationRecord lastOperation_;
+    std::vector<uint8_t> displayRow_;
+    bool busy_ = false;
+    bool terminated_ = false;
+    bool closeRequested_ = false;
+};
+
+}  // namespace vexo
