@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ struct DecodedBitmap {
 class TMyJPeg {
 public:
     explicit TMyJPeg(std::vector<uint8_t> fileBytes);
+    // A picture object that already holds a decoded bitmap (tests, fuzzing).
+    static std::unique_ptr<TMyJPeg> FromBitmap(DecodedBitmap bitmap);
 
     // Reads the header only: the full-size output dimensions. Throws VexoError.
     void ReadHeader();

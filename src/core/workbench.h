@@ -39,6 +39,7 @@ struct LineEnds {
 
 // What the last operation left behind for a report.
 struct OperationRecord {
+    uint64_t sequence = 0;  // counts the operations run so far
     int operation = -1;
     std::string parameterText;
     std::vector<LineEnds> horizontalLines;  // as they stood just before they were freed
@@ -79,6 +80,9 @@ public:
     // Replaces the picture by the file's; throws VexoError or Terminate and
     // then changes nothing.
     void LoadImage(const std::string& path);
+    // The part of LoadImage after decoding: replaces the picture state by the
+    // decoder's picture (named after `path`) and shows it.
+    void LoadDecoded(std::unique_ptr<TMyJPeg> decoder, const std::string& path);
     void Refresh(bool withSender);
     void RenderPlane(const GrayPlane& plane);
     // Runs the selected operation inside the frame.
@@ -86,6 +90,8 @@ public:
 
     bool busy() const { return busy_; }
     bool terminated() const { return terminated_; }
+    // The window was closed during an operation: it closes once the handler returns.
+    bool closeRequested() const { return closeRequested_; }
     const Controls& controls() const { return controls_; }
     ImageState& image() { return image_; }
     LineLists& lines() { return lines_; }
