@@ -1,0 +1,281 @@
+#include "core/workbench.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <new>
+
+#include "core/errors.h"
+#include "core/render.h"
+
+namespace vexo {
+
+Workbench::Workbench(Screen& screen) : screen_(screen), progress_(screen) {}
+
+// Closing the main window frees the planes; the decoder ends with the program.
+Workbench::~Workbench() {
+    if (image_.planes[0]) FreePlanes(image_);
+}
+
+// Every handler runs through here: input that arrives while an operation runs
+// (the convolutions pump events) or after the program was told to end is
+// ignored, and the errors a handler raises end it and are shown.
+template <typename F>
+void Workbench::Guarded(F&& handler) {
+    if (busy_ || terminated_) return;
+    try {
+        handler();
+    } catch (const VexoError& error) {
+        screen_.ApplicationErrorBox(error.what());
+    } catch (const Terminate& error) {
+        terminated_ = true;
+        screen_.ErrorBox(error.what());
+        screen_.RequestClose();
+    } catch (const std::bad_alloc&) {
+        terminated_ = true;
+        screen_.ErrorBox(kNotEnoughMemory);
+        screen_.RequestClose();
+    } catch (const Stopped&) {
+        // The window is closing; nothing more to show.
+    }
+}
+
+// ---------------------------------------------------------------- handlers
+
+void Workbench::FileClick(const std::string& path) {
+    Guarded([&] {
+        screen_.LogClear();
+        LoadImage(path);
+        controls_.goEnabled = true;
+    });
+}
+
+void Workbench::RefreshClick() {
+    Guarded([&] {
+        if (image_.loaded()) Refresh(true);
+    });
+}
+
+void Workbench::ImageMouseMove(int x, int y) {
+    if (!screen_.HasDisplayBitmap() || !image_.loaded()) return;
+    if (x < 0 || y < 0 || x >= image_.stride || y >= image_.height) return;
+    const Rgb c = screen_.DisplayPixel(x, y);
+    screen_.SetReadout(std::to_string(c.red) + ":" + std::to_string(c.green) + ":" + std::to_string(c.blue));
+    screen_.SetPositionReadout(std::to_string(x) + " : " + std::to_string(y));
+}
+
+void Workbench::GoClick() {
+    Guarded([&] {
+        if (image_.loaded()) RunOperation();
+    });
+}
+
+void Workbench::ChooseOperation(int index) {
+    if (index < -1 || index >= kOperationCount) return;
+    Guarded([&] {
+        controls_.selectedOperation = index;
+        CBActionChange();
+    });
+}
+
+void Workbench::SetParameterText(const std::string& text) {
+    Guarded([&] {
+        if (text == controls_.parameterText) return;
+        controls_.parameterText = text;
+        ETHChange();
+    });
+}
+
+void Workbench::ShortcutClick(int index) {
+    if (index < 0 || index >= kOperationCount) return;
+    Guarded([&] {
+        if (!image_.loaded()) return;
+        controls_.selectedOperation = index;
+        RunOperation();
+    });
+}
+
+void Workbench::SetTrackBarPosition(int position) {
+    Guarded([&] {
+        TrackBar& tb = controls_.trackBar;
+        tb.position = position < 0 ? 0 : (position > tb.maximum ? tb.maximum : position);
+    });
+}
+
+void Workbench::SetGoOn(bool checked) {
+    Guarded([&] { controls_.goOn = checked; });
+}
+
+void Workbench::Close() {
+    if (busy_) closeRequested_ = true;
+}
+
+void Workbench::CBActionChange() {
+    const int index = controls_.selectedOperation;
+    controls_.trackBar.visible = index == 3;
+    if (index < 0) return;
+    const char* text = OperationTable[std::size_t(index)].defaultText;
+    if (text != nullptr && controls_.parameterText != text) {
+        controls_.parameterText = text;
+        ETHChange();
+    }
+}
+
+void Workbench::ETHChange() {
+    const auto value = ParseParameter(controls_.parameterText);
+    if (!value) {
+        controls_.parameterValue = -1;
+        return;
+    }
+    controls_.parameterValue = *value;
+    if (controls_.selectedOperation == 3) {
+        const int64_t maximum = int64_t(*value) - 1;
+        if (maximum >= 0) controls_.trackBar.maximum = static_cast<int>(maximum);
+        controls_.trackBar.position = 0;
+    }
+}
+
+// ------------------------------------------------------------------ loading
+
+void Workbench::LoadImage(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) throw VexoError("Cannot open file " + path);
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw VexoError("Cannot open file " + path);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad()) throw VexoError("Cannot open file " + path);
+    file.close();
+
+    auto decoder = std::make_unique<TMyJPeg>(std::move(bytes));
+    decoder->ReadHeader();
+    if (decoder->Width() > kMaxPictureSide || decoder->Height() > kMaxPictureSide) {
+        throw VexoError("Picture too large: " + std::to_string(decoder->Width()) + " x " +
+                        std::to_string(decoder->Height()) + " (at most 16384 x 16384)");
+    }
+    decoder->DecodeBitmap();
+    LoadDecoded(std::move(decoder), path);
+}
+
+// Nothing of the current picture changes until the new one is decoded and its
+// planes are obtained.
+void Workbench::LoadDecoded(std::unique_ptr<TMyJPeg> decoder, const std::string& path) {
+    if (!decoder || decoder->decodedBitmap == nullptr) throw VexoError("No decoded picture");
+    const DecodedBitmap& bitmap = *decoder->decodedBitmap;
+    const int width = bitmap.width;
+    const int height = bitmap.height;
+    if (width < 1 || height < 1 || bitmap.indices.size() != std::size_t(width) * std::size_t(height))
+        throw VexoError("Picture is empty");
+    if (width > kMaxPictureSide || height > kMaxPictureSide) {
+        throw VexoError("Picture too large: " + std::to_string(width) + " x " + std::to_string(height) +
+                        " (at most 16384 x 16384)");
+    }
+    Plane plane0 = Plane::Allocate(width, height);
+    CheckAllocation(plane0);
+    Plane plane1 = Plane::Allocate(width, height);
+    CheckAllocation(plane1);
+    Plane marks = Plane::Allocate(width, height);
+    CheckAllocation(marks);
+
+    image_.decoder = std::move(decoder);
+    if (image_.planes[0]) FreePlanes(image_);
+    image_.width = width;
+    image_.height = height;
+    image_.planes[0] = std::move(plane0);
+    image_.planes[1] = std::move(plane1);
+    image_.marks = std::move(marks);
+    image_.stride = StrideFor(width);
+    image_.activePlane = 0;
+    PlaneFromBitmap(bitmap, image_.planes[0]);
+    screen_.SizeDisplay(image_.stride, image_.height);
+    image_.title = "Vexo - " + FileNameOf(path) + " (" + std::to_string(width) + "x" + std::to_string(height) + ")";
+    screen_.SetCaption(image_.title);
+    ClearMarks(image_.marks);
+    RenderPlane(image_.planes[0]);
+}
+
+// Back to the loaded picture in plane 0. The marks are cleared only after the
+// render, and only for a sender, so the screen still shows them.
+void Workbench::Refresh(bool withSender) {
+    if (!image_.loaded() || !image_.decoder || image_.decoder->decodedBitmap == nullptr) return;
+    image_.activePlane = 0;
+    PlaneFromBitmap(*image_.decoder->decodedBitmap, image_.planes[0]);
+    RenderPlane(image_.planes[0]);
+    if (withSender) ClearMarks(image_.marks);
+}
+
+void Workbench::RenderPlane(const GrayPlane& plane) {
+    if (closeRequested_) throw Stopped();
+    if (!plane || !image_.marks) return;
+    vexo::RenderPlane(plane, image_.marks, image_.stride, screen_, displayRow_);
+}
+
+// ---------------------------------------------------------------- the frame
+
+namespace {
+
+std::vector<LineEnds> Snapshot(const LineList& list) {
+    std::vector<LineEnds> out;
+    for (const LineNode* n = list.head; n != nullptr; n = n->next) out.push_back({n->a, n->b});
+    return out;
+}
+
+}  // namespace
+
+void Workbench::RunOperation() {
+    const int index = controls_.selectedOperation;
+    busy_ = true;
+    struct Idle {
+        bool& busy;
+        ~Idle() { busy = false; }
+    } idle{busy_};
+
+    lastOperation_ = OperationRecord{lastOperation_.sequence + 1, index, controls_.parameterText, {}, {}, {}};
+    screen_.SetBusyCursor(true);
+    progress_.SetPosition(0);
+    progress_.Show();
+    try {
+        ClearMarks(image_.marks);
+        if (index >= 0 && index < kOperationCount) RunPipeline(index);
+    } catch (...) {
+        // The program is ending (memory exhausted, or the window closed):
+        // leave nothing busy behind.
+        FreeLines(lines_.horizontalLines);
+        FreeLines(lines_.verticalLines);
+        screen_.SetBusyCursor(false);
+        progress_.Hide();
+        throw;
+    }
+    lastOperation_.horizontalLines = Snapshot(lines_.horizontalLines);
+    lastOperation_.verticalLines = Snapshot(lines_.verticalLines);
+    FreeLines(lines_.horizontalLines);
+    FreeLines(lines_.verticalLines);
+    screen_.SetBusyCursor(false);
+    progress_.Hide();
+    if (controls_.goOn && index < kOperationCount - 1) controls_.selectedOperation = index + 1;
+}
+
+// P: the parameter, or the operation's message and fallback when it is negative.
+int32_t Workbench::Parameter(int index) {
+    if (controls_.parameterValue >= 0) return controls_.parameterValue;
+    const OperationInfo& op = OperationTable[std::size_t(index)];
+    screen_.ErrorBox(op.invalidMessage);
+    return op.fallback;
+}
+
+void Workbench::Caption(int index) {
+    const char* suffix = OperationTable[std::size_t(index)].captionSuffix;
+    if (suffix != nullptr) screen_.SetCaption(image_.title + suffix);
+}
+
+void Workbench::Pump() { screen_.PumpEvents(); }
+
+void Workbench::RunPipeline(int index) {
+    if (index == 0 || index == 1 || index == 2 || index == 3 || index == 7 || index == 8 || index == 9 ||
+        index == 12) {
+        RunFilterPipeline(index);
+    } else {
+        RunLinePipeline(index);
+    }
+}
+
+}  // namespace vexo
