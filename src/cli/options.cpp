@@ -1,0 +1,141 @@
+#include "cli/options.h"
+
+#include <charconv>
+#include <limits>
+
+#include "core/operations.h"
+
+namespace vexo::cli {
+
+const char* StepName(StepKind kind) {
+    switch (kind) {
+        case StepKind::Op: return "op";
+        case StepKind::Shortcut: return "shortcut";
+        case StepKind::Param: return "param";
+        case StepKind::Offset: return "offset";
+        case StepKind::GoOn: return "go-on";
+        case StepKind::NoGoOn: return "no-go-on";
+        case StepKind::Go: return "go";
+        case StepKind::Refresh: return "refresh";
+    }
+    return "?";
+}
+
+namespace {
+
+// A whole decimal int: an optional "-" only when `allowSign`, then ASCII digits.
+std::optional<int> ParseInt(const std::string& text, bool allowSign) {
+    if (text.empty()) return std::nullopt;
+    if (!allowSign && text[0] == '-') return std::nullopt;
+    if (text[0] == '+') return std::nullopt;
+    int value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end) return std::nullopt;
+    return value;
+}
+
+Step MakeStep(StepKind kind, int number = 0) {
+    Step step;
+    step.kind = kind;
+    step.number = number;
+    return step;
+}
+
+std::optional<int> ParseOperationNumber(const std::string& text) {
+    auto value = ParseInt(text, false);
+    if (!value || *value < 0 || *value >= kOperationCount) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    ParsedCommandLine result;
+    Options options;
+    bool havePicture = false;
+    auto fail = [&](std::string why) {
+        result.error = std::move(why);
+        return result;
+    };
+
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& arg = arguments[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= arguments.size()) return false;
+            out = arguments[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "--op") {
+            if (!value(v)) return fail("--op needs an operation number");
+            const auto colon = v.find(':');
+            Step step = MakeStep(StepKind::Op);
+            auto n = ParseOperationNumber(v.substr(0, colon));
+            if (!n) return fail("bad operation number '" + v.substr(0, colon) + "' (0..17)");
+            step.number = *n;
+            if (colon != std::string::npos) {
+                step.hasText = true;
+                step.text = v.substr(colon + 1);
+            }
+            options.steps.push_back(step);
+        } else if (arg == "--shortcut") {
+            if (!value(v)) return fail("--shortcut needs an operation number");
+            auto n = ParseOperationNumber(v);
+            if (!n) return fail("bad operation number '" + v + "' (0..17)");
+            options.steps.push_back(MakeStep(StepKind::Shortcut, *n));
+        } else if (arg == "--param") {
+            if (!value(v)) return fail("--param needs a text");
+            Step step = MakeStep(StepKind::Param);
+            step.hasText = true;
+            step.text = v;
+            options.steps.push_back(step);
+        } else if (arg == "--offset") {
+            if (!value(v)) return fail("--offset needs a number");
+            auto n = ParseInt(v, true);
+            if (!n) return fail("bad offset '" + v + "'");
+            options.steps.push_back(MakeStep(StepKind::Offset, *n));
+        } else if (arg == "--go-on") {
+            options.steps.push_back(MakeStep(StepKind::GoOn));
+        } else if (arg == "--no-go-on") {
+            options.steps.push_back(MakeStep(StepKind::NoGoOn));
+        } else if (arg == "--go") {
+            options.steps.push_back(MakeStep(StepKind::Go));
+        } else if (arg == "--refresh") {
+            options.steps.push_back(MakeStep(StepKind::Refresh));
+        } else if (arg == "--png") {
+            if (!value(v)) return fail("--png needs a file");
+            options.png = v;
+        } else if (arg == "--json") {
+            if (!value(v)) return fail("--json needs a file");
+            options.json = v;
+        } else if (arg == "--dump") {
+            if (!value(v)) return fail("--dump needs a directory");
+            options.dump = v;
+        } else if (arg == "--quiet") {
+            options.quiet = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return fail("unknown option '" + arg + "'");
+        } else if (havePicture) {
+            return fail("more than one picture ('" + options.picture + "', '" + arg + "')");
+        } else {
+            if (arg.empty()) return fail("empty picture name");
+            options.picture = arg;
+            havePicture = true;
+        }
+    }
+    if (!havePicture) return fail("missing picture");
+    if (options.png && options.png->empty()) return fail("--png needs a file");
+    if (options.json && options.json->empty()) return fail("--json needs a file");
+    if (options.dump && options.dump->empty()) return fail("--dump needs a directory");
+    result.options = std::move(options);
+    return result;
+}
+
+std::string UsageLine(const std::string& error) {
+    return "vexo-cli: " + error +
+           "; usage: vexo-cli PICTURE [--op N[:TEXT] | --shortcut N | --param TEXT | --offset K |"
+           " --go-on | --no-go-on | --go | --refresh ...] [--png FILE] [--json FILE] [--dump DIR] [--quiet]";
+}
+
+}  // namespace vexo::cli

@@ -1,0 +1,130 @@
+#include "cli/report.h"
+
+#include <sstream>
+
+#include "core/image_state.h"
+
+namespace vexo::cli {
+
+using nlohmann::ordered_json;
+
+namespace {
+
+ordered_json Messages(const std::vector<RecordedMessage>& messages) {
+    ordered_json list = ordered_json::array();
+    for (const RecordedMessage& m : messages)
+        list.push_back({{"kind", m.kind == RecordedMessage::Error ? "error" : "info"}, {"text", m.text}});
+    return list;
+}
+
+ordered_json Lines(const std::vector<LineEnds>& lines) {
+    ordered_json list = ordered_json::array();
+    for (const LineEnds& line : lines) list.push_back({{"a", line.a}, {"b", line.b}});
+    return list;
+}
+
+ordered_json Corner(const std::optional<Point>& p) {
+    if (!p) return nullptr;
+    return ordered_json::array({p->x, p->y});
+}
+
+ordered_json Cells(const std::vector<Cell>& cells) {
+    ordered_json list = ordered_json::array();
+    for (const Cell& cell : cells) {
+        ordered_json item;
+        item["label"] = cell.label;
+        item["column"] = cell.column;
+        item["row"] = cell.row;
+        item["corners"] = {{"TL", Corner(cell.tl)}, {"TR", Corner(cell.tr)},
+                           {"BL", Corner(cell.bl)}, {"BR", Corner(cell.br)}};
+        if (cell.box)
+            item["box"] = ordered_json::array({cell.box->left, cell.box->top, cell.box->right, cell.box->bottom});
+        else
+            item["box"] = nullptr;
+        list.push_back(std::move(item));
+    }
+    return list;
+}
+
+ordered_json StepJson(const StepRecord& step) {
+    ordered_json item;
+    item["step"] = StepName(step.kind);
+    if (step.operation) item["operation"] = *step.operation;
+    item["parameterText"] = step.parameterText;
+    item["messages"] = Messages(step.messages);
+    item["caption"] = step.caption;
+    item["label"] = step.label;
+    item["activePlane"] = step.activePlane;
+    item["logAdded"] = step.logAdded;
+    item["progress"] = {{"maximum", step.progressMaximum}, {"position", step.progressPosition}};
+    item["horizontalLines"] = Lines(step.horizontalLines);
+    item["verticalLines"] = Lines(step.verticalLines);
+    item["cells"] = Cells(step.cells);
+    return item;
+}
+
+std::string CornerText(const std::optional<Point>& p) {
+    return p ? std::to_string(p->x) + "," + std::to_string(p->y) : "-";
+}
+
+}  // namespace
+
+ordered_json BuildReport(const std::string& picturePath, Workbench& workbench, const MemoryScreen& screen,
+                         const std::vector<StepRecord>& steps) {
+    ImageState& image = workbench.image();
+    const bool loaded = image.loaded();
+    ordered_json report;
+    report["picture"] = FileNameOf(picturePath);
+    report["loaded"] = loaded;
+    report["width"] = loaded ? image.width : 0;
+    report["height"] = loaded ? image.height : 0;
+    report["stride"] = loaded ? image.stride : 0;
+    report["activePlane"] = image.activePlane;
+    report["caption"] = screen.caption;
+    report["label"] = screen.readout;
+    report["position"] = screen.positionReadout;
+    report["log"] = screen.log;
+    report["messages"] = Messages(screen.messages);
+    report["progress"] = {{"maximum", workbench.progress().maximum()},
+                          {"position", workbench.progress().position()},
+                          {"visible", workbench.progress().visible()}};
+    ordered_json list = ordered_json::array();
+    for (const StepRecord& step : steps) list.push_back(StepJson(step));
+    report["steps"] = std::move(list);
+    return report;
+}
+
+std::string ReportText(const ordered_json& report) {
+    return report.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+}
+
+std::string Summary(Workbench& workbench, const MemoryScreen& screen) {
+    std::ostringstream out;
+    out << screen.caption << "\n";
+    for (const RecordedMessage& m : screen.messages)
+        out << (m.kind == RecordedMessage::Error ? "error: " : "message: ") << m.text << "\n";
+    const OperationRecord& last = workbench.lastOperation();
+    if (last.sequence == 0) {
+        out << "no operation ran\n";
+        return out.str();
+    }
+    out << "operation " << last.operation << " (parameter \"" << last.parameterText << "\")\n";
+    auto lines = [&out](const char* name, const std::vector<LineEnds>& list) {
+        out << name << " lines: " << list.size() << "\n";
+        for (const LineEnds& line : list) out << "  " << line.a << " " << line.b << "\n";
+    };
+    lines("horizontal", last.horizontalLines);
+    lines("vertical", last.verticalLines);
+    out << "cells: " << last.cells.size() << "\n";
+    for (const Cell& cell : last.cells) {
+        out << "  " << cell.label << " TL " << CornerText(cell.tl) << " TR " << CornerText(cell.tr) << " BL "
+            << CornerText(cell.bl) << " BR " << CornerText(cell.br);
+        if (cell.box)
+            out << " box " << cell.box->left << "," << cell.box->top << "," << cell.box->right << ","
+                << cell.box->bottom;
+        out << "\n";
+    }
+    return out.str();
+}
+
+}  // namespace vexo::cli

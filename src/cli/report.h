@@ -1,0 +1,24 @@
+// The report of a run: the state at the end and one record per step, as
+// JSON with a fixed field order, and the short text summary for a terminal.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/session.h"
+#include "core/memory_screen.h"
+#include "core/workbench.h"
+
+namespace vexo::cli {
+
+nlohmann::ordered_json BuildReport(const std::string& picturePath, Workbench& workbench,
+                                   const MemoryScreen& screen, const std::vector<StepRecord>& steps);
+
+// The JSON text, indented; bytes that are not UTF-8 become U+FFFD.
+std::string ReportText(const nlohmann::ordered_json& report);
+
+// The caption, every message, then the lines and cells of the last operation.
+std::string Summary(Workbench& workbench, const MemoryScreen& screen);
+
+}  // namespace vexo::cli

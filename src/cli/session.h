@@ -1,0 +1,47 @@
+// One run of vexo-cli: loads the picture as a click in the file list would,
+// replays the steps through the workbench's handlers and records, after each
+// step, what the window would show and what the step's operation left behind.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "core/memory_screen.h"
+#include "core/workbench.h"
+
+namespace vexo::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 1;
+inline constexpr int kExitNotLoaded = 2;
+inline constexpr int kExitTerminated = 3;
+
+struct StepRecord {
+    StepKind kind = StepKind::Go;
+    std::optional<int> operation;  // the operation that ran during the step, if one did
+    std::string parameterText;     // the parameter box when it ran, else at the step's end
+    std::vector<RecordedMessage> messages;
+    std::string caption;
+    std::string label;
+    int activePlane = 0;
+    std::vector<std::string> logAdded;
+    int progressMaximum = 0;
+    int progressPosition = 0;
+    std::vector<LineEnds> horizontalLines;
+    std::vector<LineEnds> verticalLines;
+    std::vector<Cell> cells;
+};
+
+struct SessionResult {
+    int status = kExitOk;  // kExitOk, kExitNotLoaded or kExitTerminated
+    std::vector<StepRecord> steps;
+};
+
+// Runs the whole command line on a fresh workbench built on `screen`. Steps
+// still run after a failed load (the handlers then do nothing but change the
+// controls); they stop once the workbench has been told to end.
+SessionResult RunSession(const Options& options, Workbench& workbench, MemoryScreen& screen);
+
+}  // namespace vexo::cli
