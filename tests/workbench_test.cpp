@@ -1,0 +1,363 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/operations.h"
+#include "core/render.h"
+#include "workbench_fixture.h"
+
+namespace vexo {
+namespace {
+
+using testing::Bench;
+
+// ------------------------------------------------------------ loading, title
+
+TEST(LoadTest, StrideTitleAndFreshState) {
+    for (auto [w, stride] : {std::pair{1, 4}, {4, 4}, {5, 8}, {8, 8}, {639, 640}}) {
+        Bench b;
+        b.Load(w, 3, [](int, int) { return 9; }, "/a/b/grid.jpg");
+        EXPECT_EQ(b.wb.image().stride, stride) << w;
+        EXPECT_EQ(b.screen.displayWidth, stride);
+        EXPECT_EQ(b.wb.image().title, "Vexo - grid.jpg (" + std::to_string(w) + "x3)");
+        EXPECT_EQ(b.screen.caption, b.wb.image().title);
+    }
+    Bench b;
+    b.Load(2, 2, [](int, int) { return 0; }, "plain.jpg");
+    EXPECT_EQ(b.wb.image().title, "Vexo - plain.jpg (2x2)");
+}
+
+TEST(LoadTest, SecondPictureReplacesEverythingAndActivatesPlaneZero) {
+    Bench b;
+    b.Load(40, 30, [](int x, int y) { return (x * 7 + y * 3) % 256; });
+    b.Run(0, "20");
+    ASSERT_EQ(b.wb.image().activePlane, 1);
+    b.marks().at(1, 1) = 99;
+    b.Load(12, 9, [](int, int) { return 50; });
+    EXPECT_EQ(b.wb.image().activePlane, 0);
+    EXPECT_EQ(b.wb.image().width, 12);
+    EXPECT_EQ(b.marks().width, 12);
+    EXPECT_EQ(b.marks().at(1, 1), 0);
+    EXPECT_EQ(b.wb.image().planes[1].width, 12);
+    EXPECT_EQ(b.wb.image().planes[1].at(0, 0), 0);  // a new plane starts black
+}
+
+TEST(LoadTest, FailedLoadChangesNothing) {
+    Bench b;
+    b.wb.FileClick("/nonexistent/first.jpg");
+    EXPECT_FALSE(b.wb.image().loaded());
+    EXPECT_FALSE(b.wb.controls().goEnabled);
+    ASSERT_EQ(b.errors(), std::vector<std::string>{"Cannot open file /nonexistent/first.jpg"});
+
+    b.Load(10, 10, [](int x, int) { return x * 20; });
+    b.wb.ChooseOperation(0);
+    b.wb.GoClick();
+    const auto planeBefore = std::vector<uint8_t>(b.active().begin(), b.active().begin() + 100);
+    const auto displayBefore = b.screen.display;
+    const std::string captionBefore = b.screen.caption;
+    const auto dir = std::filesystem::temp_directory_path();
+    b.wb.FileClick(dir.string());
+    const auto junk = dir / "vexo_not_a_jpeg.jpg";
+    std::ofstream(junk) << "this is text, not a picture";
+    b.wb.FileClick(junk.string());
+    std::filesystem::remove(junk);
+
+    const auto errs = b.errors();
+    ASSERT_EQ(errs.size(), 3u);
+    EXPECT_EQ(errs[1], "Cannot open file " + dir.string());
+    EXPECT_EQ(errs[2].rfind("JPEG error #", 0), 0u) << errs[2];
+    EXPECT_EQ(b.wb.image().width, 10);
+    EXPECT_EQ(b.wb.image().activePlane, 1);
+    EXPECT_EQ(std::vector<uint8_t>(b.active().begin(), b.active().begin() + 100), planeBefore);
+    EXPECT_EQ(b.screen.display, displayBefore);
+    EXPECT_EQ(b.screen.caption, captionBefore);
+    // "R" still restores the picture that stayed.
+    b.wb.RefreshClick();
+    EXPECT_EQ(b.wb.image().activePlane, 0);
+    EXPECT_EQ(b.wb.image().planes[0].at(3, 0), 60);
+}
+
+// ------------------------------------------------------------ rendering
+
+TEST(RenderTest, GrayMarksColoursAndBlackPadding) {
+    Bench b;
+    b.Load(5, 2, [](int, int) { return 37; });
+    const uint8_t codes[] = {100, 50, 200, 1};
+    for (int x = 0; x < 4; ++x) b.marks().at(x, 1) = codes[x];
+    b.wb.RenderPlane(b.active());
+    EXPECT_EQ(b.screen.DisplayPixel(4, 1), (Rgb{37, 37, 37}));
+    EXPECT_EQ(b.screen.DisplayPixel(0, 1), (Rgb{0, 255, 0}));
+    EXPECT_EQ(b.screen.DisplayPixel(1, 1), (Rgb{255, 255, 0}));
+    EXPECT_EQ(b.screen.DisplayPixel(2, 1), (Rgb{0, 0, 255}));
+    EXPECT_EQ(b.screen.DisplayPixel(3, 1), (Rgb{255, 0, 0}));
+    for (int x = 5; x < 8; ++x) EXPECT_EQ(b.screen.DisplayPixel(x, 0), (Rgb{0, 0, 0}));
+    for (int code : {1, 99, 101, 199, 201, 255}) EXPECT_EQ(MarkColour(uint8_t(code)), (Rgb{255, 0, 0})) << code;
+
+    b.wb.ImageMouseMove(0, 1);
+    EXPECT_EQ(b.screen.readout, "0:255:0");
+    EXPECT_EQ(b.screen.positionReadout, "0 : 1");
+    b.wb.ImageMouseMove(6, 0);
+    EXPECT_EQ(b.screen.readout, "0:0:0");
+    EXPECT_EQ(b.screen.positionReadout, "6 : 0");
+}
+
+TEST(RenderTest, ReadoutsStayBeforeAnyPicture) {
+    Bench b;
+    b.wb.ImageMouseMove(3, 3);
+    EXPECT_EQ(b.screen.readout, "255:255:255");
+    EXPECT_EQ(b.screen.positionReadout, "199:200");
+}
+
+TEST(RenderTest, FailedRowWriteShowsTheTextAndStopsThatRender) {
+    Bench b;
+    b.Load(4, 4, [](int, int) { return 10; });
+    const int repaints = b.screen.repaints;
+    b.screen.failRowWritesFrom = 2;
+    b.screen.failText = std::string(150, 'x');
+    b.active().at(0, 3) = 200;
+    b.active().at(0, 1) = 201;
+    b.wb.RenderPlane(b.active());
+    EXPECT_EQ(b.errors(), std::vector<std::string>{std::string(100, 'x')});
+    EXPECT_EQ(b.screen.DisplayPixel(0, 1).red, 201);
+    EXPECT_EQ(b.screen.DisplayPixel(0, 3).red, 10);  // kept its previous pixel
+    EXPECT_EQ(b.screen.repaints, repaints + 1);
+}
+
+TEST(RefreshTest, ClearsMarksAfterRenderingOnlyWithASender) {
+    Bench b;
+    b.Load(6, 6, [](int, int) { return 80; });
+    b.Run(0, "0");
+    ASSERT_EQ(b.wb.image().activePlane, 1);
+    const uint8_t resultSample = b.wb.image().planes[1].at(2, 2);
+    b.marks().at(2, 2) = 100;
+    b.wb.Refresh(false);
+    EXPECT_EQ(b.marks().at(2, 2), 100);
+    EXPECT_EQ(b.screen.DisplayPixel(2, 2), (Rgb{0, 255, 0}));
+    b.wb.RefreshClick();
+    EXPECT_EQ(b.wb.image().activePlane, 0);
+    EXPECT_EQ(b.marks().at(2, 2), 0);
+    EXPECT_EQ(b.screen.DisplayPixel(2, 2), (Rgb{0, 255, 0}));  // shown before the clear
+    EXPECT_EQ(b.screen.DisplayPixel(3, 3), (Rgb{80, 80, 80}));
+    EXPECT_EQ(b.wb.image().planes[1].at(2, 2), resultSample);  // plane 1 keeps the result
+}
+
+// ------------------------------------------------------------ parameter text
+
+struct ParseCase {
+    const char* text;
+    std::optional<int32_t> value;
+};
+
+class ParameterTest : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParameterTest, Parses) { EXPECT_EQ(ParseParameter(GetParam().text), GetParam().value) << GetParam().text; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ParameterTest,
+    ::testing::Values(ParseCase{"20", 20}, ParseCase{"  42", 42}, ParseCase{"42 ", std::nullopt},
+                      ParseCase{"$1F", 31}, ParseCase{"x1f", 31}, ParseCase{"X10", 16}, ParseCase{"0x10", 16},
+                      ParseCase{"0X7fffffff", 2147483647}, ParseCase{"-$10", -16}, ParseCase{"+0x10", 16},
+                      ParseCase{"-5", -5}, ParseCase{"+7", 7}, ParseCase{"0", 0}, ParseCase{"", std::nullopt},
+                      ParseCase{"   ", std::nullopt}, ParseCase{"abc", std::nullopt}, ParseCase{"\t5", std::nullopt},
+                      ParseCase{"$", std::nullopt}, ParseCase{"0x", std::nullopt}, ParseCase{"-", std::nullopt},
+                      ParseCase{"1 2", std::nullopt}, ParseCase{"$-1", std::nullopt}, ParseCase{"12g", std::nullopt},
+                      ParseCase{"2147483647", 2147483647}, ParseCase{"2147483648", std::nullopt},
+                      ParseCase{"-2147483648", INT32_MIN}, ParseCase{"-2147483649", std::nullopt},
+                      ParseCase{"$80000000", std::nullopt}, ParseCase{"-$80000000", INT32_MIN},
+                      ParseCase{"99999999999999999999", std::nullopt}, ParseCase{"00000000000000000000042", 42}));
+
+// ------------------------------------------------------------ controls
+
+TEST(ControlsTest, ChoosingOperationsWritesDefaultsAndTheTrackBar) {
+    Bench b;
+    EXPECT_EQ(b.wb.controls().trackBar.maximum, 10);
+    b.wb.SetParameterText("abc");
+    EXPECT_EQ(b.wb.controls().parameterValue, -1);
+    b.wb.ChooseOperation(3);
+    EXPECT_TRUE(b.wb.controls().trackBar.visible);
+    EXPECT_EQ(b.wb.controls().parameterText, "30");
+    EXPECT_EQ(b.wb.controls().trackBar.maximum, 29);
+    b.wb.SetTrackBarPosition(40);
+    EXPECT_EQ(b.wb.controls().trackBar.position, 29);
+    b.wb.SetParameterText("0");  // maximum -1 is ignored, position resets
+    EXPECT_EQ(b.wb.controls().trackBar.maximum, 29);
+    EXPECT_EQ(b.wb.controls().trackBar.position, 0);
+    b.wb.SetParameterText("-2147483648");
+    EXPECT_EQ(b.wb.controls().trackBar.maximum, 29);
+    b.wb.ChooseOperation(8);  // no default: the text stays
+    EXPECT_FALSE(b.wb.controls().trackBar.visible);
+    EXPECT_EQ(b.wb.controls().parameterText, "-2147483648");
+    b.wb.ChooseOperation(10);
+    EXPECT_EQ(b.wb.controls().parameterText, "35");
+    EXPECT_EQ(b.wb.controls().parameterValue, 35);
+}
+
+TEST(ControlsTest, ShortcutSelectsWithoutTouchingParameterOrTrackBar) {
+    Bench b;
+    b.Load(8, 8, [](int x, int) { return x * 30; });
+    b.wb.SetParameterText("77");
+    b.wb.ShortcutClick(3);
+    EXPECT_EQ(b.wb.controls().selectedOperation, 3);
+    EXPECT_FALSE(b.wb.controls().trackBar.visible);
+    EXPECT_EQ(b.wb.controls().parameterText, "77");
+    EXPECT_EQ(b.screen.caption, b.wb.image().title + " [Segmentation]");
+}
+
+TEST(ControlsTest, GoOnSelectsTheNextOperationButStopsAtTheLast) {
+    Bench b;
+    b.Load(8, 8, [](int, int) { return 128; });
+    b.wb.SetGoOn(true);
+    b.wb.ChooseOperation(0);
+    b.wb.SetParameterText("abc");
+    b.wb.GoClick();
+    EXPECT_EQ(b.wb.controls().selectedOperation, 1);
+    EXPECT_EQ(b.wb.controls().parameterText, "abc");  // selection only, no default written
+    b.wb.ChooseOperation(17);
+    b.wb.GoClick();
+    EXPECT_EQ(b.wb.controls().selectedOperation, 17);
+}
+
+TEST(ControlsTest, NothingHappensWithoutAPicture) {
+    Bench b;
+    b.wb.GoClick();
+    b.wb.ShortcutClick(5);
+    b.wb.RefreshClick();
+    EXPECT_TRUE(b.screen.messages.empty());
+    EXPECT_EQ(b.screen.progressShows, 0);
+    EXPECT_EQ(b.wb.controls().selectedOperation, 0);
+    EXPECT_EQ(b.wb.lastOperation().sequence, 0u);
+}
+
+// ------------------------------------------------------------ the frame
+
+TEST(FrameTest, InvalidParametersShowTheirMessageAndFallBack) {
+    struct Case {
+        int op;
+        const char* text;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {0, "abc", {"Wrong treshold!"}}, {0, "-5", {"Wrong treshold!"}}, {2, "", {"Wrong treshold!"}},
+        {3, "x", {"Wrong segment size!"}}, {3, "256", {"Wrong segment size!"}}, {3, "0", {"Wrong segment size!"}},
+        {7, "-1", {"Wrong treshold!"}}, {8, "-1", {"Wrong treshold!"}}, {13, "abc", {}},
+        {14, "abc", {}}, {12, "zz", {"Wrong treshold!"}}, {0, "0", {}},
+    };
+    for (const Case& c : cases) {
+        Bench b;
+        b.Load(9, 7, [](int x, int y) { return (x * 40 + y * 13) % 256; });
+        b.Run(c.op, c.text);
+        EXPECT_EQ(b.errors(), c.messages) << c.op << " " << c.text;
+    }
+}
+
+TEST(FrameTest, ThresholdUsesTheLowEightBitsAndTheFallback) {
+    auto run = [](const char* text) {
+        Bench b;
+        b.Load(6, 6, [](int, int y) { return y < 3 ? 0 : 11; });  // responds 44 on two rows
+        b.Run(0, text);
+        return std::vector<uint8_t>(b.active().begin(), b.active().begin() + 36);
+    };
+    const auto at44 = run("44");
+    EXPECT_EQ(run("300"), at44);
+    EXPECT_NE(run("45"), at44);
+    EXPECT_EQ(run("abc"), run("20"));
+}
+
+TEST(FrameTest, CursorDialogMarksAndLinesAroundEveryOperation) {
+    Bench b;
+    b.Load(64, 48, [](int x, int y) { return (x / 8 + y / 8) % 2 ? 200 : 60; });
+    b.marks().at(5, 5) = 77;
+    b.Run(4, "1");
+    EXPECT_FALSE(b.screen.busyCursor);
+    EXPECT_EQ(b.screen.busyCursorChanges, 2);
+    EXPECT_EQ(b.screen.progressShows, 1);
+    EXPECT_FALSE(b.screen.progressVisible);
+    EXPECT_EQ(b.screen.caption, b.wb.image().title + " [Hough horizontal transformation]");
+    EXPECT_TRUE(b.wb.lines().horizontalLines.empty());
+    EXPECT_TRUE(b.wb.lines().verticalLines.empty());
+    EXPECT_EQ(b.wb.progress().maximum(), 4);
+    EXPECT_EQ(b.wb.progress().position(), 4);
+}
+
+TEST(FrameTest, ProgressMaximumIsLeftByTheLastHoughOperation) {
+    Bench b;
+    b.Load(50, 40, [](int, int) { return 128; });
+    EXPECT_EQ(b.wb.progress().maximum(), 5);
+    b.Run(14, "");
+    EXPECT_EQ(b.wb.progress().position(), 3);
+    b.Run(16, "");
+    EXPECT_EQ(b.wb.progress().position(), 0);  // six steps against 5 wrap to the start
+    b.Run(6, "");
+    EXPECT_EQ(b.wb.progress().maximum(), 9);
+    EXPECT_EQ(b.wb.progress().position(), 9);
+    b.Run(15, "");
+    EXPECT_EQ(b.wb.progress().position(), 3);
+}
+
+TEST(FrameTest, RunningOperationZeroTwiceTogglesBack) {
+    Bench b;
+    b.Load(20, 20, [](int x, int y) { return (x * y) % 256; });
+    b.Run(0, "20");
+    EXPECT_EQ(b.wb.image().activePlane, 1);
+    b.wb.GoClick();
+    EXPECT_EQ(b.wb.image().activePlane, 0);
+    b.Run(6, "150");
+    EXPECT_EQ(b.wb.image().activePlane, 0);
+    EXPECT_EQ(b.screen.caption, b.wb.image().title + " [Hough cross detection]");
+}
+
+TEST(FrameTest, HistogramReportsItsModeInAPlainBox) {
+    Bench b;
+    b.Load(10, 10, [](int x, int) { return x < 6 ? 150 : 20; });
+    b.Run(12, "30");
+    ASSERT_EQ(b.screen.messages.size(), 1u);
+    EXPECT_EQ(b.screen.messages[0].kind, RecordedMessage::Info);
+    EXPECT_EQ(b.screen.messages[0].text, "Pst je 150");
+}
+
+// Input that arrives through the event pump while an operation runs.
+struct Reentry {
+    Bench* bench;
+    int calls = 0;
+};
+
+TEST(FrameTest, InputDuringAnOperationIsIgnored) {
+    Bench b;
+    b.Load(30, 30, [](int x, int) { return x * 8; });
+    Reentry r{&b};
+    b.screen.pumpHookContext = &r;
+    b.screen.pumpHooks.push_back([](void* ctx) {
+        auto* r = static_cast<Reentry*>(ctx);
+        ++r->calls;
+        r->bench->wb.GoClick();
+        r->bench->wb.ShortcutClick(12);
+        r->bench->wb.FileClick("/nonexistent.jpg");
+        r->bench->wb.ChooseOperation(5);
+        r->bench->wb.SetParameterText("99");
+        r->bench->wb.RefreshClick();
+    });
+    b.Run(0, "20");
+    EXPECT_EQ(r.calls, 28);  // once per inner column
+    EXPECT_EQ(b.wb.lastOperation().sequence, 1u);
+    EXPECT_EQ(b.wb.controls().selectedOperation, 0);
+    EXPECT_EQ(b.wb.controls().parameterText, "20");
+    EXPECT_TRUE(b.screen.messages.empty());
+    EXPECT_EQ(b.wb.image().activePlane, 1);
+}
+
+TEST(FrameTest, ClosingDuringAnOperationStopsAfterTheRunningStep) {
+    Bench b;
+    b.Load(30, 30, [](int x, int) { return x * 8; });
+    b.screen.pumpHookContext = &b;
+    b.screen.pumpHooks.push_back([](void* ctx) { static_cast<Bench*>(ctx)->wb.Close(); });
+    b.Run(13, "");
+    EXPECT_TRUE(b.wb.closeRequested());
+    EXPECT_FALSE(b.wb.busy());
+    EXPECT_FALSE(b.screen.busyCursor);
+    EXPECT_EQ(b.wb.image().activePlane, 1);  // the first convolution and toggle ran, nothing after
+    EXPECT_TRUE(b.wb.lines().horizontalLines.empty());
+}
+
+}  // namespace
+}  // namespace vexo
