@@ -1,0 +1,179 @@
+// Crossings of the horizontal and vertical lines, and the cell labels.
+//
+// A crossing is found as the parameter t along the vertical line: t = num / den
+// with num and den signed 32-bit expressions that wrap modulo 2^32, divided in
+// double precision; then y = ref * t and x = v.a - (v.a - v.b) * t, each
+// rounded to the nearest integer with halves to even. CrossMarks takes both
+// references as lineSide - 1; IntersectLines takes the picture's width for
+// horizontal lines and its height for vertical lines. A pair with a zero
+// denominator has no single crossing.
+//
+// LabelCells walks rows (successive horizontal lines) from the top and, within
+// a row, columns (successive vertical lines) from the left; each cell reuses
+// the right-hand corners of the cell before it as its left-hand corners.
+#include "lines/cells.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "core/arithmetic.h"
+
+namespace vexo {
+
+namespace {
+
+constexpr uint8_t kCrossMark = kMarkBlue;  // 200
+
+struct Crossing {
+    bool exists = false;  // false when the denominator is 0
+    std::optional<int32_t> x, y;
+};
+
+// The crossing of h through (0, h.a)-(hRef, h.b) and v through
+// (v.a, 0)-(v.b, vRef).
+Crossing Cross(const LineNode& h, const LineNode& v, int32_t hRef, int32_t vRef) {
+    const int32_t dh = Sub32(h.a, h.b);
+    const int32_t num = Sub32(Mul32(dh, v.a), Mul32(hRef, h.a));
+    const int32_t den = Sub32(Mul32(dh, Sub32(v.a, v.b)), Mul32(hRef, vRef));
+    if (den == 0) return {};
+    const double t = static_cast<double>(num) / static_cast<double>(den);
+    // v.a - v.b is exact in double, whatever the ends.
+    const double dv = static_cast<double>(v.a) - static_cast<double>(v.b);
+    const double y = static_cast<double>(vRef) * t;
+    const double x = static_cast<double>(v.a) - dv * t;
+    return {true, RoundToInt32(x), RoundToInt32(y)};
+}
+
+void AppendDecimal(std::string& text, int64_t value) { text += std::to_string(value); }
+
+void AppendUtf8(std::string& text, int64_t codePoint) {
+    if (codePoint < 0 || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        codePoint = 0xFFFD;  // no character: the replacement character stands in
+    const auto c = static_cast<uint32_t>(codePoint);
+    if (c < 0x80) {
+        text += static_cast<char>(c);
+    } else if (c < 0x800) {
+        text += static_cast<char>(0xC0 | (c >> 6));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        text += static_cast<char>(0xE0 | (c >> 12));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | (c >> 18));
+        text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+bool FitsInt(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
+
+}  // namespace
+
+void CrossMarks(bool draw, const LineLists& lines, MarkPlane& marks, Screen& screen) {
+    int64_t count = 0;
+    if (draw) {
+        const int32_t r = std::max(marks.width, marks.height) - 1;
+        for (const LineNode* h = lines.horizontalLines.head; h != nullptr; h = h->next) {
+            for (const LineNode* v = lines.verticalLines.head; v != nullptr; v = v->next) {
+                const Crossing c = Cross(*h, *v, r, r);
+                if (!c.exists) continue;
+                if (c.x && c.y && *c.y >= 0 && *c.y < marks.height && *c.x >= 0 && *c.x < marks.width) {
+                    MarkDot(*c.x, *c.y, marks, kCrossMark);
+                } else {
+                    ++count;
+                }
+            }
+        }
+    }
+    std::string text = "Hough: ";
+    AppendDecimal(text, count);
+    screen.SetReadout(text);
+}
+
+std::optional<Point> IntersectLines(const LineNode& h, const LineNode& v, int32_t width, int32_t height) {
+    const Crossing c = Cross(h, v, width, height);
+    if (!c.exists || !c.x || !c.y) return std::nullopt;
+    return Point{*c.x, *c.y};
+}
+
+std::string CellLabelText(int column, int row) {
+    std::string text;
+    AppendUtf8(text, int64_t(64) + column);
+    AppendDecimal(text, row);
+    return text;
+}
+
+void DrawCellLabel(Point tl, Point tr, Point bl, Point br, int column, int row, Screen& screen) {
+    const int32_t left = std::max(tl.x, bl.x);
+    const int32_t top = std::max(tl.y, tr.y);
+    const int32_t right = std::min(tr.x, br.x);
+    const int32_t bottom = std::min(bl.y, br.y);
+    const int64_t bw = int64_t(right) - left;
+    const int64_t bh = int64_t(bottom) - top;
+
+    screen.SetFontBold(true);
+    screen.SetBrushClear();
+    const std::string text = CellLabelText(column, row);
+    const TextExtent extent = screen.MeasureText(text);
+    const int64_t tw = extent.width;
+    const int64_t th = extent.height;
+
+    // Quotients truncate toward zero. A label less than half as high as the
+    // box has its middle a quarter of the box height below the top.
+    int64_t dy = 0;
+    if (bh / 2 > th) dy = bh / 4 - th / 2;
+    const int64_t x = left + (bw - tw) / 2;
+    const int64_t y = top + dy;
+
+    const ClipRect clip{left, top, right, bottom};
+    // A position beyond 32 bits lies far outside any picture: nothing shows.
+    const bool placeable = FitsInt(x) && FitsInt(x + 1) && FitsInt(y) && FitsInt(y + 1);
+    screen.SetFontColour(Rgb{0, 0, 0});
+    if (placeable) screen.DrawTextClipped(static_cast<int>(x + 1), static_cast<int>(y + 1), clip, text);
+    screen.SetFontColour(Rgb{255, 255, 0});
+    if (placeable) screen.DrawTextClipped(static_cast<int>(x), static_cast<int>(y), clip, text);
+}
+
+std::vector<Cell> LabelCells(bool draw, const LineLists& lines, int32_t width, int32_t height, Screen& screen) {
+    std::vector<Cell> cells;
+    const LineNode* firstVertical = lines.verticalLines.head;
+    if (lines.horizontalLines.head == nullptr || firstVertical == nullptr) return cells;
+
+    int row = 0;
+    for (const LineNode* top = lines.horizontalLines.head; top->next != nullptr; top = top->next) {
+        const LineNode* bottom = top->next;
+        ++row;
+        int column = 0;
+        std::optional<Point> tl, bl;
+        for (const LineNode* left = firstVertical; left->next != nullptr; left = left->next) {
+            const LineNode* right = left->next;
+            ++column;
+            if (left == firstVertical) {
+                tl = IntersectLines(*top, *left, width, height);
+                bl = IntersectLines(*bottom, *left, width, height);
+            }
+            Cell cell;
+            cell.label = CellLabelText(column, row);
+            cell.column = column;
+            cell.row = row;
+            cell.tl = tl;
+            cell.bl = bl;
+            cell.tr = IntersectLines(*top, *right, width, height);
+            cell.br = IntersectLines(*bottom, *right, width, height);
+            if (cell.tl && cell.tr && cell.bl && cell.br) {
+                cell.box = CellBox{std::max(cell.tl->x, cell.bl->x), std::max(cell.tl->y, cell.tr->y),
+                                   std::min(cell.tr->x, cell.br->x), std::min(cell.bl->y, cell.br->y)};
+                if (draw) DrawCellLabel(*cell.tl, *cell.tr, *cell.bl, *cell.br, column, row, screen);
+            }
+            // The next cell of the row starts from this cell's right-hand corners.
+            tl = cell.tr;
+            bl = cell.br;
+            cells.push_back(std::move(cell));
+        }
+    }
+    return cells;
+}
+
+}  // namespace vexo

@@ -1,0 +1,237 @@
+// Grid spacing and regularization of the Hough line lists.
+//
+// EstimateSpacing votes the distances of successive lines into 256 bins of
+// 16-bit wrapping counters, each distance d spreading the weights T - |i - d|
+// over the bins d - T .. d + T; a window that does not fit inside 0..255 is
+// dropped whole. The lowest bin with the greatest count is the spacing, and
+// every pair whose distance lies strictly within T of it is flagged.
+//
+// RegularizeVertical keeps the flagged vertical lines and extrapolates at the
+// right and left ends towards a grid of 9 or 13 lines (or the picture's edge).
+// RegularizeHorizontal fills gaps of about two spacings, drops a line that
+// crowds a regular pair and a first line that is more than 7 pixels off the
+// spacing, then keeps the flagged lines. Both draw every line they keep or add
+// into the mark plane with code 200: vertical lines from (a, 0) to
+// (b, lineSide - 1), horizontal lines from (0, a) to (W - 1, b).
+//
+// Line ends are arbitrary 32-bit values, so every distance and sum is taken in
+// 64 bits; a distance is logged as its exact value.
+#include "lines/grid.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "core/arithmetic.h"
+#include "core/errors.h"
+
+namespace vexo {
+
+namespace {
+
+constexpr uint8_t kGridMark = kMarkBlue;  // 200
+
+int64_t End(const LineNode& node, LineEnd end) { return end == LineEnd::A ? node.a : node.b; }
+
+bool Within(int64_t d, int64_t spacing, int64_t tolerance) {
+    return spacing - tolerance < d && d < spacing + tolerance;
+}
+
+// Unlinks `node`, whose predecessor is `pred` (none for the head), and frees
+// it; head and tail follow exactly as with RemoveLine, without walking the list.
+void RemoveAfter(LineNode* pred, LineNode* node, LineList& list) {
+    if (pred == nullptr) {
+        if (list.tail == node) list.tail = nullptr;
+        list.head = node->next;
+    } else {
+        pred->next = node->next;
+        if (list.tail == node) list.tail = pred;
+    }
+    delete node;
+}
+
+void DrawVertical(const LineNode& line, int32_t lineSide, MarkPlane& marks) {
+    DrawLine(line.a, 0, line.b, lineSide - 1, marks, kGridMark);
+}
+
+void DrawHorizontal(const LineNode& line, MarkPlane& marks) {
+    DrawLine(0, line.a, marks.width - 1, line.b, marks, kGridMark);
+}
+
+}  // namespace
+
+int EstimateSpacing(LineNode* head, LineEnd end, int tolerance, Screen& log) {
+    if (head == nullptr) return 0;
+    const int64_t t = tolerance;
+    std::array<uint16_t, 256> bins{};
+    for (LineNode* p = head; p->next != nullptr; p = p->next) {
+        const int64_t d = End(*p->next, end) - End(*p, end);
+        log.LogAppend(std::to_string(d));
+        if (d < 0 || d > 255 || d - t < 0 || d + t > 255) continue;
+        for (int64_t i = d - t; i <= d + t; ++i) {
+            const int64_t weight = t - std::llabs(i - d);
+            bins[i] = static_cast<uint16_t>(bins[i] + static_cast<uint16_t>(weight));
+        }
+    }
+    int spacing = 0;
+    uint16_t best = 0;
+    for (int i = 0; i < 256; ++i) {
+        if (bins[i] > best) {
+            best = bins[i];
+            spacing = i;
+        }
+    }
+    for (LineNode* p = head; p->next != nullptr; p = p->next) {
+        const int64_t d = End(*p->next, end) - End(*p, end);
+        if (Within(d, spacing, t)) {
+            p->flag = 1;
+            p->next->flag = 1;
+        }
+    }
+    log.LogAppend("ideal:" + std::to_string(spacing));
+    return spacing;
+}
+
+void RegularizeVertical(LineLists& lines, MarkPlane& marks, Screen& log) {
+    LineList& list = lines.verticalLines;
+    const int64_t w = marks.width;
+    const int32_t lineSide = std::max(marks.width, marks.height);
+    const int tolerance = RoundQuotient(marks.width, 60);
+    const int64_t sa = EstimateSpacing(list.head, LineEnd::A, tolerance, log);
+    const int64_t sb = EstimateSpacing(list.head, LineEnd::B, tolerance, log);
+
+    // Filter pass: keep and draw the flagged lines.
+    int n = 0;
+    bool firstDropped = false;
+    LineNode* pred = nullptr;
+    for (LineNode* node = list.head; node != nullptr;) {
+        LineNode* next = node->next;
+        if (node->flag == 1) {
+            ++n;
+            DrawVertical(*node, lineSide, marks);
+            pred = node;
+        } else {
+            if (node == list.head) firstDropped = true;
+            RemoveAfter(pred, node, list);
+        }
+        node = next;
+    }
+    if (list.head == nullptr) return;  // nothing to extrapolate from
+
+    // Append phase. A step that would repeat the tail (zero spacings, or the
+    // far end pinned at W - 1 with Sa = 0) ends it, as no stop below would.
+    for (;;) {
+        const LineNode& tail = *list.tail;
+        if (n == 13) break;
+        if (n == 9 && w - tail.a <= 3 * sa) break;
+        if (tail.a + sa > w) break;
+        if (tail.b + sb > w + 1) break;
+        const int64_t a = tail.a + sa;
+        const int64_t b = std::min<int64_t>(tail.b + sb, w - 1);
+        if (a == tail.a && b == tail.b) break;
+        AddLine(lines, kAppendVertical, static_cast<int32_t>(a), static_cast<int32_t>(b));
+        ++n;
+        DrawVertical(*list.tail, lineSide, marks);
+    }
+
+    // Without its first line the grid grows on the left only from exactly 8
+    // lines, and then by at most one.
+    if (firstDropped && n != 8) return;
+
+    for (;;) {
+        const LineNode& head = *list.head;
+        if (n == 9 || n == 13) break;
+        if (head.a - sa < 0) break;
+        if (head.b - sb < 0) break;
+        if (sa == 0 && sb == 0) break;  // the new line would repeat the head
+        AddLine(lines, kPrependVertical, static_cast<int32_t>(head.a - sa), static_cast<int32_t>(head.b - sb));
+        ++n;
+        DrawVertical(*list.head, lineSide, marks);
+    }
+
+    // Edge completions: from 10 to 12 lines, one line ending on the right
+    // edge, then one ending on the left edge.
+    if (n >= 10 && n <= 12 && list.tail->a + sa <= w && w - list.tail->b > sb / 2) {
+        AddLine(lines, kAppendVertical, static_cast<int32_t>(list.tail->a + sa), static_cast<int32_t>(w - 1));
+        DrawVertical(*list.tail, lineSide, marks);
+        ++n;
+    }
+    if (n >= 10 && n <= 12 && list.head->a - sa >= 0) {
+        AddLine(lines, kPrependVertical, static_cast<int32_t>(list.head->a - sa), 0);
+        DrawVertical(*list.head, lineSide, marks);
+    }
+}
+
+void RegularizeHorizontal(LineLists& lines, MarkPlane& marks, Screen& log) {
+    LineList& list = lines.horizontalLines;
+    const int64_t tolerance = std::min(12, RoundQuotient(marks.height, 100));
+    const int64_t sa = EstimateSpacing(list.head, LineEnd::A, static_cast<int>(tolerance), log);
+    const int64_t sb = EstimateSpacing(list.head, LineEnd::B, static_cast<int>(tolerance), log);
+
+    // Gap pass. After an insertion the new line becomes cur, so a gap of
+    // about k spacings receives k - 1 lines one spacing apart; after a removal
+    // the pair of cur and the following line is not examined.
+    LineNode* prev = nullptr;
+    LineNode* cur = list.head;
+    while (cur != nullptr && cur->next != nullptr) {
+        LineNode* next = cur->next;
+        const int64_t dA = int64_t(next->a) - cur->a;
+        const int64_t dB = int64_t(next->b) - cur->b;
+        if (dA < 0 || dB < 0) {
+            cur->flag = 0;
+        } else if (dA > 2 * sa - tolerance && dB > 2 * sb - tolerance) {
+            // A missing line. With both spacings 0 the new line would repeat
+            // cur for ever; a line whose ends do not fit 32 bits is not made.
+            const int64_t a = cur->a + sa;
+            const int64_t b = cur->b + sb;
+            if ((sa != 0 || sb != 0) && a <= INT32_MAX && b <= INT32_MAX) {
+                auto* node = new (std::nothrow) LineNode;
+                if (node == nullptr) throw Terminate(kNodeOutOfMemory);
+                node->a = static_cast<int32_t>(a);
+                node->b = static_cast<int32_t>(b);
+                node->flag = 1;
+                node->next = next;
+                cur->next = node;
+            }
+        } else if (dA < sa - tolerance && dB < sb - tolerance) {
+            // next crowds cur: drop next when the pair before cur is regular.
+            if (prev == nullptr) {
+                cur->flag = 0;
+            } else {
+                const int64_t pA = int64_t(cur->a) - prev->a;
+                const int64_t pB = int64_t(cur->b) - prev->b;
+                if (Within(pA, sa, tolerance) || Within(pB, sb, tolerance)) {
+                    RemoveAfter(cur, next, list);
+                    if (cur->next != nullptr) cur->next->flag = 1;
+                } else {
+                    cur->flag = 0;
+                }
+            }
+        }
+        prev = cur;
+        cur = cur->next;
+    }
+
+    // The first line must lie within a fixed 7 pixels of the spacing at both ends.
+    if (LineNode* head = list.head; head != nullptr && head->flag == 1 && head->next != nullptr) {
+        const int64_t dA = int64_t(head->next->a) - head->a;
+        const int64_t dB = int64_t(head->next->b) - head->b;
+        if (std::llabs(dA - sa) > 7 || std::llabs(dB - sb) > 7) head->flag = 0;
+    }
+
+    LineNode* pred = nullptr;
+    for (LineNode* node = list.head; node != nullptr;) {
+        LineNode* next = node->next;
+        if (node->flag == 1) {
+            DrawHorizontal(*node, marks);
+            pred = node;
+        } else {
+            RemoveAfter(pred, node, list);
+        }
+        node = next;
+    }
+}
+
+}  // namespace vexo
