@@ -15,9 +15,13 @@ build: deps
 run: build
 	./tools/run.sh $(BUILD)
 
+# After the normal suite: the suite again under the sanitizers with a leak
+# check of vexo-cli (build-asan), then each fuzz target for FUZZ_SECONDS
+# seconds (build-fuzz).
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure
 	./tools/test-sanitized.sh
+	./tools/fuzz.sh
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz

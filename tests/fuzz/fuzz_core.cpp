@@ -1,0 +1,116 @@
+// A small picture, one or two operations and a parameter text into the
+// workbench. Every operation on every picture must come back with the
+// workbench consistent: not busy, not terminated, both line lists empty, the
+// picture unchanged in size, the progress bar within its range, and no
+// message besides the parameter messages and the histogram's result.
+//
+// Input layout (missing bytes read as 0):
+//   0      width - 1  (mod 64)         1      height - 1 (mod 64)
+//   2      first operation (mod 18)    3      flags, below
+//   4      second operation (mod 18)   5      parameter text length (mod 32)
+//   6..    the parameter text, then the samples, row by row, repeated
+//          cyclically when fewer than width x height (all 0 when none)
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "core/memory_screen.h"
+#include "core/workbench.h"
+
+namespace {
+
+enum Flag : uint8_t {
+    kTypeParameter = 1,   // type the text after choosing the first operation
+    kGoOn = 2,            // tick "Go on"
+    kRefreshBetween = 4,  // press R after the first operation
+    kSecondOperation = 8,
+    kSecondByShortcut = 16,  // run the second by its shortcut button instead of the list and GO
+    kRetypeSecond = 32,      // type the text again before the second operation
+    kMouseMove = 64,         // move the mouse over the picture at the end
+};
+
+[[noreturn]] void Fail(const char* what, int operation) {
+    std::fprintf(stderr, "fuzz_core: %s (operation %d)\n", what, operation);
+    std::abort();
+}
+
+void CheckAfter(vexo::Workbench& bench, const vexo::MemoryScreen& screen, int width, int height, int operation) {
+    if (bench.busy()) Fail("still busy", operation);
+    if (bench.terminated() || screen.closeRequested) Fail("program ended", operation);
+    if (!bench.lines().horizontalLines.empty() || !bench.lines().verticalLines.empty())
+        Fail("line lists not emptied", operation);
+    const vexo::ImageState& image = bench.image();
+    if (image.width != width || image.height != height || !image.loaded()) Fail("picture changed size", operation);
+    if (image.activePlane > 1) Fail("active plane out of range", operation);
+    for (const vexo::Plane* plane : {&image.planes[0], &image.planes[1], &image.marks})
+        if (!*plane || plane->width != width || plane->height != height) Fail("plane lost", operation);
+    if (screen.displayWidth != vexo::StrideFor(width) || screen.displayHeight != height)
+        Fail("display has the wrong size", operation);
+    if (screen.progressPosition < 0 || screen.progressPosition > screen.progressMaximum)
+        Fail("progress bar out of range", operation);
+    if (screen.busyCursor || screen.progressVisible) Fail("frame not closed", operation);
+    for (const auto& message : screen.messages) {
+        if (message.kind == vexo::RecordedMessage::Info) {
+            if (message.text.rfind("Pst je ", 0) != 0) Fail("unexpected plain box", operation);
+        } else if (message.text != "Wrong treshold!" && message.text != "Wrong segment size!") {
+            std::fprintf(stderr, "fuzz_core: error box \"%s\"\n", message.text.c_str());
+            Fail("unexpected error box", operation);
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    auto byte = [&](std::size_t i) -> uint8_t { return i < size ? data[i] : 0; };
+    const int width = 1 + byte(0) % 64;
+    const int height = 1 + byte(1) % 64;
+    const int first = byte(2) % vexo::kOperationCount;
+    const uint8_t flags = byte(3);
+    const int second = byte(4) % vexo::kOperationCount;
+    std::size_t textLength = byte(5) % 32;
+    std::size_t at = 6;
+    if (at > size) at = size;
+    if (textLength > size - at) textLength = size - at;
+    const std::string text(reinterpret_cast<const char*>(data) + at, textLength);
+    at += textLength;
+    const uint8_t* samples = data + at;
+    const std::size_t sampleCount = size - at;
+
+    vexo::DecodedBitmap bitmap;
+    bitmap.width = width;
+    bitmap.height = height;
+    for (int j = 0; j < 256; ++j) bitmap.palette[j] = {uint8_t(j), uint8_t(j), uint8_t(j)};
+    bitmap.paletteSize = 256;
+    bitmap.indices.resize(std::size_t(width) * height);
+    for (std::size_t i = 0; i < bitmap.indices.size(); ++i)
+        bitmap.indices[i] = sampleCount ? samples[i % sampleCount] : 0;
+
+    vexo::MemoryScreen screen;
+    vexo::Workbench bench(screen);
+    bench.LoadDecoded(vexo::TMyJPeg::FromBitmap(std::move(bitmap)), "fuzz.jpg");
+    if (!screen.messages.empty()) Fail("loading showed a message", -1);
+
+    bench.ChooseOperation(first);
+    if (flags & kTypeParameter) bench.SetParameterText(text);
+    if (flags & kGoOn) bench.SetGoOn(true);
+    bench.GoClick();
+    CheckAfter(bench, screen, width, height, first);
+
+    if (flags & kRefreshBetween) bench.RefreshClick();
+    if (flags & kSecondOperation) {
+        if (flags & kSecondByShortcut) {
+            if (flags & kRetypeSecond) bench.SetParameterText(text);
+            bench.ShortcutClick(second);
+        } else {
+            bench.ChooseOperation(second);
+            if (flags & kRetypeSecond) bench.SetParameterText(text);
+            bench.GoClick();
+        }
+        CheckAfter(bench, screen, width, height, second);
+    }
+    if (flags & kMouseMove) bench.ImageMouseMove(int(byte(0)) - 64, int(byte(1)) - 64);
+    return 0;
+}
