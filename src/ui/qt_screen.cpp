@@ -1,0 +1,152 @@
+#include "ui/qt_screen.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <cstring>
+
+#include "ui/desktop_font.h"
+#include "ui/image_view.h"
+#include "ui/please_wait.h"
+
+namespace vexo {
+
+QtScreen::QtScreen() : textFont_(DesktopFont(8)) {}
+
+QtScreen::~QtScreen() {
+    if (busyCursor_) QApplication::restoreOverrideCursor();
+}
+
+void QtScreen::SizeDisplay(int width, int height) {
+    if (widgets_.image == nullptr || !widgets_.image->NewBitmap(width, height)) return;
+    QImage& bitmap = widgets_.image->bitmap();
+    bitmap.fill(Qt::white);
+    QPainter painter(&bitmap);
+    painter.setPen(Qt::red);
+    painter.drawRect(0, 0, width - 1, height - 1);
+}
+
+bool QtScreen::WriteDisplayRow(int row, const uint8_t* bgr, int pixels, std::string& systemMessage) {
+    if (widgets_.image == nullptr || widgets_.image->bitmap().isNull()) {
+        systemMessage = "There is no displayed picture to write into.";
+        return false;
+    }
+    QImage& bitmap = widgets_.image->bitmap();
+    if (row < 0 || row >= bitmap.height()) {
+        systemMessage = "The row " + std::to_string(row) + " lies outside the displayed picture.";
+        return false;
+    }
+    const int n = std::min(pixels, bitmap.width());
+    uint8_t* out = bitmap.scanLine(row);
+    for (int x = 0; x < n; ++x) {
+        out[3 * x + 0] = bgr[3 * x + 2];
+        out[3 * x + 1] = bgr[3 * x + 1];
+        out[3 * x + 2] = bgr[3 * x + 0];
+    }
+    return true;
+}
+
+void QtScreen::RepaintNow() {
+    if (widgets_.image != nullptr) widgets_.image->repaint();
+}
+
+bool QtScreen::HasDisplayBitmap() const {
+    return widgets_.image != nullptr && !widgets_.image->bitmap().isNull();
+}
+
+Rgb QtScreen::DisplayPixel(int x, int y) const {
+    if (!HasDisplayBitmap()) return {0, 0, 0};
+    const QImage& bitmap = widgets_.image->bitmap();
+    if (x < 0 || y < 0 || x >= bitmap.width() || y >= bitmap.height()) return {0, 0, 0};
+    const uint8_t* p = bitmap.constScanLine(y) + 3 * x;
+    return {p[0], p[1], p[2]};
+}
+
+void QtScreen::SetCaption(const std::string& text) {
+    if (widgets_.window != nullptr) widgets_.window->setWindowTitle(QString::fromStdString(text));
+}
+
+void QtScreen::SetLabel(QLabel* label, const std::string& text) {
+    if (label == nullptr) return;
+    label->setText(QString::fromStdString(text));
+    label->adjustSize();
+}
+
+void QtScreen::SetReadout(const std::string& text) { SetLabel(widgets_.readout, text); }
+
+void QtScreen::SetPositionReadout(const std::string& text) { SetLabel(widgets_.positionReadout, text); }
+
+void QtScreen::LogAppend(const std::string& text) {
+    if (widgets_.log != nullptr) widgets_.log->addItem(QString::fromStdString(text));
+}
+
+void QtScreen::LogClear() {
+    if (widgets_.log != nullptr) widgets_.log->clear();
+}
+
+void QtScreen::ShowProgress(int position, int maximum) {
+    if (pleaseWait_ != nullptr) pleaseWait_->SetProgress(position, maximum);
+}
+
+void QtScreen::SetProgressDialogVisible(bool visible) {
+    if (pleaseWait_ != nullptr) pleaseWait_->SetShown(visible);
+}
+
+void QtScreen::SetBusyCursor(bool busy) {
+    if (busy == busyCursor_) return;
+    busyCursor_ = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void QtScreen::Box(const QString& caption, const std::string& text, bool errorIcon) {
+    const QString message = QString::fromStdString(text);
+    if (autoAnswerBoxes) {
+        answeredBoxes.push_back({caption, message, errorIcon});
+        return;
+    }
+    QMessageBox box(errorIcon ? QMessageBox::Critical : QMessageBox::NoIcon, caption, message, QMessageBox::Ok,
+                    widgets_.window);
+    box.exec();
+}
+
+void QtScreen::ErrorBox(const std::string& text) { Box("Error", text, true); }
+
+void QtScreen::PlainBox(const std::string& text) { Box("Vexo", text, false); }
+
+void QtScreen::ApplicationErrorBox(const std::string& text) { Box("Vexo", text, true); }
+
+void QtScreen::PumpEvents() { QCoreApplication::processEvents(); }
+
+void QtScreen::SetFontBold(bool bold) { textFont_.setBold(bold); }
+
+TextExtent QtScreen::MeasureText(const std::string& text) {
+    const QString qtext = QString::fromStdString(text);
+    if (HasDisplayBitmap()) {
+        const QFontMetrics metrics(textFont_, &widgets_.image->bitmap());
+        return {metrics.horizontalAdvance(qtext), metrics.height()};
+    }
+    const QFontMetrics metrics(textFont_);
+    return {metrics.horizontalAdvance(qtext), metrics.height()};
+}
+
+void QtScreen::DrawTextClipped(int x, int y, const ClipRect& clip, const std::string& text) {
+    if (!HasDisplayBitmap()) return;
+    QImage& bitmap = widgets_.image->bitmap();
+    QPainter painter(&bitmap);
+    painter.setClipRect(QRect(clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top));
+    painter.setFont(textFont_);
+    painter.setPen(QColor(fontColour_.red, fontColour_.green, fontColour_.blue));
+    painter.setBackgroundMode(Qt::TransparentMode);
+    painter.drawText(x, y + QFontMetrics(textFont_, &bitmap).ascent(), QString::fromStdString(text));
+    painter.end();
+    // Shown with the next repaint, or when the event loop next runs.
+    widgets_.image->update();
+}
+
+}  // namespace vexo

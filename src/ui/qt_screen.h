@@ -1,0 +1,88 @@
+// The screen of the desktop window: the displayed bitmap of the picture
+// control, the caption, the readout labels, the log list, the progress
+// dialog, the busy cursor and the message boxes.
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <string>
+#include <vector>
+
+#include "core/screen.h"
+
+class QComboBox;
+class QLabel;
+class QWidget;
+
+namespace vexo {
+
+class ImageView;
+class TPleaseWait;
+
+class QtScreen : public Screen {
+public:
+    struct Widgets {
+        QWidget* window = nullptr;
+        ImageView* image = nullptr;
+        QLabel* readout = nullptr;          // L
+        QLabel* positionReadout = nullptr;  // LPos
+        QComboBox* log = nullptr;           // CB
+    };
+
+    QtScreen();
+    ~QtScreen() override;
+    void Attach(const Widgets& widgets) { widgets_ = widgets; }
+    void AttachProgressDialog(TPleaseWait* dialog) { pleaseWait_ = dialog; }
+
+    // RequestClose was called: the main window closes once the running
+    // handler has returned.
+    bool closeRequested() const { return closeRequested_; }
+
+    // With this set, message boxes are recorded in answeredBoxes instead of
+    // being shown, as if OK had been pressed at once (tests).
+    static inline bool autoAnswerBoxes = false;
+    struct AnsweredBox {
+        QString caption;
+        QString text;
+        bool errorIcon;
+    };
+    static inline std::vector<AnsweredBox> answeredBoxes;
+
+    // --- Screen ---
+    void SizeDisplay(int width, int height) override;
+    bool WriteDisplayRow(int row, const uint8_t* bgr, int pixels, std::string& systemMessage) override;
+    void RepaintNow() override;
+    bool HasDisplayBitmap() const override;
+    Rgb DisplayPixel(int x, int y) const override;
+    void SetCaption(const std::string& text) override;
+    void SetReadout(const std::string& text) override;
+    void SetPositionReadout(const std::string& text) override;
+    void LogAppend(const std::string& text) override;
+    void LogClear() override;
+    void ShowProgress(int position, int maximum) override;
+    void SetProgressDialogVisible(bool visible) override;
+    void SetBusyCursor(bool busy) override;
+    void ErrorBox(const std::string& text) override;
+    void PlainBox(const std::string& text) override;
+    void ApplicationErrorBox(const std::string& text) override;
+    void PumpEvents() override;
+    void RequestClose() override { closeRequested_ = true; }
+    void SetFontBold(bool bold) override;
+    void SetBrushClear() override {}  // text is always drawn without a background
+    void SetFontColour(Rgb colour) override { fontColour_ = colour; }
+    TextExtent MeasureText(const std::string& text) override;
+    void DrawTextClipped(int x, int y, const ClipRect& clip, const std::string& text) override;
+
+private:
+    void Box(const QString& caption, const std::string& text, bool errorIcon);
+    static void SetLabel(QLabel* label, const std::string& text);
+
+    Widgets widgets_;
+    TPleaseWait* pleaseWait_ = nullptr;
+    bool busyCursor_ = false;
+    bool closeRequested_ = false;
+    QFont textFont_;
+    Rgb fontColour_{0, 0, 0};
+};
+
+}  // namespace vexo
