@@ -1,0 +1,354 @@
+// vexo-cli end to end: the binary runs as a subprocess on pictures made here,
+// and its exit status, standard streams and files are checked as a script
+// would read them.
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace vexo {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::ordered_json;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A grayscale baseline JPEG of the samples f(x, y).
+void WriteGrayJpeg(const fs::path& path, int width, int height, const std::function<int(int, int)>& f) {
+    std::vector<JSAMPLE> samples(std::size_t(width) * std::size_t(height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) samples[std::size_t(y) * width + x] = static_cast<JSAMPLE>(f(x, y));
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    jpeg_stdio_dest(&cinfo, file);
+    cinfo.image_width = width;
+    cinfo.image_height = height;
+    cinfo.input_components = 1;
+    cinfo.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 95, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = samples.data() + std::size_t(cinfo.next_scanline) * width;
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::fclose(file);
+}
+
+struct Netpbm {
+    std::string magic;
+    int width = 0, height = 0, maxval = 0;
+    std::string pixels;
+};
+
+// Reads a P5/P6 file written with single newlines between the header fields.
+Netpbm ReadNetpbm(const fs::path& path) {
+    std::istringstream in(ReadFile(path));
+    Netpbm image;
+    in >> image.magic >> image.width >> image.height >> image.maxval;
+    in.get();
+    image.pixels.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return image;
+}
+
+std::vector<std::string> Keys(const ordered_json& object) {
+    std::vector<std::string> keys;
+    for (auto it = object.begin(); it != object.end(); ++it) keys.push_back(it.key());
+    return keys;
+}
+
+class CliTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        dir_ = fs::temp_directory_path() / ("vexo_cli_test_" + std::to_string(::getpid()) + "_" + name);
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path Path(const std::string& name) const { return dir_ / name; }
+
+    CliRun Run(const std::vector<std::string>& arguments) const {
+        const fs::path outPath = dir_ / "stdout.txt";
+        const fs::path errPath = dir_ / "stderr.txt";
+        std::vector<std::string> all{VEXO_CLI_PATH};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = 0;
+        CliRun run;
+        const int spawned = posix_spawn(&pid, VEXO_CLI_PATH, &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) return run;
+        int wstatus = 0;
+        if (waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
+        run.out = ReadFile(outPath);
+        run.err = ReadFile(errPath);
+        return run;
+    }
+
+    fs::path dir_;
+};
+
+// ------------------------------------------------------------ usage errors
+
+class CliUsageTest : public CliTest, public testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(CliUsageTest, RefusedWithOneUsageLineBeforeLoading) {
+    std::vector<std::string> arguments = GetParam();
+    for (std::string& a : arguments)
+        if (a == "PIC") a = Path("pic.jpg").string();
+    WriteGrayJpeg(Path("pic.jpg"), 8, 8, [](int, int) { return 128; });
+    arguments.push_back("--dump");
+    arguments.push_back(Path("out").string());
+
+    const CliRun run = Run(arguments);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("usage: vexo-cli PICTURE"), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_FALSE(fs::exists(Path("out")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CliUsageTest,
+    testing::Values(std::vector<std::string>{},                          // no picture
+                    std::vector<std::string>{"--op", "0"},               // steps but no picture
+                    std::vector<std::string>{"PIC", "--op", "18"},       // past the last operation
+                    std::vector<std::string>{"PIC", "--op", "-1:5"},     // negative operation
+                    std::vector<std::string>{"PIC", "--op", ":20"},      // no number at all
+                    std::vector<std::string>{"PIC", "--shortcut", "3x"},  // malformed number
+                    std::vector<std::string>{"PIC", "--offset", ""},     // empty number
+                    std::vector<std::string>{"PIC", "--frobnicate"},     // unknown option
+                    std::vector<std::string>{"PIC", "--param"},          // option without its value
+                    std::vector<std::string>{"PIC", "PIC"}));            // two pictures
+
+// ---------------------------------------------------- pictures that do not load
+
+class CliUnloadableTest : public CliTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(CliUnloadableTest, ExitTwoWithTheErrorRecorded) {
+    const std::string kind = GetParam();
+    const fs::path picture = Path("bad.jpg");
+    if (kind == "empty") WriteFile(picture, "");
+    if (kind == "garbage") WriteFile(picture, "this is not a JPEG file at all");
+    if (kind == "truncated header") WriteFile(picture, std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10));
+
+    const CliRun run = Run({picture.string(), "--op", "0", "--json", "-", "--png", Path("p.png").string()});
+    EXPECT_EQ(run.status, 2);
+    const ordered_json report = ordered_json::parse(run.out);
+    EXPECT_EQ(report["picture"], "bad.jpg");
+    EXPECT_EQ(report["loaded"], false);
+    EXPECT_EQ(report["width"], 0);
+    EXPECT_EQ(report["height"], 0);
+    ASSERT_EQ(report["messages"].size(), 1u);
+    EXPECT_EQ(report["messages"][0]["kind"], "error");
+    const std::string text = report["messages"][0]["text"];
+    if (kind == "missing")
+        EXPECT_EQ(text, "Cannot open file " + picture.string());
+    else
+        EXPECT_EQ(text.rfind("JPEG error #", 0), 0u) << text;
+    EXPECT_NE(run.err.find("error: " + text + "\n"), std::string::npos) << run.err;
+    // The step is still recorded; nothing ran.
+    ASSERT_EQ(report["steps"].size(), 1u);
+    EXPECT_FALSE(report["steps"][0].contains("operation"));
+    EXPECT_FALSE(fs::exists(Path("p.png")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CliUnloadableTest,
+                         testing::Values("missing", "empty", "garbage", "truncated header"));
+
+// ------------------------------------------------------------------- the dump
+
+TEST_F(CliTest, DumpHoldsPlanesMarksAndThePaddedDisplay) {
+    // 30 columns: the display is 32 wide, its last two columns black padding.
+    WriteGrayJpeg(Path("ramp.jpg"), 30, 20, [](int x, int y) { return 40 + 5 * x + 2 * y; });
+    const fs::path out = Path("dump/deeper");
+    const CliRun run = Run({Path("ramp.jpg").string(), "--dump", out.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out.empty());
+
+    const Netpbm plane0 = ReadNetpbm(out / "plane0.pgm");
+    const Netpbm plane1 = ReadNetpbm(out / "plane1.pgm");
+    const Netpbm marks = ReadNetpbm(out / "marks.pgm");
+    const Netpbm display = ReadNetpbm(out / "display.ppm");
+    for (const Netpbm* gray : {&plane0, &plane1, &marks}) {
+        EXPECT_EQ(gray->magic, "P5");
+        EXPECT_EQ(gray->width, 30);
+        EXPECT_EQ(gray->height, 20);
+        EXPECT_EQ(gray->maxval, 255);
+        EXPECT_EQ(gray->pixels.size(), 30u * 20u);
+    }
+    EXPECT_EQ(marks.pixels, std::string(600, '\0'));
+    EXPECT_EQ(display.magic, "P6");
+    EXPECT_EQ(display.width, 32);
+    EXPECT_EQ(display.height, 20);
+    EXPECT_EQ(display.maxval, 255);
+    ASSERT_EQ(display.pixels.size(), 32u * 20u * 3u);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const char gray = x < 30 ? plane0.pixels[std::size_t(y) * 30 + x] : '\0';
+            const std::size_t at = (std::size_t(y) * 32 + x) * 3;
+            ASSERT_EQ(display.pixels.substr(at, 3), std::string(3, gray)) << x << "," << y;
+        }
+
+    const ordered_json report = ordered_json::parse(ReadFile(out / "report.json"));
+    EXPECT_EQ(report["width"], 30);
+    EXPECT_EQ(report["stride"], 32);
+    EXPECT_EQ(report["loaded"], true);
+}
+
+// ------------------------------------------------------------------ the report
+
+TEST_F(CliTest, ReportFieldsInOrderAndAnInvalidThreshold) {
+    WriteGrayJpeg(Path("grid.jpg"), 40, 30, [](int x, int) { return x < 20 ? 60 : 200; });
+    const CliRun run = Run({Path("grid.jpg").string(), "--op", "0:abc", "--param", "5", "--go", "--json", "-"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "error: Wrong treshold!\n");
+
+    const ordered_json report = ordered_json::parse(run.out);
+    EXPECT_EQ(Keys(report), (std::vector<std::string>{"picture", "loaded", "width", "height", "stride",
+                                                      "activePlane", "caption", "label", "position", "log",
+                                                      "messages", "progress", "steps"}));
+    EXPECT_EQ(Keys(report["progress"]), (std::vector<std::string>{"maximum", "position", "visible"}));
+    EXPECT_EQ(report["picture"], "grid.jpg");
+    EXPECT_EQ(report["caption"], "Vexo - grid.jpg (40x30) [horizontal Sobel filter]");
+    EXPECT_EQ(report["messages"], ordered_json::parse(R"([{"kind": "error", "text": "Wrong treshold!"}])"));
+
+    const ordered_json& steps = report["steps"];
+    ASSERT_EQ(steps.size(), 3u);
+    const std::vector<std::string> opKeys{"step",     "operation",   "parameterText",  "messages",
+                                          "caption",  "label",       "activePlane",    "logAdded",
+                                          "progress", "horizontalLines", "verticalLines", "cells"};
+    std::vector<std::string> plainKeys = opKeys;
+    plainKeys.erase(plainKeys.begin() + 1);
+
+    EXPECT_EQ(Keys(steps[0]), opKeys);
+    EXPECT_EQ(steps[0]["step"], "op");
+    EXPECT_EQ(steps[0]["operation"], 0);
+    EXPECT_EQ(steps[0]["parameterText"], "abc");
+    EXPECT_EQ(steps[0]["messages"], report["messages"]);
+    EXPECT_EQ(steps[0]["activePlane"], 1);
+    EXPECT_EQ(Keys(steps[0]["progress"]), (std::vector<std::string>{"maximum", "position"}));
+
+    EXPECT_EQ(Keys(steps[1]), plainKeys);
+    EXPECT_EQ(steps[1]["step"], "param");
+    EXPECT_EQ(steps[1]["parameterText"], "5");
+    EXPECT_TRUE(steps[1]["messages"].empty());
+
+    // GO runs the selected operation again, now with a valid threshold.
+    EXPECT_EQ(steps[2]["step"], "go");
+    EXPECT_EQ(steps[2]["operation"], 0);
+    EXPECT_EQ(steps[2]["parameterText"], "5");
+    EXPECT_TRUE(steps[2]["messages"].empty());
+    EXPECT_EQ(steps[2]["activePlane"], 0);
+    EXPECT_EQ(report["activePlane"], 0);
+}
+
+TEST_F(CliTest, QuietKeepsErrorsOnlyAndSummaryWithoutOutputs) {
+    // Operation 12 tells its result in a plain box; operation 0 with "x" shows an error.
+    WriteGrayJpeg(Path("pic.jpg"), 24, 16, [](int x, int y) { return 120 + (x + y) % 7; });
+    const std::vector<std::string> steps{Path("pic.jpg").string(), "--op", "12:3", "--op", "0:x"};
+
+    const CliRun loud = Run(steps);
+    ASSERT_EQ(loud.status, 0) << loud.err;
+    EXPECT_EQ(loud.err.rfind("message: ", 0), 0u) << loud.err;
+    EXPECT_NE(loud.err.find("\nerror: Wrong treshold!\n"), std::string::npos) << loud.err;
+    // The summary: the caption first, then every message.
+    EXPECT_EQ(loud.out.rfind("Vexo - pic.jpg (24x16) [horizontal Sobel filter]\nmessage: ", 0), 0u) << loud.out;
+    EXPECT_NE(loud.out.find("\nerror: Wrong treshold!\n"), std::string::npos) << loud.out;
+
+    std::vector<std::string> quietSteps = steps;
+    quietSteps.push_back("--quiet");
+    const CliRun quiet = Run(quietSteps);
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, "error: Wrong treshold!\n");
+}
+
+// ---------------------------------------------------------------- the picture
+
+TEST_F(CliTest, PngIsTheDisplayedPicture) {
+    WriteGrayJpeg(Path("pic.jpg"), 13, 7, [](int, int) { return 90; });
+    const CliRun run = Run({Path("pic.jpg").string(), "--png", Path("pic.png").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string png = ReadFile(Path("pic.png"));
+    ASSERT_GE(png.size(), 33u);
+    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_EQ(png.substr(12, 4), "IHDR");
+    // Width 16 (the stride), height 7, 8-bit RGB.
+    EXPECT_EQ(png.substr(16, 10), std::string("\0\0\0\x10\0\0\0\x07\x08\x02", 10));
+}
+
+TEST_F(CliTest, GridSampleGetsReadableLabels) {
+    const fs::path sample = fs::path(VEXO_SOURCE_DIR) / "samples" / "grid-9x9.jpg";
+    if (!fs::exists(sample)) GTEST_SKIP() << "no " << sample;
+    const CliRun run = Run({sample.string(), "--op", "16", "--dump", Path("d").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const ordered_json report = ordered_json::parse(ReadFile(Path("d/report.json")));
+    const ordered_json& cells = report["steps"][0]["cells"];
+    ASSERT_FALSE(cells.empty());
+    EXPECT_EQ(cells[0]["label"], "A1");
+
+    // Inside every label box there is yellow text and its dark shadow (the
+    // sample's background is light).
+    const Netpbm display = ReadNetpbm(Path("d/display.ppm"));
+    for (const ordered_json& cell : cells) {
+        if (cell["box"].is_null()) continue;
+        const int left = cell["box"][0], top = cell["box"][1], right = cell["box"][2], bottom = cell["box"][3];
+        int yellow = 0, dark = 0;
+        for (int y = std::max(top, 0); y < std::min(bottom, display.height); ++y)
+            for (int x = std::max(left, 0); x < std::min(right, display.width); ++x) {
+                const std::string p = display.pixels.substr((std::size_t(y) * display.width + x) * 3, 3);
+                yellow += p == std::string("\xFF\xFF\0", 3);
+                dark += std::all_of(p.begin(), p.end(), [](char c) { return uint8_t(c) < 100; });
+            }
+        EXPECT_GT(yellow, 10) << cell["label"];
+        EXPECT_GT(dark, 5) << cell["label"];
+    }
+}
+
+}  // namespace
+}  // namespace vexo
