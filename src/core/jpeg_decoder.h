@@ -32,6 +32,9 @@ struct DecodedBitmap {
 class TMyJPeg {
 public:
     explicit TMyJPeg(std::vector<uint8_t> fileBytes);
+    // decodedBitmap points into the object itself.
+    TMyJPeg(const TMyJPeg&) = delete;
+    TMyJPeg& operator=(const TMyJPeg&) = delete;
     // A picture object that already holds a decoded bitmap (tests, fuzzing).
     static std::unique_ptr<TMyJPeg> FromBitmap(DecodedBitmap bitmap);
 
@@ -44,12 +47,19 @@ public:
     void DecodeBitmap();
     const DecodedBitmap* decodedBitmap = nullptr;
 
+    // libjpeg warnings of the last decode (data it got past): how many, and
+    // the message code of the first one (-1 when there was none).
+    int WarningCount() const { return warningCount_; }
+    int FirstWarningCode() const { return firstWarningCode_; }
+
 private:
     std::vector<uint8_t> bytes_;
     DecodedBitmap bitmap_;
     bool decoded_ = false;
     int width_ = 0;
     int height_ = 0;
+    int warningCount_ = 0;
+    int firstWarningCode_ = -1;
 };
 
 }  // namespace vexo

@@ -1,0 +1,206 @@
+// JPEG decoding with libjpeg into a 236-level gray palette picture.
+//
+// libjpeg reports fatal errors through error_exit, which must not return.
+// Ours longjmps back to the setjmp of the stage that made the call; the
+// stages below hold no object with a destructor, so the jump skips nothing,
+// and the C++ caller then frees the decompressor and throws. The progress
+// monitor leaves the same way when a progressive file has too many scans.
+#include "core/jpeg_decoder.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+#include <utility>
+
+#include <jpeglib.h>
+
+#include "core/errors.h"
+#include "core/image_state.h"
+
+namespace vexo {
+namespace {
+
+constexpr int kQuantiserColours = 236;
+// libjpeg's own working memory (coefficient buffers of progressive files).
+constexpr long kLibjpegMemoryLimit = 512L * 1024 * 1024;
+// A progressive file is refused once libjpeg reaches this scan number + 1.
+constexpr int kMaxProgressiveScans = 500;
+
+enum class Failure { kNone, kLibjpeg, kTooManyScans };
+
+struct Session {
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr errors;
+    jpeg_progress_mgr progress;
+    std::jmp_buf jump;
+    Failure failure;
+    int messageCode;
+    int warningCount;
+    int firstWarningCode;
+};
+
+Session& SessionOf(j_common_ptr cinfo) { return *static_cast<Session*>(cinfo->client_data); }
+
+void ErrorExit(j_common_ptr cinfo) {
+    Session& session = SessionOf(cinfo);
+    session.failure = Failure::kLibjpeg;
+    session.messageCode = cinfo->err->msg_code;
+    std::longjmp(session.jump, 1);
+}
+
+// Level -1 is a warning (corrupt or truncated data that libjpeg gets past);
+// higher levels are trace messages. Nothing is printed.
+void EmitMessage(j_common_ptr cinfo, int level) {
+    if (level >= 0) return;
+    Session& session = SessionOf(cinfo);
+    if (session.warningCount == 0) session.firstWarningCode = cinfo->err->msg_code;
+    ++session.warningCount;
+    ++cinfo->err->num_warnings;
+}
+
+void OutputMessage(j_common_ptr) {}
+
+void ProgressMonitor(j_common_ptr cinfo) {
+    if (!cinfo->is_decompressor) return;
+    auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (dinfo->progressive_mode && dinfo->input_scan_number > kMaxProgressiveScans) {
+        Session& session = SessionOf(cinfo);
+        session.failure = Failure::kTooManyScans;
+        std::longjmp(session.jump, 1);
+    }
+}
+
+// Creates the decompressor, reads the header and sets every decompression
+// parameter; the output size is then known. False after a libjpeg error.
+bool ReadHeaderStage(Session& s, const uint8_t* data, std::size_t size) {
+    if (setjmp(s.jump)) return false;
+    jpeg_create_decompress(&s.cinfo);
+    s.cinfo.mem->max_memory_to_use = kLibjpegMemoryLimit;
+    s.cinfo.progress = &s.progress;
+    jpeg_mem_src(&s.cinfo, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&s.cinfo, TRUE);
+    s.cinfo.scale_num = 1;
+    s.cinfo.scale_denom = 1;
+    s.cinfo.do_block_smoothing = TRUE;
+    s.cinfo.out_color_space = JCS_GRAYSCALE;
+    s.cinfo.quantize_colors = TRUE;
+    s.cinfo.desired_number_of_colors = kQuantiserColours;
+    s.cinfo.dither_mode = JDITHER_FS;
+    s.cinfo.two_pass_quantize = FALSE;
+    jpeg_calc_output_dimensions(&s.cinfo);
+    return true;
+}
+
+// Decodes every row into `indices` (output_width * output_height bytes) and
+// copies the colormap into the palette. False after a libjpeg error.
+bool DecodeStage(Session& s, DecodedBitmap& bitmap) {
+    if (setjmp(s.jump)) return false;
+    jpeg_start_decompress(&s.cinfo);
+    const int colours = s.cinfo.actual_number_of_colors;
+    for (int j = 0; j < colours && j < 256; ++j) {
+        const uint8_t level = s.cinfo.colormap[0][j];
+        bitmap.palette[j] = Rgb{level, level, level};
+    }
+    bitmap.paletteSize = colours < 256 ? colours : 256;
+    const std::size_t width = s.cinfo.output_width;
+    while (s.cinfo.output_scanline < s.cinfo.output_height) {
+        JSAMPROW row = bitmap.indices.data() + std::size_t(s.cinfo.output_scanline) * width;
+        jpeg_read_scanlines(&s.cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&s.cinfo);
+    return true;
+}
+
+// Owns one libjpeg decompressor for the length of a call.
+class Decompressor {
+public:
+    Decompressor() {
+        std::memset(&s_, 0, sizeof s_);
+        s_.cinfo.err = jpeg_std_error(&s_.errors);
+        s_.errors.error_exit = ErrorExit;
+        s_.errors.emit_message = EmitMessage;
+        s_.errors.output_message = OutputMessage;
+        s_.progress.progress_monitor = ProgressMonitor;
+        s_.cinfo.client_data = &s_;
+        s_.firstWarningCode = -1;
+    }
+    ~Decompressor() { jpeg_destroy_decompress(&s_.cinfo); }
+    Decompressor(const Decompressor&) = delete;
+    Decompressor& operator=(const Decompressor&) = delete;
+
+    Session& session() { return s_; }
+
+    [[noreturn]] void Fail() const {
+        if (s_.failure == Failure::kTooManyScans)
+            throw VexoError("JPEG error: progressive JPEG with more than " +
+                            std::to_string(kMaxProgressiveScans) + " scans");
+        throw VexoError("JPEG error #" + std::to_string(s_.messageCode));
+    }
+
+private:
+    Session s_;
+};
+
+}  // namespace
+
+TMyJPeg::TMyJPeg(std::vector<uint8_t> fileBytes) : bytes_(std::move(fileBytes)) {}
+
+std::unique_ptr<TMyJPeg> TMyJPeg::FromBitmap(DecodedBitmap bitmap) {
+    auto jpeg = std::make_unique<TMyJPeg>(std::vector<uint8_t>{});
+    jpeg->width_ = bitmap.width;
+    jpeg->height_ = bitmap.height;
+    jpeg->bitmap_ = std::move(bitmap);
+    jpeg->decoded_ = true;
+    jpeg->decodedBitmap = &jpeg->bitmap_;
+    return jpeg;
+}
+
+void TMyJPeg::ReadHeader() {
+    if (decoded_) return;
+    Decompressor decompressor;
+    Session& s = decompressor.session();
+    if (!ReadHeaderStage(s, bytes_.data(), bytes_.size())) decompressor.Fail();
+    width_ = static_cast<int>(s.cinfo.output_width);
+    height_ = static_cast<int>(s.cinfo.output_height);
+}
+
+void TMyJPeg::DecodeBitmap() {
+    if (decoded_) {
+        decodedBitmap = &bitmap_;
+        return;
+    }
+    Decompressor decompressor;
+    Session& s = decompressor.session();
+    if (!ReadHeaderStage(s, bytes_.data(), bytes_.size())) decompressor.Fail();
+
+    // Callers refuse large pictures after ReadHeader; this guard keeps a
+    // direct call from allocating and decoding a giant picture all the same.
+    const JDIMENSION width = s.cinfo.output_width;
+    const JDIMENSION height = s.cinfo.output_height;
+    if (width > JDIMENSION(kMaxPictureSide) || height > JDIMENSION(kMaxPictureSide))
+        throw VexoError("Picture too large: " + std::to_string(width) + " x " + std::to_string(height) +
+                        " (at most " + std::to_string(kMaxPictureSide) + " x " +
+                        std::to_string(kMaxPictureSide) + ")");
+
+    DecodedBitmap bitmap;
+    bitmap.width = static_cast<int>(width);
+    bitmap.height = static_cast<int>(height);
+    try {
+        bitmap.indices.resize(std::size_t(width) * std::size_t(height));
+    } catch (const std::bad_alloc&) {
+        throw Terminate(kNotEnoughMemory);
+    }
+    if (!DecodeStage(s, bitmap)) decompressor.Fail();
+
+    warningCount_ = s.warningCount;
+    firstWarningCode_ = s.firstWarningCode;
+    width_ = bitmap.width;
+    height_ = bitmap.height;
+    bitmap_ = std::move(bitmap);
+    decoded_ = true;
+    decodedBitmap = &bitmap_;
+}
+
+}  // namespace vexo

@@ -1,0 +1,341 @@
+// The JPEG loader against libjpeg's own command-line decoder, its palette,
+// its errors and warnings, and the corpus of hostile files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include "core/errors.h"
+#include "core/jpeg_decoder.h"
+#include "test_jpegs.h"
+
+namespace vexo {
+namespace {
+
+namespace fs = std::filesystem;
+using testjpeg::Colour;
+using testjpeg::JpegOptions;
+
+std::string JpegError(int code) { return "JPEG error #" + std::to_string(code); }
+
+fs::path TempPath(const std::string& name) {
+    return fs::temp_directory_path() / ("vexo-jpeg-loader-" + std::to_string(::getpid()) + "-" + name);
+}
+
+void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::vector<uint8_t> ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct Gray {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> levels;
+};
+
+// The gray levels djpeg writes with the same settings as the loader (one-pass
+// quantiser to 236 gray levels, Floyd-Steinberg dithering).
+Gray DecodeWithDjpeg(const std::vector<uint8_t>& jpeg, const std::string& name) {
+    const fs::path in = TempPath(name + ".jpg");
+    const fs::path out = TempPath(name + ".pgm");
+    WriteFile(in, jpeg);
+    const std::string command = "/usr/bin/djpeg -grayscale -colors 236 -dither fs -pnm '" + in.string() +
+                                "' > '" + out.string() + "' 2>/dev/null";
+    std::system(command.c_str());  // exit status 2 only tells of warnings
+    const std::vector<uint8_t> pgm = ReadFile(out);
+    fs::remove(in);
+    fs::remove(out);
+
+    Gray gray;
+    int maxValue = 0;
+    int consumed = 0;
+    const std::string head(pgm.begin(), pgm.begin() + std::min<std::size_t>(pgm.size(), 64));
+    if (std::sscanf(head.c_str(), "P5 %d %d %d%n", &gray.width, &gray.height, &maxValue, &consumed) != 3 ||
+        maxValue != 255) {
+        ADD_FAILURE() << "djpeg gave no 8-bit PGM for " << name;
+        return {};
+    }
+    const std::size_t start = std::size_t(consumed) + 1;  // one whitespace byte after maxval
+    gray.levels.assign(pgm.begin() + std::ptrdiff_t(start), pgm.end());
+    EXPECT_EQ(gray.levels.size(), std::size_t(gray.width) * std::size_t(gray.height)) << name;
+    return gray;
+}
+
+std::vector<uint8_t> LevelsOf(const DecodedBitmap& bitmap) {
+    std::vector<uint8_t> levels(bitmap.indices.size());
+    for (std::size_t i = 0; i < levels.size(); ++i) levels[i] = bitmap.palette[bitmap.indices[i]].red;
+    return levels;
+}
+
+// ---------------------------------------------------------------------------
+// Every pixel equals djpeg's level.
+
+struct DjpegCase {
+    const char* name;
+    int width;
+    int height;
+    Colour colour;
+    bool progressive;
+    int restartInterval;
+    bool arithmetic;
+    double keptFraction;  // below 1: the file is cut after that share of its bytes
+};
+
+class JpegLoaderMatchesDjpeg : public testing::TestWithParam<DjpegCase> {};
+
+TEST_P(JpegLoaderMatchesDjpeg, EveryPixelHasDjpegsLevel) {
+    const DjpegCase& c = GetParam();
+    JpegOptions options;
+    options.width = c.width;
+    options.height = c.height;
+    options.colour = c.colour;
+    options.progressive = c.progressive;
+    options.restartInterval = c.restartInterval;
+    options.arithmetic = c.arithmetic;
+    std::vector<uint8_t> jpeg = testjpeg::RandomJpeg(options, uint32_t(c.width * 7919 + c.height));
+    if (c.keptFraction < 1.0) jpeg.resize(std::size_t(double(jpeg.size()) * c.keptFraction));
+
+    const Gray expected = DecodeWithDjpeg(jpeg, c.name);
+    TMyJPeg decoder(jpeg);
+    decoder.ReadHeader();
+    EXPECT_EQ(decoder.Width(), c.width);
+    EXPECT_EQ(decoder.Height(), c.height);
+    decoder.DecodeBitmap();
+    ASSERT_NE(decoder.decodedBitmap, nullptr);
+    const DecodedBitmap& bitmap = *decoder.decodedBitmap;
+    ASSERT_EQ(bitmap.width, expected.width);
+    ASSERT_EQ(bitmap.height, expected.height);
+    const std::vector<uint8_t> levels = LevelsOf(bitmap);
+    ASSERT_EQ(levels.size(), expected.levels.size());
+    std::size_t mismatches = 0;
+    for (std::size_t i = 0; i < levels.size(); ++i) mismatches += levels[i] != expected.levels[i];
+    EXPECT_EQ(mismatches, 0u) << "first at " << (std::mismatch(levels.begin(), levels.end(),
+                                                               expected.levels.begin()).first - levels.begin());
+    EXPECT_EQ(decoder.WarningCount() > 0, c.keptFraction < 1.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, JpegLoaderMatchesDjpeg,
+    testing::Values(
+        DjpegCase{"gray_baseline", 96, 64, Colour::kGray, false, 0, false, 1.0},
+        DjpegCase{"colour_baseline", 96, 64, Colour::kRgb, false, 0, false, 1.0},
+        DjpegCase{"colour_stored_as_rgb", 70, 50, Colour::kRgbStoredAsRgb, false, 0, false, 1.0},
+        DjpegCase{"gray_progressive", 101, 77, Colour::kGray, true, 0, false, 1.0},
+        DjpegCase{"colour_progressive", 97, 61, Colour::kRgb, true, 0, false, 1.0},
+        DjpegCase{"gray_restarts", 83, 65, Colour::kGray, false, 3, false, 1.0},
+        DjpegCase{"colour_restarts", 83, 65, Colour::kRgb, false, 2, false, 1.0},
+        DjpegCase{"gray_arithmetic", 64, 40, Colour::kGray, false, 0, true, 1.0},
+        DjpegCase{"colour_arithmetic_progressive", 45, 33, Colour::kRgb, true, 0, true, 1.0},
+        DjpegCase{"gray_1x1", 1, 1, Colour::kGray, false, 0, false, 1.0},
+        DjpegCase{"colour_1x1", 1, 1, Colour::kRgb, false, 0, false, 1.0},
+        DjpegCase{"gray_5x3", 5, 3, Colour::kGray, false, 0, false, 1.0},
+        DjpegCase{"colour_5x3_progressive", 5, 3, Colour::kRgb, true, 0, false, 1.0},
+        DjpegCase{"gray_639x480", 639, 480, Colour::kGray, false, 0, false, 1.0},
+        DjpegCase{"colour_639x480_progressive", 639, 480, Colour::kRgb, true, 0, false, 1.0},
+        DjpegCase{"gray_truncated", 160, 120, Colour::kGray, false, 0, false, 0.55},
+        DjpegCase{"colour_truncated_restarts", 160, 120, Colour::kRgb, false, 4, false, 0.7},
+        DjpegCase{"gray_progressive_truncated", 160, 120, Colour::kGray, true, 0, false, 0.6}),
+    [](const testing::TestParamInfo<DjpegCase>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// The palette and the levels it allows.
+
+TEST(JpegLoader, PaletteIsThe236EvenGrayLevels) {
+    for (Colour colour : {Colour::kGray, Colour::kRgb}) {
+        TMyJPeg decoder(testjpeg::RandomJpeg({.width = 40, .height = 30, .colour = colour}, 5));
+        decoder.DecodeBitmap();
+        const DecodedBitmap& bitmap = *decoder.decodedBitmap;
+        ASSERT_EQ(bitmap.paletteSize, 236);
+        for (int j = 0; j < 256; ++j) {
+            const uint8_t level = j < 236 ? uint8_t((255 * j + 117) / 235) : 0;
+            EXPECT_EQ(bitmap.palette[j], (Rgb{level, level, level})) << j;
+        }
+        EXPECT_LT(*std::max_element(bitmap.indices.begin(), bitmap.indices.end()), 236);
+    }
+}
+
+TEST(JpegLoader, AllWhiteGrayPictureDecodesToAll255) {
+    const std::vector<uint8_t> white(std::size_t(37) * 23, 255);
+    TMyJPeg decoder(testjpeg::EncodeJpeg({.width = 37, .height = 23}, white));
+    decoder.DecodeBitmap();
+    const std::vector<uint8_t> levels = LevelsOf(*decoder.decodedBitmap);
+    EXPECT_EQ(std::count(levels.begin(), levels.end(), 255), std::ptrdiff_t(levels.size()));
+}
+
+TEST(JpegLoader, SecondDecodeReturnsTheSameBitmap) {
+    TMyJPeg decoder(testjpeg::RandomJpeg({.width = 20, .height = 10}, 9));
+    decoder.DecodeBitmap();
+    const DecodedBitmap* first = decoder.decodedBitmap;
+    const std::vector<uint8_t> indices = first->indices;
+    decoder.DecodeBitmap();
+    EXPECT_EQ(decoder.decodedBitmap, first);
+    EXPECT_EQ(decoder.decodedBitmap->indices, indices);
+    EXPECT_EQ(decoder.Width(), 20);
+    EXPECT_EQ(decoder.Height(), 10);
+}
+
+// ---------------------------------------------------------------------------
+// Refusals: libjpeg's errors, the scan limit and the size guard.
+
+struct BrokenCase {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    int code;
+    bool headerReads;  // the error comes only when decoding starts
+};
+
+std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+class JpegLoaderRefuses : public testing::TestWithParam<BrokenCase> {};
+
+TEST_P(JpegLoaderRefuses, WithLibjpegsMessageCode) {
+    const BrokenCase& c = GetParam();
+    TMyJPeg decoder(c.bytes);
+    if (c.headerReads) {
+        EXPECT_NO_THROW(decoder.ReadHeader());
+    } else {
+        try {
+            decoder.ReadHeader();
+            ADD_FAILURE() << "header read";
+        } catch (const VexoError& e) {
+            EXPECT_EQ(std::string(e.what()), JpegError(c.code));
+        }
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {  // a failed decode can be asked again
+        try {
+            decoder.DecodeBitmap();
+            ADD_FAILURE() << "decoded";
+        } catch (const VexoError& e) {
+            EXPECT_EQ(std::string(e.what()), JpegError(c.code));
+        }
+        EXPECT_EQ(decoder.decodedBitmap, nullptr);
+    }
+}
+
+std::vector<uint8_t> CutAfterFrameHeader() {
+    std::vector<uint8_t> jpeg = testjpeg::RandomJpeg({.width = 16, .height = 16}, 3);
+    jpeg.resize(testjpeg::FindMarker(jpeg, 0xDA));  // tables and frame, no scan
+    return jpeg;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, JpegLoaderRefuses,
+    testing::Values(
+        BrokenCase{"empty", {}, JERR_INPUT_EMPTY, false},
+        BrokenCase{"one_byte", {0xFF}, JERR_NO_SOI, false},
+        BrokenCase{"soi_only", {0xFF, 0xD8}, JERR_NO_IMAGE, false},
+        BrokenCase{"text", Bytes("This is not a picture.\n"), JERR_NO_SOI, false},
+        BrokenCase{"png_signature", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13}, JERR_NO_SOI,
+                   false},
+        BrokenCase{"no_scan", CutAfterFrameHeader(), JERR_SOF_NO_SOS, false},
+        BrokenCase{"cmyk", testjpeg::RandomJpeg({.width = 24, .height = 16, .colour = Colour::kCmyk}, 4),
+                   JERR_CONVERSION_NOTIMPL, true},
+        BrokenCase{"ycck", testjpeg::RandomJpeg({.width = 24, .height = 16, .colour = Colour::kYcck}, 4),
+                   JERR_CONVERSION_NOTIMPL, true}),
+    [](const testing::TestParamInfo<BrokenCase>& info) { return std::string(info.param.name); });
+
+TEST(JpegLoader, RefusesProgressiveFileWithMoreThan500Scans) {
+    const std::vector<jpeg_scan_info> scans = testjpeg::ManyScansScript();
+    ASSERT_GT(scans.size(), 500u);
+    JpegOptions options{.width = 16, .height = 16, .progressive = true};
+    options.scans = scans.data();
+    options.scanCount = int(scans.size());
+    TMyJPeg decoder(testjpeg::RandomJpeg(options, 11));
+    decoder.ReadHeader();
+    EXPECT_EQ(decoder.Width(), 16);
+    try {
+        decoder.DecodeBitmap();
+        ADD_FAILURE() << "decoded";
+    } catch (const VexoError& e) {
+        EXPECT_EQ(std::string(e.what()), "JPEG error: progressive JPEG with more than 500 scans");
+    }
+
+    // 500 scans still load.
+    options.scanCount = 500;
+    TMyJPeg allowed(testjpeg::RandomJpeg(options, 11));
+    EXPECT_NO_THROW(allowed.DecodeBitmap());
+}
+
+TEST(JpegLoader, HeaderGivesTheClaimedSizeAndDecodeRefusesAGiantOne) {
+    std::vector<uint8_t> jpeg = testjpeg::RandomJpeg({.width = 16, .height = 16}, 6);
+    testjpeg::PatchFrameSize(jpeg, 60000, 20000);
+    TMyJPeg decoder(jpeg);
+    decoder.ReadHeader();
+    EXPECT_EQ(decoder.Width(), 60000);
+    EXPECT_EQ(decoder.Height(), 20000);
+    try {
+        decoder.DecodeBitmap();
+        ADD_FAILURE() << "decoded";
+    } catch (const VexoError& e) {
+        EXPECT_EQ(std::string(e.what()), "Picture too large: 60000 x 20000 (at most 16384 x 16384)");
+    }
+}
+
+// A frame claiming far more rows than its data holds: libjpeg meets the end
+// marker inside the entropy data, warns and fills the rest; the picture keeps
+// its claimed size.
+TEST(JpegLoader, ShortDataLoadsWithAWarning) {
+    std::vector<uint8_t> jpeg = testjpeg::RandomJpeg({.width = 16, .height = 16}, 8);
+    testjpeg::PatchFrameSize(jpeg, 16, 4000);
+    TMyJPeg decoder(jpeg);
+    decoder.DecodeBitmap();
+    EXPECT_EQ(decoder.decodedBitmap->height, 4000);
+    EXPECT_EQ(decoder.FirstWarningCode(), JWRN_HIT_MARKER);
+    EXPECT_GE(decoder.WarningCount(), 1);
+}
+
+// ---------------------------------------------------------------------------
+// The hostile corpus: each file either loads (as djpeg decodes it) or raises
+// VexoError.
+
+TEST(JpegLoaderHostileCorpus, EveryFileDecodesOrRaisesVexoError) {
+    const fs::path dir = fs::path(VEXO_SOURCE_DIR) / "tests" / "hostile_corpus";
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.is_regular_file() && entry.path().filename() != "README") files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    ASSERT_GE(files.size(), 20u);
+    for (const fs::path& file : files) {
+        SCOPED_TRACE(file.filename().string());
+        TMyJPeg decoder(ReadFile(file));
+        std::string outcome = "decoded";
+        try {
+            decoder.ReadHeader();
+            if (decoder.Width() <= 16384 && decoder.Height() <= 16384) {
+                decoder.DecodeBitmap();
+                ASSERT_NE(decoder.decodedBitmap, nullptr);
+                const DecodedBitmap& b = *decoder.decodedBitmap;
+                EXPECT_EQ(b.indices.size(), std::size_t(b.width) * std::size_t(b.height));
+                if (decoder.WarningCount() > 0)
+                    outcome += " with warning #" + std::to_string(decoder.FirstWarningCode());
+                // What libjpeg gets past, it gets past the same way for djpeg.
+                const Gray expected = DecodeWithDjpeg(ReadFile(file), file.stem().string());
+                EXPECT_TRUE(LevelsOf(b) == expected.levels);
+            } else {
+                outcome = "refused by size";
+            }
+        } catch (const VexoError& e) {
+            outcome = e.what();
+        }
+        std::printf("  %-40s %s\n", file.filename().c_str(), outcome.c_str());
+    }
+}
+
+}  // namespace
+}  // namespace vexo
