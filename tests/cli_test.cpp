@@ -322,6 +322,15 @@ TEST_F(CliTest, PngIsTheDisplayedPicture) {
     EXPECT_EQ(png.substr(16, 10), std::string("\0\0\0\x10\0\0\0\x07\x08\x02", 10));
 }
 
+TEST_F(CliTest, UnwritableOutputIsAFailure) {
+    WriteGrayJpeg(Path("pic.jpg"), 8, 8, [](int, int) { return 90; });
+    const std::string target = Path("no/such/folder/report.json").string();
+    const CliRun run = Run({Path("pic.jpg").string(), "--json", target, "--png", Path("pic.png").string()});
+    EXPECT_EQ(run.status, 4);
+    EXPECT_NE(run.err.find(target), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::exists(Path("pic.png")));  // the other outputs are still written
+}
+
 TEST_F(CliTest, GridSampleGetsReadableLabels) {
     const fs::path sample = fs::path(VEXO_SOURCE_DIR) / "samples" / "grid-9x9.jpg";
     if (!fs::exists(sample)) GTEST_SKIP() << "no " << sample;
@@ -331,6 +340,8 @@ TEST_F(CliTest, GridSampleGetsReadableLabels) {
     const ordered_json& cells = report["steps"][0]["cells"];
     ASSERT_FALSE(cells.empty());
     EXPECT_EQ(cells[0]["label"], "A1");
+    EXPECT_EQ(Keys(cells[0]), (std::vector<std::string>{"label", "column", "row", "corners", "box"}));
+    EXPECT_EQ(Keys(cells[0]["corners"]), (std::vector<std::string>{"TL", "TR", "BL", "BR"}));
 
     // Inside every label box there is yellow text and its dark shadow (the
     // sample's background is light).

@@ -15,8 +15,13 @@ bool Report(const std::string& error) {
     return false;
 }
 
-bool DisplayReady(Workbench& workbench, const MemoryScreen& screen) {
-    return workbench.image().loaded() && screen.hasBitmap && screen.displayWidth > 0 && screen.displayHeight > 0;
+void NotWritten(const std::string& path, const char* why) {
+    std::cerr << "vexo-cli: " << why << ", " << path << " not written" << std::endl;
+}
+
+bool HasDisplay(const MemoryScreen& screen) {
+    return screen.hasBitmap && screen.displayWidth > 0 && screen.displayHeight > 0 &&
+           screen.display.size() == std::size_t(screen.displayWidth) * std::size_t(screen.displayHeight) * 3;
 }
 
 }  // namespace
@@ -24,13 +29,13 @@ bool DisplayReady(Workbench& workbench, const MemoryScreen& screen) {
 bool WriteOutputs(const Options& options, Workbench& workbench, const MemoryScreen& screen,
                   const std::string& reportText) {
     bool ok = true;
-    const bool ready = DisplayReady(workbench, screen);
+    const bool displayed = HasDisplay(screen);
 
     if (options.png) {
-        if (ready)
+        if (displayed)
             ok &= Report(WritePng(*options.png, screen.displayWidth, screen.displayHeight, screen.display));
         else
-            std::cerr << "vexo-cli: no picture loaded, " << *options.png << " not written" << std::endl;
+            NotWritten(*options.png, "no picture displayed");
     }
 
     if (options.json) {
@@ -50,15 +55,22 @@ bool WriteOutputs(const Options& options, Workbench& workbench, const MemoryScre
             return false;
         }
         auto in = [&dir](const char* name) { return (dir / name).string(); };
-        if (ready) {
-            ImageState& image = workbench.image();
-            ok &= Report(WritePgm(in("plane0.pgm"), image.planes[0]));
-            ok &= Report(WritePgm(in("plane1.pgm"), image.planes[1]));
-            ok &= Report(WritePgm(in("marks.pgm"), image.marks));
-            ok &= Report(WritePpm(in("display.ppm"), screen.displayWidth, screen.displayHeight, screen.display));
-        } else {
-            std::cerr << "vexo-cli: no picture loaded, only report.json written to " << *options.dump << std::endl;
+        ImageState& image = workbench.image();
+        const std::pair<const char*, const Plane*> planes[] = {
+            {"plane0.pgm", &image.planes[0]}, {"plane1.pgm", &image.planes[1]}, {"marks.pgm", &image.marks}};
+        std::string missing;
+        for (const auto& [name, plane] : planes) {
+            if (*plane)
+                ok &= Report(WritePgm(in(name), *plane));
+            else
+                missing += std::string(" ") + name;
         }
+        if (displayed)
+            ok &= Report(WritePpm(in("display.ppm"), screen.displayWidth, screen.displayHeight, screen.display));
+        else
+            missing += " display.ppm";
+        if (!missing.empty())
+            std::cerr << "vexo-cli: no picture, not written in " << *options.dump << ":" << missing << std::endl;
         ok &= Report(WriteText(in("report.json"), reportText));
     }
     return ok;

@@ -10,8 +10,9 @@
 
 namespace vexo::cli {
 
-// Returns false when an asked-for file could not be written. Picture files
-// are skipped (and said so) while no picture is loaded.
+// Returns false when an asked-for file could not be written. A picture file
+// whose picture does not exist (nothing loaded or displayed) is skipped, and
+// said so, without counting as a failure.
 bool WriteOutputs(const Options& options, Workbench& workbench, const MemoryScreen& screen,
                   const std::string& reportText);
 
