@@ -1,0 +1,196 @@
+// Chain filters: keep the long left-to-right (top-to-bottom) chains of
+// nonzero samples as one thin path of 255 and erase everything else to 0.
+//
+// Every nonzero sample first becomes 250 (unclaimed). The starts are taken in
+// scan order: columns left to right, each top to bottom, for the horizontal
+// filter; rows top to bottom, each left to right, for the vertical one. From
+// each start still holding 250 three walks run, each step one column right
+// (one row down) to the forward neighbours tried in this order:
+//   horizontal: (x+1, y-1), (x+1, y), (x+1, y+1)
+//   vertical:   (x-1, y+1), (x, y+1), (x+1, y+1)
+// - MeasureChain follows the samples holding 250 and marks each 251 once its
+//   own walk has returned; the extent is the deepest depth reached (start = 1).
+// - A chain whose extent is below the minimum length is erased: EraseChain
+//   follows the samples holding 251 and sets each to 0 after its own walk.
+// - Otherwise TracePath searches the samples holding 251 depth first for a
+//   walk reaching depth = extent; the first one found in neighbour order
+//   becomes 255, every branch tried and failed becomes 0, and samples it never
+//   reached stay 251, so a later chain's path may run through them.
+// The start itself becomes 0 (erased) or 255 (kept); whatever still holds 251
+// at the end becomes 0.
+//
+// The walks are as deep as the longest chain (up to the full width or height),
+// so they run on one explicit stack of frames, reused for every start. Each
+// sample is claimed, erased and searched at most once: linear time.
+#include "filters/chain_filter.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+namespace vexo {
+
+namespace {
+
+constexpr uint8_t kUnclaimed = 250;
+constexpr uint8_t kClaimed = 251;
+constexpr uint8_t kKept = 255;
+
+struct Frame {
+    int32_t x;
+    int32_t y;
+    int32_t next;   // the forward neighbour to try next, 0..3
+    int32_t depth;  // the start has depth 1
+};
+
+template <bool Horizontal>
+class ChainWalker {
+public:
+    explicit ChainWalker(GrayPlane& plane)
+        : data_(plane.begin()), width_(plane.width), height_(plane.height) {
+        // One frame per column (row) that a walk can cover.
+        stack_.reserve(std::size_t(Horizontal ? width_ : height_));
+    }
+
+    void Run(int32_t minimumLength) {
+        const std::size_t count = std::size_t(width_) * std::size_t(height_);
+        for (std::size_t i = 0; i < count; ++i) data_[i] = data_[i] != 0 ? kUnclaimed : uint8_t(0);
+        if (Horizontal) {
+            for (int x = 0; x < width_; ++x) {
+                for (int y = 0; y < height_; ++y) {
+                    if (At(x, y) == kUnclaimed) FilterChain(x, y, minimumLength);
+                }
+            }
+        } else {
+            for (int y = 0; y < height_; ++y) {
+                uint8_t* row = data_ + std::size_t(y) * std::size_t(width_);
+                for (int x = 0; x < width_; ++x) {
+                    if (row[x] == kUnclaimed) FilterChain(x, y, minimumLength);
+                }
+            }
+        }
+        for (std::size_t i = 0; i < count; ++i) data_[i] = data_[i] == kClaimed ? uint8_t(0) : data_[i];
+    }
+
+private:
+    uint8_t& At(int x, int y) { return data_[std::size_t(y) * std::size_t(width_) + std::size_t(x)]; }
+
+    // Forward neighbour k (0..2) of (x, y): false when it lies outside the plane.
+    bool Neighbour(int x, int y, int k, int& nx, int& ny) const {
+        if (Horizontal) {
+            nx = x + 1;
+            ny = y - 1 + k;
+            return nx < width_ && ny >= 0 && ny < height_;
+        }
+        nx = x - 1 + k;
+        ny = y + 1;
+        return ny < height_ && nx >= 0 && nx < width_;
+    }
+
+    void FilterChain(int x, int y, int32_t minimumLength) {
+        const int32_t extent = MeasureChain(x, y);
+        if (extent < minimumLength) {
+            EraseChain(x, y);
+            At(x, y) = 0;
+        } else {
+            TracePath(x, y, extent);
+            At(x, y) = kKept;
+        }
+    }
+
+    // Claims the chain from (x, y) and returns its extent.
+    int32_t MeasureChain(int x, int y) {
+        int32_t extent = 0;
+        stack_.clear();
+        stack_.push_back({x, y, 0, 1});
+        while (!stack_.empty()) {
+            Frame& frame = stack_.back();
+            if (frame.next < 3) {
+                int nx, ny;
+                const int k = frame.next++;
+                if (Neighbour(frame.x, frame.y, k, nx, ny) && At(nx, ny) == kUnclaimed) {
+                    const int32_t depth = frame.depth + 1;
+                    stack_.push_back({nx, ny, 0, depth});
+                }
+                continue;
+            }
+            extent = std::max(extent, frame.depth);
+            const Frame done = frame;
+            stack_.pop_back();
+            // The start is not marked; every other sample once its walk returns.
+            if (!stack_.empty()) At(done.x, done.y) = kClaimed;
+        }
+        return extent;
+    }
+
+    // Erases the claimed samples reachable from (x, y), each after its own walk.
+    void EraseChain(int x, int y) {
+        stack_.clear();
+        stack_.push_back({x, y, 0, 1});
+        while (!stack_.empty()) {
+            Frame& frame = stack_.back();
+            if (frame.next < 3) {
+                int nx, ny;
+                const int k = frame.next++;
+                if (Neighbour(frame.x, frame.y, k, nx, ny) && At(nx, ny) == kClaimed) {
+                    const int32_t depth = frame.depth + 1;
+                    stack_.push_back({nx, ny, 0, depth});
+                }
+                continue;
+            }
+            const Frame done = frame;
+            stack_.pop_back();
+            if (!stack_.empty()) At(done.x, done.y) = 0;
+        }
+    }
+
+    // Marks the first walk through claimed samples that reaches depth
+    // `target` as 255 (the start excepted) and every branch that failed as 0.
+    void TracePath(int x, int y, int32_t target) {
+        if (target <= 1) return;  // the start alone reaches the target
+        stack_.clear();
+        stack_.push_back({x, y, 0, 1});
+        while (!stack_.empty()) {
+            Frame& frame = stack_.back();
+            if (frame.next < 3) {
+                int nx, ny;
+                const int k = frame.next++;
+                if (Neighbour(frame.x, frame.y, k, nx, ny) && At(nx, ny) == kClaimed) {
+                    const int32_t depth = frame.depth + 1;
+                    if (depth >= target) {
+                        // Found: every sample on the way back becomes part of the path.
+                        At(nx, ny) = kKept;
+                        for (std::size_t i = 1; i < stack_.size(); ++i) At(stack_[i].x, stack_[i].y) = kKept;
+                        return;
+                    }
+                    stack_.push_back({nx, ny, 0, depth});
+                }
+                continue;
+            }
+            // Every neighbour tried without reaching the target: a dead end.
+            const Frame done = frame;
+            stack_.pop_back();
+            if (!stack_.empty()) At(done.x, done.y) = 0;
+        }
+    }
+
+    uint8_t* data_;
+    int width_;
+    int height_;
+    std::vector<Frame> stack_;
+};
+
+template <bool Horizontal>
+void RunFilter(GrayPlane& plane, int32_t minimumLength) {
+    if (!plane || plane.width <= 0 || plane.height <= 0) return;
+    ChainWalker<Horizontal> walker(plane);
+    walker.Run(minimumLength);
+}
+
+}  // namespace
+
+void RecursionFilterHorizontal(GrayPlane& plane, int32_t minimumLength) { RunFilter<true>(plane, minimumLength); }
+
+void RecursionFilterVertical(GrayPlane& plane, int32_t minimumLength) { RunFilter<false>(plane, minimumLength); }
+
+}  // namespace vexo

@@ -1,0 +1,84 @@
+// Intensity operations: every sample is rewritten from its own value alone,
+// so each operation is a table of 256 results applied to the whole plane.
+//
+// Segment: (v div step) * step + offset, computed in 64 bits so that no
+//   offset wraps; 255 when that reaches 256, 0 when a negative offset takes it
+//   below 0. A step of 0 (never passed by the dispatcher) copies the plane.
+// EraseHighIntensity: v when v < limit (the whole 32-bit limit), else 0.
+// HistogramBand: the most frequent value within 100..200 (ties to the
+//   lowest, 0 when none there) is shown as "Pst je <mode>"; then every v
+//   becomes mode when v > mode - band (exact, no wrapping) or v < 10, else 0.
+#include "filters/intensity.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstring>
+#include <string>
+
+namespace vexo {
+
+namespace {
+
+using Table = std::array<uint8_t, 256>;
+
+bool UsablePlanes(const Plane& source, const Plane& destination) {
+    return source && destination && source.width == destination.width &&
+           source.height == destination.height && source.data != destination.data;
+}
+
+void ApplyTable(const Table& table, const uint8_t* source, uint8_t* destination, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) destination[i] = table[source[i]];
+}
+
+}  // namespace
+
+void Segment(const GrayPlane& source, GrayPlane& destination, uint8_t step, int32_t offset) {
+    if (!UsablePlanes(source, destination)) return;
+    if (step == 0) {
+        std::memcpy(destination.begin(), source.begin(), source.size());
+        return;
+    }
+    Table table;
+    for (int v = 0; v < 256; ++v) {
+        const int64_t q = int64_t(unsigned(v) / step) * step + offset;
+        table[v] = uint8_t(std::clamp<int64_t>(q, 0, 255));
+    }
+    ApplyTable(table, source.begin(), destination.begin(), source.size());
+}
+
+void EraseHighIntensity(const GrayPlane& source, GrayPlane& destination, int32_t limit) {
+    if (!UsablePlanes(source, destination)) return;
+    // Every limit of 256 or more keeps all values, every limit of 0 or less none.
+    const int16_t bound = int16_t(std::clamp<int32_t>(limit, 0, 256));
+    const uint8_t* __restrict in = source.begin();
+    uint8_t* __restrict out = destination.begin();
+    const std::size_t count = source.size();
+    for (std::size_t i = 0; i < count; ++i) out[i] = int16_t(in[i]) < bound ? in[i] : uint8_t(0);
+}
+
+int HistogramBand(GrayPlane& plane, int32_t band, Screen& screen) {
+    std::array<int64_t, 256> counts{};
+    const std::size_t count = plane ? plane.size() : 0;
+    uint8_t* samples = plane.begin();
+    for (std::size_t i = 0; i < count; ++i) ++counts[samples[i]];
+
+    int mode = 0;
+    int64_t best = 0;
+    for (int v = 100; v <= 200; ++v) {
+        if (counts[v] > best) {
+            best = counts[v];
+            mode = v;
+        }
+    }
+
+    screen.PlainBox("Pst je " + std::to_string(mode));
+
+    const int64_t dark = int64_t(mode) - int64_t(band);
+    Table table;
+    for (int v = 0; v < 256; ++v) table[v] = (v > dark || v < 10) ? uint8_t(mode) : uint8_t(0);
+    ApplyTable(table, samples, samples, count);
+    return mode;
+}
+
+}  // namespace vexo
