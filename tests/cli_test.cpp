@@ -331,24 +331,13 @@ TEST_F(CliTest, UnwritableOutputIsAFailure) {
     EXPECT_TRUE(fs::exists(Path("pic.png")));  // the other outputs are still written
 }
 
-TEST_F(CliTest, GridSampleGetsReadableLabels) {
-    const fs::path sample = fs::path(VEXO_SOURCE_DIR) / "samples" / "grid-9x9.jpg";
-    if (!fs::exists(sample)) GTEST_SKIP() << "no " << sample;
-    const CliRun run = Run({sample.string(), "--op", "16", "--dump", Path("d").string()});
-    ASSERT_EQ(run.status, 0) << run.err;
-    const ordered_json report = ordered_json::parse(ReadFile(Path("d/report.json")));
-    const ordered_json& cells = report["steps"][0]["cells"];
-    ASSERT_FALSE(cells.empty());
-    EXPECT_EQ(cells[0]["label"], "A1");
-    EXPECT_EQ(Keys(cells[0]), (std::vector<std::string>{"label", "column", "row", "corners", "box"}));
-    EXPECT_EQ(Keys(cells[0]["corners"]), (std::vector<std::string>{"TL", "TR", "BL", "BR"}));
-
-    // Inside every label box there is yellow text and its dark shadow (the
-    // sample's background is light).
-    const Netpbm display = ReadNetpbm(Path("d/display.ppm"));
+// Every label box big enough for its text holds yellow text and its dark
+// shadow (the grids have light backgrounds).
+void ExpectLabelsDrawn(const ordered_json& cells, const Netpbm& display) {
     for (const ordered_json& cell : cells) {
         if (cell["box"].is_null()) continue;
         const int left = cell["box"][0], top = cell["box"][1], right = cell["box"][2], bottom = cell["box"][3];
+        if (right - left < 24 || bottom - top < 16) continue;
         int yellow = 0, dark = 0;
         for (int y = std::max(top, 0); y < std::min(bottom, display.height); ++y)
             for (int x = std::max(left, 0); x < std::min(right, display.width); ++x) {
@@ -360,6 +349,59 @@ TEST_F(CliTest, GridSampleGetsReadableLabels) {
         EXPECT_GT(dark, 5) << cell["label"];
     }
 }
+
+TEST_F(CliTest, GridGetsReadableLabels) {
+    // Soft lines 45 levels darker than the background, every 64 columns and 48 rows.
+    WriteGrayJpeg(Path("grid.jpg"), 640, 480, [](int x, int y) {
+        auto distance = [](int v, int period, int offset) {
+            const int k = (v - offset) % period;
+            return std::min(k, period - k);
+        };
+        const int d = std::min(distance(x, 64, 40), distance(y, 48, 30));
+        return 200 - (d == 0 ? 45 : d == 1 ? 30 : d == 2 ? 12 : 0);
+    });
+    const CliRun run = Run({Path("grid.jpg").string(), "--op", "16", "--dump", Path("d").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const ordered_json report = ordered_json::parse(ReadFile(Path("d/report.json")));
+    const ordered_json& step = report["steps"][0];
+    EXPECT_EQ(step["horizontalLines"].size(), 10u);
+    EXPECT_EQ(step["verticalLines"].size(), 10u);
+    const ordered_json& cells = step["cells"];
+    ASSERT_EQ(cells.size(), 81u);
+    EXPECT_EQ(cells[0]["label"], "A1");
+    EXPECT_EQ(cells[80]["label"], "I9");
+    EXPECT_EQ(Keys(cells[0]), (std::vector<std::string>{"label", "column", "row", "corners", "box"}));
+    EXPECT_EQ(Keys(cells[0]["corners"]), (std::vector<std::string>{"TL", "TR", "BL", "BR"}));
+    ExpectLabelsDrawn(cells, ReadNetpbm(Path("d/display.ppm")));
+}
+
+class CliSampleTest : public CliTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(CliSampleTest, GridSearchRunsAndLabelsShow) {
+    const fs::path sample = fs::path(VEXO_SOURCE_DIR) / "samples" / GetParam();
+    if (!fs::exists(sample)) GTEST_SKIP() << "no " << sample;
+    const CliRun run = Run({sample.string(), "--op", "16", "--dump", Path("d").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const ordered_json report = ordered_json::parse(ReadFile(Path("d/report.json")));
+    EXPECT_EQ(report["loaded"], true);
+    ASSERT_EQ(report["steps"].size(), 1u);
+    EXPECT_EQ(report["steps"][0]["operation"], 16);
+    if (std::string(GetParam()) == "grid-9x9.jpg") {
+        EXPECT_EQ(report["width"], 640);
+        EXPECT_EQ(report["height"], 480);
+        EXPECT_FALSE(report["steps"][0]["cells"].empty());
+    }
+    ExpectLabelsDrawn(report["steps"][0]["cells"], ReadNetpbm(Path("d/display.ppm")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, CliSampleTest,
+                         testing::Values("grid-9x9.jpg", "grid-800x600.jpg", "grid-rotated.jpg", "grid-colour.jpg"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             name = name.substr(0, name.find('.'));
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 }  // namespace
 }  // namespace vexo
