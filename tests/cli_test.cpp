@@ -164,6 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
                     std::vector<std::string>{"PIC", "--offset", ""},     // empty number
                     std::vector<std::string>{"PIC", "--frobnicate"},     // unknown option
                     std::vector<std::string>{"PIC", "--param"},          // option without its value
+                    std::vector<std::string>{"PIC", "--png", "--quiet"},  // file name forgotten
                     std::vector<std::string>{"PIC", "PIC"}));            // two pictures
 
 // ---------------------------------------------------- pictures that do not load

@@ -125,9 +125,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         }
     }
     if (!havePicture) return fail("missing picture");
-    if (options.png && options.png->empty()) return fail("--png needs a file");
-    if (options.json && options.json->empty()) return fail("--json needs a file");
-    if (options.dump && options.dump->empty()) return fail("--dump needs a directory");
+    // An output named like an option is a forgotten value ("--png --quiet").
+    auto bad = [](const std::optional<std::string>& path) {
+        return path && (path->empty() || path->rfind("--", 0) == 0);
+    };
+    if (bad(options.png)) return fail("--png needs a file");
+    if (bad(options.json)) return fail("--json needs a file");
+    if (bad(options.dump)) return fail("--dump needs a directory");
     result.options = std::move(options);
     return result;
 }
