@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <ostream>
 #include <random>
 #include <vector>
 
@@ -39,6 +40,7 @@ struct Point {
     int x;
     int y;
 };
+inline void PrintTo(const Point& p, std::ostream* out) { *out << "(" << p.x << ", " << p.y << ")"; }
 inline Plane PlaneWithPoints(int width, int height, std::initializer_list<Point> points, uint8_t value = 1) {
     Plane plane = Plane::Allocate(width, height);
     for (Point p : points) plane.at(p.x, p.y) = value;

@@ -25,7 +25,9 @@
 #include "filters/chain_filter.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
+#include <cstring>
 #include <vector>
 
 namespace vexo {
@@ -56,11 +58,7 @@ public:
         const std::size_t count = std::size_t(width_) * std::size_t(height_);
         for (std::size_t i = 0; i < count; ++i) data_[i] = data_[i] != 0 ? kUnclaimed : uint8_t(0);
         if (Horizontal) {
-            for (int x = 0; x < width_; ++x) {
-                for (int y = 0; y < height_; ++y) {
-                    if (At(x, y) == kUnclaimed) FilterChain(x, y, minimumLength);
-                }
-            }
+            ScanColumns(minimumLength);
         } else {
             for (int y = 0; y < height_; ++y) {
                 uint8_t* row = data_ + std::size_t(y) * std::size_t(width_);
@@ -73,6 +71,61 @@ public:
     }
 
 private:
+    // The column-by-column scan of the horizontal filter. Reading a row-major
+    // plane down its columns touches a new page at nearly every sample, so the
+    // columns go in bands of 64: one pass down the band notes, for every row,
+    // which of its 64 samples hold 250, and each column of the band then visits
+    // only the noted rows, top to bottom. A sample never becomes 250 again, so
+    // the notes cover every start; each noted sample is checked again when the
+    // scan reaches it, as an earlier chain may have claimed it since.
+    void ScanColumns(int32_t minimumLength) {
+        struct Candidates {
+            int32_t y;
+            uint64_t columns;  // bit c: sample (x0 + c, y) held 250
+        };
+        constexpr int kBand = 64;
+        constexpr int kAhead = 16;  // rows fetched ahead of the band pass
+        std::vector<Candidates> rows;
+        rows.reserve(std::size_t(height_));
+        for (int x0 = 0; x0 < width_; x0 += kBand) {
+            const int band = std::min(kBand, width_ - x0);
+            rows.clear();
+            for (int y = 0; y < height_; ++y) {
+                if (y + kAhead < height_) __builtin_prefetch(&At(x0, y + kAhead));
+                const uint64_t columns = UnclaimedMask(&At(x0, y), band);
+                if (columns != 0) rows.push_back({y, columns});
+            }
+            for (int c = 0; c < band; ++c) {
+                for (const Candidates& row : rows) {
+                    if ((row.columns >> c & 1u) != 0 && At(x0 + c, row.y) == kUnclaimed) {
+                        FilterChain(x0 + c, row.y, minimumLength);
+                    }
+                }
+            }
+        }
+    }
+
+    // Bit i set when samples[i] holds 250, for the first `count` (at most 64).
+    static uint64_t UnclaimedMask(const uint8_t* samples, int count) {
+        uint64_t mask = 0;
+        int i = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Eight samples at a time: a byte of x is zero exactly where the
+            // sample is 250, and its flag bit moves to bit 56 + byte by the
+            // multiplication (the partial products never overlap).
+            constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+            for (; i + 8 <= count; i += 8) {
+                uint64_t word;
+                std::memcpy(&word, samples + i, sizeof word);
+                const uint64_t x = word ^ 0xFAFAFAFAFAFAFAFAull;
+                const uint64_t zeroBytes = ~(((x & kLow7) + kLow7) | x | kLow7);
+                mask |= (((zeroBytes >> 7) * 0x0102040810204080ull) >> 56) << i;
+            }
+        }
+        for (; i < count; ++i) mask |= uint64_t(samples[i] == kUnclaimed) << i;
+        return mask;
+    }
+
     uint8_t& At(int x, int y) { return data_[std::size_t(y) * std::size_t(width_) + std::size_t(x)]; }
 
     // Forward neighbour k (0..2) of (x, y): false when it lies outside the plane.
