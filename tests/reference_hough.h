@@ -1,0 +1,104 @@
+// The Hough line transforms written the plain way: one double division per
+// vote, every window scanned whole, loops in the documented order. The tests
+// hold the fast transforms to it.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/arithmetic.h"
+#include "core/plane.h"
+#include "core/progress.h"
+#include "lines/line_list.h"
+
+namespace vexo::reference {
+
+struct HoughPeak {
+    int32_t k;
+    int32_t r;
+    friend bool operator==(const HoughPeak&, const HoughPeak&) = default;
+};
+
+inline int32_t HoughSide(const GrayPlane& source) { return std::max(source.width, source.height); }
+
+// Counters of the table after voting (n = the greater side).
+inline std::vector<uint16_t> HoughVotes(const GrayPlane& source, bool vertical) {
+    const int32_t width = source.width;
+    const int32_t height = source.height;
+    const int32_t n = HoughSide(source);
+    std::vector<uint16_t> table(std::size_t(n) * std::size_t(n), 0);
+    if (!vertical) {
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 1; x < width; ++x) {
+                if (source.at(x, y) == 0) continue;
+                for (int32_t k = 0; k < n; ++k) {
+                    const int32_t t = Mul32(y - k, width - 1);
+                    const double v = double(t) / double(x) + double(k);
+                    const double r = std::nearbyint(v);
+                    if (r >= 0 && r < n) ++table[std::size_t(k) * n + std::size_t(r)];
+                }
+            }
+    } else {
+        for (int32_t y = 1; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x) {
+                if (source.at(x, y) == 0) continue;
+                for (int32_t k = 0; k < n; ++k) {
+                    const int32_t t = Mul32(x - k, n - 1);
+                    const double v = double(t) / double(y) + double(k);
+                    const double r = std::nearbyint(v);
+                    if (r >= 0 && r < n) ++table[std::size_t(k) * n + std::size_t(r)];
+                }
+            }
+    }
+    return table;
+}
+
+inline void HoughThreshold(std::vector<uint16_t>& table, int32_t threshold) {
+    for (uint16_t& c : table)
+        if (int32_t(c) < threshold) c = 0;
+}
+
+// Peaks in scan order; each found peak becomes n in the table.
+inline std::vector<HoughPeak> HoughPeaks(std::vector<uint16_t>& table, int32_t n, int32_t radius) {
+    std::vector<HoughPeak> peaks;
+    for (int32_t k = radius; k <= n - 1 - radius; ++k)
+        for (int32_t r = radius; r <= n - 1 - radius; ++r) {
+            const uint16_t q = table[std::size_t(k) * n + r];
+            if (q == 0) continue;
+            uint16_t m = 0;
+            for (int32_t i = k - radius; i <= k + radius; ++i)
+                for (int32_t j = r - radius; j <= r + radius; ++j) m = std::max(m, table[std::size_t(i) * n + j]);
+            if (m != q) continue;
+            table[std::size_t(k) * n + r] = static_cast<uint16_t>(n);
+            peaks.push_back({k, r});
+        }
+    return peaks;
+}
+
+// The whole transform: votes, one step, threshold, peaks drawn and recorded
+// when both ends are inside the picture, two steps.
+inline void Hough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, LineLists& lines,
+                  ProgressBar& progress, bool vertical) {
+    const int32_t n = HoughSide(source);
+    const int32_t radius = vertical ? 20 : 15;
+    std::vector<uint16_t> table = HoughVotes(source, vertical);
+    progress.Step();
+    HoughThreshold(table, threshold);
+    for (const HoughPeak& p : HoughPeaks(table, n, radius)) {
+        if (!vertical && p.k < source.height && p.r < source.height) {
+            DrawLine(0, p.k, source.width - 1, p.r, marks, 100);
+            AddLine(lines, kAppendHorizontal, p.k, p.r);
+        }
+        if (vertical && p.k < source.width && p.r < source.width) {
+            DrawLine(p.k, 0, p.r, n - 1, marks, 100);
+            AddLine(lines, kAppendVertical, p.k, p.r);
+        }
+    }
+    progress.Step();
+    progress.Step();
+}
+
+}  // namespace vexo::reference
