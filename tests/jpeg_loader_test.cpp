@@ -131,7 +131,7 @@ TEST_P(JpegLoaderMatchesDjpeg, EveryPixelHasDjpegsLevel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Files, JpegLoaderMatchesDjpeg,
+    JpegLoader, JpegLoaderMatchesDjpeg,
     testing::Values(
         DjpegCase{"gray_baseline", 96, 64, Colour::kGray, false, 0, false, 1.0},
         DjpegCase{"colour_baseline", 96, 64, Colour::kRgb, false, 0, false, 1.0},
@@ -235,7 +235,7 @@ std::vector<uint8_t> CutAfterFrameHeader() {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Inputs, JpegLoaderRefuses,
+    JpegLoader, JpegLoaderRefuses,
     testing::Values(
         BrokenCase{"empty", {}, JERR_INPUT_EMPTY, false},
         BrokenCase{"one_byte", {0xFF}, JERR_NO_SOI, false},
