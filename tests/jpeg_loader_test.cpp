@@ -287,6 +287,21 @@ TEST(JpegLoader, HeaderGivesTheClaimedSizeAndDecodeRefusesAGiantOne) {
     }
 }
 
+// A progressive file keeps all its coefficients (2 bytes a pixel here); libjpeg
+// refuses to take more working memory than the loader allows it, before the
+// bitmap is allocated.
+TEST(JpegLoader, RefusesProgressiveFileBeyondTheMemoryLimit) {
+    std::vector<uint8_t> jpeg = testjpeg::RandomJpeg({.width = 16, .height = 16, .progressive = true}, 6);
+    testjpeg::PatchFrameSize(jpeg, 16384, 16384);
+    TMyJPeg decoder(jpeg);
+    try {
+        decoder.DecodeBitmap();
+        ADD_FAILURE() << "decoded";
+    } catch (const VexoError& e) {
+        EXPECT_EQ(std::string(e.what()), JpegError(JERR_NO_BACKING_STORE));
+    }
+}
+
 // A frame claiming far more rows than its data holds: libjpeg meets the end
 // marker inside the entropy data, warns and fills the rest; the picture keeps
 // its claimed size.

@@ -176,6 +176,14 @@ int main(int argc, char** argv) {
         Write(claim.name, file);
     }
 
+    {
+        // Within the size limit, but a progressive file keeps every
+        // coefficient: 512 MB for this one, more than libjpeg may use.
+        Bytes file = Jpeg({.width = 16, .height = 16, .progressive = true}, 3);
+        vexo::testjpeg::PatchFrameSize(file, 16384, 16384);
+        Write("claims-16384x16384-progressive-little-data.jpg", file);
+    }
+
     // One header field broken.
     {
         Bytes file = Jpeg({.width = 16, .height = 16}, 4);

@@ -93,9 +93,10 @@ bool ReadHeaderStage(Session& s, const uint8_t* data, std::size_t size) {
     return true;
 }
 
-// Decodes every row into `indices` (output_width * output_height bytes) and
-// copies the colormap into the palette. False after a libjpeg error.
-bool DecodeStage(Session& s, DecodedBitmap& bitmap) {
+// Starts the decompressor (a multi-scan file is read whole here, which is
+// where the scan limit and the memory limit act) and copies the colormap into
+// the palette. False after a libjpeg error.
+bool StartStage(Session& s, DecodedBitmap& bitmap) {
     if (setjmp(s.jump)) return false;
     jpeg_start_decompress(&s.cinfo);
     const int colours = s.cinfo.actual_number_of_colors;
@@ -104,6 +105,13 @@ bool DecodeStage(Session& s, DecodedBitmap& bitmap) {
         bitmap.palette[j] = Rgb{level, level, level};
     }
     bitmap.paletteSize = colours < 256 ? colours : 256;
+    return true;
+}
+
+// Decodes every row into `indices` (output_width * output_height bytes).
+// False after a libjpeg error.
+bool ReadStage(Session& s, DecodedBitmap& bitmap) {
+    if (setjmp(s.jump)) return false;
     const std::size_t width = s.cinfo.output_width;
     while (s.cinfo.output_scanline < s.cinfo.output_height) {
         JSAMPROW row = bitmap.indices.data() + std::size_t(s.cinfo.output_scanline) * width;
@@ -187,12 +195,13 @@ void TMyJPeg::DecodeBitmap() {
     DecodedBitmap bitmap;
     bitmap.width = static_cast<int>(width);
     bitmap.height = static_cast<int>(height);
+    if (!StartStage(s, bitmap)) decompressor.Fail();
     try {
         bitmap.indices.resize(std::size_t(width) * std::size_t(height));
     } catch (const std::bad_alloc&) {
         throw Terminate(kNotEnoughMemory);
     }
-    if (!DecodeStage(s, bitmap)) decompressor.Fail();
+    if (!ReadStage(s, bitmap)) decompressor.Fail();
 
     warningCount_ = s.warningCount;
     firstWarningCode_ = s.firstWarningCode;
