@@ -7,6 +7,9 @@
 // level (255 * j + 117) / 235. The decoder never calls exit(): libjpeg errors
 // become VexoError "JPEG error #N" with libjpeg's message code; warnings
 // (truncated or corrupt data that libjpeg gets past) do not fail the decode.
+// A progressive file of more than 500 scans is refused, and libjpeg may use at
+// most 512 MB of working memory (a larger need fails with its error), so a
+// file made to exhaust the machine is refused instead.
 #pragma once
 
 #include <array>
