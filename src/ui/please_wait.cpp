@@ -17,6 +17,8 @@ TPleaseWait::TPleaseWait(QWidget* mainWindow)
     : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint) {
     setWindowTitle("Vexo");
     setModal(false);
+    // The main window keeps the keyboard while an operation runs.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setFont(DesktopFont(8));
     setFixedSize(kClientWidth, kClientHeight);
     CreateControls();
@@ -45,11 +47,17 @@ void TPleaseWait::SetProgress(int position, int maximum) {
 
 void TPleaseWait::SetShown(bool shown) {
     if (!shown) {
+        // Where the platform gave the dialog the keyboard after all, it goes
+        // back to the main window.
+        const bool hadKeyboard = isActiveWindow();
         hide();
+        if (hadKeyboard && parentWidget() != nullptr && parentWidget()->isVisible()) parentWidget()->activateWindow();
         return;
     }
     CentreOverMainWindow();
     show();
+    // The frame is known only once the dialog has been shown the first time.
+    CentreOverMainWindow();
 }
 
 void TPleaseWait::CentreOverMainWindow() {

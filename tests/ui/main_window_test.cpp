@@ -1,0 +1,428 @@
+// The desktop window driven through its widgets on the offscreen platform.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <functional>
+#include <memory>
+
+#include "ui/bevel_panel.h"
+#include "ui/image_view.h"
+#include "ui/main_window.h"
+#include "ui/please_wait.h"
+
+using namespace vexo;
+
+namespace {
+
+// Calls `action` at every paint of `target` (RepaintNow paints at once, in
+// the middle of an operation).
+class PaintSpy : public QObject {
+public:
+    PaintSpy(QWidget* target, std::function<void()> action) : action_(std::move(action)) {
+        target->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && action_) action_();
+        return false;
+    }
+
+private:
+    std::function<void()> action_;
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startsWithNothingLoaded();
+    void fileClickLoadsAndEnablesGo();
+    void goRunsTheSelectedOperation();
+    void choosingSegmentationShowsTheTrackBar();
+    void goOnSelectsTheNextOperation();
+    void shortcutButtonSelectsAndRuns();
+    void brokenFileChangesNothing();
+    void allFilesFilterListsEveryFile();
+    void readoutsUnderTheMouse();
+    void splitterFollowsTheMouse();
+    void progressDialogShownWhileAnOperationRuns();
+    void inputDuringAnOperationIsUndone();
+    void closingDuringAnOperationWaitsForIt();
+
+private:
+    QListWidgetItem* FileItem(const QString& name);
+    void ClickFile(const QString& name);
+    void Load(const QString& name) {
+        ClickFile(name);
+        QVERIFY(SBActionEnabled());
+    }
+    bool SBActionEnabled() const { return window_->SBAction->isEnabled(); }
+    void ChooseWithKeyboard(int index);
+    void SetParameter(const QString& text);
+
+    QTemporaryDir folder_;
+    QString sample_;
+    std::unique_ptr<TMain> window_;
+    TPleaseWait* pleaseWait_ = nullptr;
+};
+
+void MainWindowTest::initTestCase() {
+    QVERIFY(folder_.isValid());
+    QtScreen::autoAnswerBoxes = true;
+
+    // A real sample when the project has one, else a small grid of our own.
+    const QString bundled = QStringLiteral(VEXO_SOURCE_DIR "/samples/grid-9x9.jpg");
+    sample_ = "grid.jpg";
+    if (!QFile::copy(bundled, folder_.filePath(sample_))) {
+        QImage grid(160, 120, QImage::Format_Grayscale8);
+        grid.fill(220);
+        QPainter painter(&grid);
+        painter.setPen(QColor(120, 120, 120));
+        for (int x = 10; x < 160; x += 20) painter.drawLine(x, 0, x, 119);
+        for (int y = 10; y < 120; y += 20) painter.drawLine(0, y, 159, y);
+        painter.end();
+        QVERIFY(grid.save(folder_.filePath(sample_), "JPEG", 95));
+    }
+    // Five pixels wide: rows are shown 8 pixels wide, the last 3 black.
+    QImage narrow(5, 4, QImage::Format_Grayscale8);
+    narrow.fill(255);
+    QVERIFY(narrow.save(folder_.filePath("narrow.JPG"), "JPEG", 100));
+
+    QFile broken(folder_.filePath("broken.jpg"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("this is not a JPEG file at all");
+    broken.close();
+    QFile notes(folder_.filePath("notes.txt"));
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.close();
+}
+
+void MainWindowTest::init() {
+    QtScreen::answeredBoxes.clear();
+    window_ = std::make_unique<TMain>();
+    pleaseWait_ = new TPleaseWait(window_.get());
+    window_->AttachProgressDialog(pleaseWait_);
+    window_->OpenDirectory(folder_.path());
+    window_->show();
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+}
+
+void MainWindowTest::cleanup() {
+    window_.reset();
+    while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
+}
+
+QListWidgetItem* MainWindowTest::FileItem(const QString& name) {
+    const auto found = window_->FLB->findItems(name, Qt::MatchExactly);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+void MainWindowTest::ClickFile(const QString& name) {
+    QListWidgetItem* item = FileItem(name);
+    QVERIFY2(item != nullptr, qPrintable(name));
+    QListWidget* list = window_->FLB;
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+}
+
+void MainWindowTest::ChooseWithKeyboard(int index) {
+    QComboBox* list = window_->CBAction;
+    list->setFocus();
+    while (list->currentIndex() < index) QTest::keyClick(list, Qt::Key_Down);
+    while (list->currentIndex() > index) QTest::keyClick(list, Qt::Key_Up);
+}
+
+void MainWindowTest::SetParameter(const QString& text) {
+    window_->ETH->setFocus();
+    window_->ETH->selectAll();
+    QTest::keyClicks(window_->ETH, text);
+}
+
+void MainWindowTest::startsWithNothingLoaded() {
+    TMain& w = *window_;
+    QCOMPARE(w.windowTitle(), QString("Vexo"));
+    QVERIFY(!SBActionEnabled());
+    QVERIFY(w.TB->isHidden());
+    QCOMPARE(w.CBAction->count(), 18);
+    QCOMPARE(w.CBAction->currentIndex(), 0);
+    QCOMPARE(w.ETH->text(), QString("20"));
+    QCOMPARE(int(w.shortcutButtons.size()), 18);
+    QCOMPARE(w.shortcutButtons[6]->toolTip(), QString("Hough cross detection (6)"));
+    QCOMPARE(w.shortcutButtons[17]->geometry(), QRect(141 + 17 * 25, 60, 20, 20));
+
+    // Without a picture, GO's shortcut, "R", a shortcut button and the mouse do nothing.
+    QTest::mouseClick(w.SBRefresh, Qt::LeftButton);
+    QTest::mouseClick(w.shortcutButtons[0], Qt::LeftButton);
+    QTest::mouseMove(w.Image, QPoint(0, 0));
+    QCOMPARE(w.windowTitle(), QString("Vexo"));
+    QCOMPARE(w.L->text(), QString("255:255:255"));
+    QCOMPARE(w.LPos->text(), QString("199:200"));
+    QVERIFY(QtScreen::answeredBoxes.empty());
+    QVERIFY(!pleaseWait_->isVisible());
+}
+
+void MainWindowTest::fileClickLoadsAndEnablesGo() {
+    TMain& w = *window_;
+    // Only JPEG names are listed, whatever the case of the extension.
+    QVERIFY(FileItem("narrow.JPG") != nullptr);
+    QVERIFY(FileItem("notes.txt") == nullptr);
+    w.CB->addItem("old log line");
+
+    Load(sample_);
+    const ImageState& image = w.workbench().image();
+    QCOMPARE(w.windowTitle(),
+             QString("Vexo - %1 (%2x%3)").arg(sample_).arg(image.width).arg(image.height));
+    QCOMPARE(w.Image->size(), QSize(image.stride, image.height));
+    QCOMPARE(w.CB->count(), 0);
+    // The picture is shown: no pixel of the white, red-outlined empty bitmap is left at the corner.
+    QCOMPARE(w.Image->bitmap().pixelColor(0, 0).red(), w.Image->bitmap().pixelColor(0, 0).green());
+}
+
+void MainWindowTest::goRunsTheSelectedOperation() {
+    TMain& w = *window_;
+    Load(sample_);
+    const QString title = w.windowTitle();
+    QTest::mouseClick(w.SBAction, Qt::LeftButton);
+    QCOMPARE(w.windowTitle(), title + " [horizontal Sobel filter]");
+    QCOMPARE(int(w.workbench().image().activePlane), 1);
+    QCOMPARE(w.workbench().lastOperation().operation, 0);
+    // Alt+G is GO as well.
+    // The progress dialog came and went; the keyboard is back with the main window.
+    QTRY_COMPARE(QApplication::activeWindow(), &w);
+    QTest::keyClick(&w, Qt::Key_G, Qt::AltModifier);
+    QTRY_COMPARE(int(w.workbench().image().activePlane), 0);
+}
+
+void MainWindowTest::choosingSegmentationShowsTheTrackBar() {
+    TMain& w = *window_;
+    ChooseWithKeyboard(3);
+    QVERIFY(w.TB->isVisible());
+    QCOMPARE(w.ETH->text(), QString("30"));
+    QCOMPARE(w.TB->maximum(), 29);
+    QCOMPARE(w.TB->value(), 0);
+
+    w.TB->setFocus();
+    QTest::keyClick(w.TB, Qt::Key_Right);
+    QCOMPARE(w.workbench().controls().trackBar.position, 1);
+
+    // Typing a new size changes the bar's range and puts it back to 0.
+    SetParameter("12");
+    QCOMPARE(w.TB->maximum(), 11);
+    QCOMPARE(w.TB->value(), 0);
+
+    ChooseWithKeyboard(4);
+    QVERIFY(w.TB->isHidden());
+    QCOMPARE(w.ETH->text(), QString("150"));
+}
+
+void MainWindowTest::goOnSelectsTheNextOperation() {
+    TMain& w = *window_;
+    Load(sample_);
+    QTest::mouseClick(w.CHBGoOn, Qt::LeftButton, {}, QPoint(5, w.CHBGoOn->height() / 2));
+    QVERIFY(w.workbench().controls().goOn);
+    QTest::mouseClick(w.SBAction, Qt::LeftButton);
+    QCOMPARE(w.CBAction->currentIndex(), 1);
+    // Only selected: the parameter box keeps its text.
+    QCOMPARE(w.ETH->text(), QString("20"));
+    QCOMPARE(w.workbench().lastOperation().operation, 0);
+}
+
+void MainWindowTest::shortcutButtonSelectsAndRuns() {
+    TMain& w = *window_;
+    Load(sample_);
+    SetParameter("77");
+    const QString title = w.windowTitle();
+    QTest::mouseClick(w.shortcutButtons[6], Qt::LeftButton);
+    QCOMPARE(w.CBAction->currentIndex(), 6);
+    QCOMPARE(w.ETH->text(), QString("77"));
+    QCOMPARE(w.windowTitle(), title + " [Hough cross detection]");
+    QCOMPARE(w.workbench().lastOperation().operation, 6);
+    QCOMPARE(QString::fromStdString(w.workbench().lastOperation().parameterText), QString("77"));
+
+    // Button 3 does not bring up the track bar.
+    QTest::mouseClick(w.shortcutButtons[3], Qt::LeftButton);
+    QVERIFY(w.TB->isHidden());
+}
+
+void MainWindowTest::brokenFileChangesNothing() {
+    TMain& w = *window_;
+    ClickFile("broken.jpg");
+    QCOMPARE(int(QtScreen::answeredBoxes.size()), 1);
+    QCOMPARE(QtScreen::answeredBoxes[0].caption, QString("Vexo"));
+    QVERIFY(QtScreen::answeredBoxes[0].errorIcon);
+    QVERIFY2(QtScreen::answeredBoxes[0].text.startsWith("JPEG error #"),
+             qPrintable(QtScreen::answeredBoxes[0].text));
+    QVERIFY(!SBActionEnabled());
+    QCOMPARE(w.windowTitle(), QString("Vexo"));
+
+    Load(sample_);
+    QTest::mouseClick(w.SBAction, Qt::LeftButton);
+    const QString title = w.windowTitle();
+    const QImage shown = w.Image->bitmap().copy();
+    ClickFile("broken.jpg");
+    QCOMPARE(int(QtScreen::answeredBoxes.size()), 2);
+    QVERIFY(SBActionEnabled());
+    QCOMPARE(w.windowTitle(), title);
+    QCOMPARE(w.Image->bitmap(), shown);
+    // "R" still brings back the picture that was loaded.
+    QTest::mouseClick(w.SBRefresh, Qt::LeftButton);
+    QVERIFY(w.Image->bitmap() != shown);
+    QCOMPARE(int(w.workbench().image().activePlane), 0);
+}
+
+void MainWindowTest::allFilesFilterListsEveryFile() {
+    TMain& w = *window_;
+    w.FCB->setFocus();
+    QTest::keyClick(w.FCB, Qt::Key_Down);
+    QCOMPARE(w.FCB->currentText(), QString("All files (*.*)"));
+    QVERIFY(FileItem("notes.txt") != nullptr);
+    ClickFile("notes.txt");
+    QCOMPARE(int(QtScreen::answeredBoxes.size()), 1);
+    QVERIFY(!SBActionEnabled());
+
+    // The directory list shows the folder and lets the user open its parent.
+    const QString parent = QDir(folder_.path() + "/..").absolutePath();
+    const auto here = w.DLB->currentItem();
+    QVERIFY(here != nullptr);
+    QCOMPARE(here->data(Qt::UserRole).toString(), QDir(folder_.path()).absolutePath());
+    w.DLB->setCurrentRow(w.DLB->currentRow() - 1);
+    QTest::keyClick(w.DLB, Qt::Key_Return);
+    QCOMPARE(w.currentDirectory(), parent);
+}
+
+void MainWindowTest::readoutsUnderTheMouse() {
+    TMain& w = *window_;
+    Load("narrow.JPG");
+    QCOMPARE(w.Image->size(), QSize(8, 4));
+
+    QTest::mouseMove(w.Image, QPoint(6, 2));
+    QCOMPARE(w.L->text(), QString("0:0:0"));
+    QCOMPARE(w.LPos->text(), QString("6 : 2"));
+    QTest::mouseMove(w.Image, QPoint(1, 3));
+    QCOMPARE(w.L->text(), QString("255:255:255"));
+
+    ImageState& image = w.workbench().image();
+    image.marks.at(1, 3) = kMarkGreen;
+    w.workbench().RenderPlane(image.active());
+    QTest::mouseMove(w.Image, QPoint(2, 3));
+    QTest::mouseMove(w.Image, QPoint(1, 3));
+    QCOMPARE(w.L->text(), QString("0:255:0"));
+    QCOMPARE(w.LPos->text(), QString("1 : 3"));
+}
+
+void MainWindowTest::splitterFollowsTheMouse() {
+    QWidget* panel = window_->PLeft;
+    const int y = panel->height() / 2;
+
+    // Away from the edge: the default cursor, and a press starts no drag.
+    QTest::mouseMove(panel, QPoint(panel->width() - 6, y));
+    QVERIFY(panel->cursor().shape() != Qt::SplitHCursor);
+    QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(panel->width() - 6, y));
+    QTest::mouseMove(panel, QPoint(250, y));
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(250, y));
+    QCOMPARE(panel->width(), 137);
+
+    QTest::mouseMove(panel, QPoint(panel->width() - 5, y));
+    QCOMPARE(panel->cursor().shape(), Qt::SplitHCursor);
+    QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(panel->width() - 5, y));
+    QCOMPARE(QWidget::mouseGrabber(), panel);
+    QTest::mouseMove(panel, QPoint(300, y));
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(300, y));
+    QCOMPARE(panel->width(), 300);
+    QVERIFY(QWidget::mouseGrabber() == nullptr);
+    // After the release the mouse only changes the cursor.
+    QTest::mouseMove(panel, QPoint(200, y));
+    QCOMPARE(panel->width(), 300);
+
+    // Dragged past the window's left side, the edge stays grabbable.
+    QTest::mouseMove(panel, QPoint(298, y));
+    QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(298, y));
+    QTest::mouseMove(panel, QPoint(-40, y));
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(-40, y));
+    QCOMPARE(panel->width(), 5);
+}
+
+void MainWindowTest::progressDialogShownWhileAnOperationRuns() {
+    TMain& w = *window_;
+    Load(sample_);
+    bool seenShown = false;
+    bool seenBusyCursor = false;
+    bool centred = false;
+    PaintSpy spy(w.Image, [&] {
+        if (!w.workbench().busy()) return;
+        seenShown = seenShown || pleaseWait_->isVisible();
+        seenBusyCursor = seenBusyCursor || QApplication::overrideCursor() != nullptr;
+        const QPoint offset = pleaseWait_->frameGeometry().center() - w.frameGeometry().center();
+        centred = centred || (std::abs(offset.x()) <= 1 && std::abs(offset.y()) <= 1);
+    });
+    QTest::mouseClick(w.SBAction, Qt::LeftButton);
+    QVERIFY(seenShown);
+    QVERIFY(seenBusyCursor);
+    QVERIFY(centred);
+    QVERIFY(!pleaseWait_->isVisible());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    QCOMPARE(pleaseWait_->PB->value(), 0);
+    QCOMPARE(pleaseWait_->size(), QSize(218, 75));
+}
+
+void MainWindowTest::inputDuringAnOperationIsUndone() {
+    TMain& w = *window_;
+    Load(sample_);
+    const QString title = w.windowTitle();
+    bool tried = false;
+    PaintSpy spy(w.Image, [&] {
+        if (!w.workbench().busy() || tried) return;
+        tried = true;
+        window_->CBAction->setFocus();
+        QTest::keyClick(window_->CBAction, Qt::Key_Down);
+        SetParameter("99");
+        QTest::mouseClick(w.shortcutButtons[2], Qt::LeftButton);
+        ClickFile("narrow.JPG");
+        // The controls show the workbench's state, not what was typed.
+        QCOMPARE(w.CBAction->currentIndex(), 0);
+        QCOMPARE(w.ETH->text(), QString("20"));
+    });
+    QTest::mouseClick(w.SBAction, Qt::LeftButton);
+    QVERIFY(tried);
+    QCOMPARE(w.windowTitle(), title + " [horizontal Sobel filter]");
+    QVERIFY(w.workbench().image().width > 5);
+    QCOMPARE(w.workbench().lastOperation().operation, 0);
+}
+
+void MainWindowTest::closingDuringAnOperationWaitsForIt() {
+    TMain& w = *window_;
+    Load(sample_);
+    bool stillOpen = false;
+    PaintSpy spy(w.Image, [&] {
+        if (!w.workbench().busy()) return;
+        w.close();
+        stillOpen = stillOpen || w.isVisible();
+    });
+    QTest::mouseClick(w.SBAction, Qt::LeftButton);
+    QVERIFY(stillOpen);
+    QVERIFY(!w.workbench().busy());
+    QVERIFY(!w.isVisible());
+    QVERIFY(!pleaseWait_->isVisible());
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
