@@ -1,5 +1,8 @@
 #include "ui/main_window.h"
 
+#include <algorithm>
+
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -15,6 +18,7 @@
 #include <QStorageInfo>
 #include <QStyle>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "core/operations.h"
@@ -44,6 +48,26 @@ constexpr FileFilter kFileFilters[] = {
     {"JPEG files (*.jpg;*.jpeg)", "*.jpg;*.jpeg"},
     {"All files (*.*)", "*.*"},
 };
+
+// Narrows the label's font until its word-wrapped text fits the label.
+void FitWrappedText(QLabel* label) {
+    QFont font = label->font();
+    for (int stretch = 100; stretch >= 70; stretch -= 5) {
+        font.setStretch(stretch);
+        const QRect needed = QFontMetrics(font).boundingRect(QRect(0, 0, label->width(), 1000),
+                                                             Qt::TextWordWrap, label->text());
+        if (needed.width() <= label->width() && needed.height() <= label->height()) break;
+    }
+    label->setFont(font);
+}
+
+// The open list of a drop-down shows whole item texts, however narrow the box.
+void WidenPopup(QComboBox* box) {
+    int widest = 0;
+    const QFontMetrics metrics(box->font());
+    for (int i = 0; i < box->count(); ++i) widest = std::max(widest, metrics.horizontalAdvance(box->itemText(i)));
+    box->view()->setMinimumWidth(widest + 3 * metrics.averageCharWidth() + box->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+}
 
 // "*.*" means every file, also names without a dot.
 QStringList MaskPatterns(const QString& masks) {
@@ -94,6 +118,7 @@ void TMain::CreateTopStrip() {
     FCB->setGeometry(8, 31, 129, 21);
     for (const FileFilter& filter : kFileFilters) FCB->addItem(filter.description, QString(filter.masks));
     fileMask_ = MaskPatterns(kFileFilters[0].masks);
+    WidenPopup(FCB);
 
     CreateOperationControls();
     CreateReadouts();
@@ -105,6 +130,7 @@ void TMain::CreateOperationControls() {
     CBAction->setGeometry(kShortcutLeft, 4, 161, 21);
     CBAction->setMaxVisibleItems(20);
     for (const OperationInfo& operation : OperationTable) CBAction->addItem(operation.label);
+    WidenPopup(CBAction);
 
     SBAction = new QToolButton(PTop);
     SBAction->setObjectName("SBAction");
@@ -122,6 +148,7 @@ void TMain::CreateOperationControls() {
     LPrah->setGeometry(231, 28, 74, 26);
     LPrah->setWordWrap(true);
     LPrah->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    FitWrappedText(LPrah);
 
     ETH = new QLineEdit("20", PTop);
     ETH->setObjectName("ETH");
@@ -159,6 +186,9 @@ void TMain::CreateReadouts() {
     CB->setObjectName("CB");
     CB->setEditable(true);
     CB->setGeometry(56, 60, 81, 21);
+    // A long readout stays readable where it reaches a neighbour.
+    L->raise();
+    LPos->raise();
 }
 
 void TMain::CreateLeftPanel() {
@@ -169,9 +199,14 @@ void TMain::CreateLeftPanel() {
     PLeft->setMouseTracking(true);
     PLeft->installEventFilter(this);
 
-    DLB = new QListWidget(PLeft);
+    DLB = new QTreeWidget(PLeft);
     DLB->setObjectName("DLB");
     DLB->setFixedHeight(kDirectoryListHeight);
+    DLB->setHeaderHidden(true);
+    DLB->setRootIsDecorated(false);
+    DLB->setItemsExpandable(false);
+    DLB->setIndentation(10);
+    DLB->setStyleSheet("QTreeView::branch { image: none; border-image: none; }");
     FLB = new QListWidget(PLeft);
     FLB->setObjectName("FLB");
 
@@ -209,7 +244,7 @@ void TMain::LayOutWindow() {
 void TMain::ConnectHandlers() {
     connect(DCB, &QComboBox::activated, this, &TMain::DCBChange);
     connect(FCB, &QComboBox::activated, this, &TMain::FCBChange);
-    connect(DLB, &QListWidget::itemActivated, this, &TMain::DLBOpen);
+    connect(DLB, &QTreeWidget::itemActivated, this, &TMain::DLBOpen);
     connect(FLB, &QListWidget::itemClicked, this, &TMain::FLBClick);
     connect(FLB, &QListWidget::itemActivated, this, &TMain::FLBClick);
     connect(SBAction, &QToolButton::clicked, this, &TMain::SBActionClick);
@@ -259,30 +294,34 @@ void TMain::OpenDirectory(const QString& path) {
     FillFileList();
 }
 
-// The folder's ancestors from the root down, the folder itself, then its
-// sub-folders, each indented by its depth.
+// The folder's ancestors from the root down to the folder itself, each one
+// level deeper, then its sub-folders.
 void TMain::FillDirectoryList() {
     DLB->clear();
     QStringList chain;
-    for (QDir dir(directory_);; ) {
+    for (QDir dir(directory_);;) {
         chain.prepend(dir.absolutePath());
         if (dir.isRoot() || !dir.cdUp()) break;
     }
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
-    int depth = 0;
+    QTreeWidgetItem* folder = nullptr;
     for (const QString& path : chain) {
         const QString name = QDir(path).isRoot() ? path : QDir(path).dirName();
-        auto* item = new QListWidgetItem(open, QString(depth * 2, ' ') + name, DLB);
-        item->setData(Qt::UserRole, path);
-        ++depth;
+        folder = folder == nullptr ? new QTreeWidgetItem(DLB) : new QTreeWidgetItem(folder);
+        folder->setText(0, name);
+        folder->setIcon(0, open);
+        folder->setData(0, Qt::UserRole, path);
     }
-    DLB->setCurrentRow(DLB->count() - 1);
     const QDir current(directory_);
     for (const QString& sub : current.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase)) {
-        auto* item = new QListWidgetItem(closed, QString(depth * 2, ' ') + sub, DLB);
-        item->setData(Qt::UserRole, current.absoluteFilePath(sub));
+        auto* item = new QTreeWidgetItem(folder, QStringList{sub});
+        item->setIcon(0, closed);
+        item->setData(0, Qt::UserRole, current.absoluteFilePath(sub));
     }
+    DLB->expandAll();
+    DLB->setCurrentItem(folder);
+    DLB->scrollToItem(folder);
 }
 
 void TMain::FillFileList() {
@@ -326,8 +365,8 @@ void TMain::FCBChange(int index) {
     FillFileList();
 }
 
-void TMain::DLBOpen(QListWidgetItem* item) {
-    if (item != nullptr) OpenDirectory(item->data(Qt::UserRole).toString());
+void TMain::DLBOpen(QTreeWidgetItem* item) {
+    if (item != nullptr) OpenDirectory(item->data(0, Qt::UserRole).toString());
 }
 
 void TMain::FLBClick(QListWidgetItem* item) {

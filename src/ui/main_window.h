@@ -18,6 +18,8 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
+class QTreeWidget;
+class QTreeWidgetItem;
 class QMouseEvent;
 class QPushButton;
 class QScrollArea;
@@ -60,7 +62,7 @@ public:
     QComboBox* CB = nullptr;
     std::vector<QPushButton*> shortcutButtons;
     BevelPanel* PLeft = nullptr;
-    QListWidget* DLB = nullptr;
+    QTreeWidget* DLB = nullptr;
     QListWidget* FLB = nullptr;
     QScrollArea* SB = nullptr;
     ImageView* Image = nullptr;
@@ -86,7 +88,7 @@ private:
     void FormClose();
     void DCBChange(int index);
     void FCBChange(int index);
-    void DLBOpen(QListWidgetItem* item);
+    void DLBOpen(QTreeWidgetItem* item);
     void FLBClick(QListWidgetItem* item);
     void SBActionClick();
     void SBRefreshClick();

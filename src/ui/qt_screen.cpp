@@ -79,8 +79,12 @@ void QtScreen::SetReadout(const std::string& text) { SetLabel(widgets_.readout, 
 
 void QtScreen::SetPositionReadout(const std::string& text) { SetLabel(widgets_.positionReadout, text); }
 
+// Adding a line leaves the text in the box's edit field as it was.
 void QtScreen::LogAppend(const std::string& text) {
-    if (widgets_.log != nullptr) widgets_.log->addItem(QString::fromStdString(text));
+    if (widgets_.log == nullptr) return;
+    const QString shown = widgets_.log->currentText();
+    widgets_.log->addItem(QString::fromStdString(text));
+    widgets_.log->setEditText(shown);
 }
 
 void QtScreen::LogClear() {

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <functional>
 #include <memory>
 
@@ -301,10 +302,11 @@ void MainWindowTest::allFilesFilterListsEveryFile() {
 
     // The directory list shows the folder and lets the user open its parent.
     const QString parent = QDir(folder_.path() + "/..").absolutePath();
-    const auto here = w.DLB->currentItem();
+    QTreeWidgetItem* here = w.DLB->currentItem();
     QVERIFY(here != nullptr);
-    QCOMPARE(here->data(Qt::UserRole).toString(), QDir(folder_.path()).absolutePath());
-    w.DLB->setCurrentRow(w.DLB->currentRow() - 1);
+    QCOMPARE(here->data(0, Qt::UserRole).toString(), QDir(folder_.path()).absolutePath());
+    w.DLB->setFocus();
+    w.DLB->setCurrentItem(w.DLB->itemAbove(here));
     QTest::keyClick(w.DLB, Qt::Key_Return);
     QCOMPARE(w.currentDirectory(), parent);
 }
