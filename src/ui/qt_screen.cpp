@@ -21,7 +21,13 @@ QtScreen::~QtScreen() {
 }
 
 void QtScreen::SizeDisplay(int width, int height) {
-    if (widgets_.image == nullptr || !widgets_.image->NewBitmap(width, height)) return;
+    if (widgets_.image == nullptr) return;
+    if (!widgets_.image->NewBitmap(width, height)) {
+        missingBitmap_ = "Not enough memory to show a picture of " + std::to_string(width) + " x " +
+                         std::to_string(height) + " pixels.";
+        return;
+    }
+    missingBitmap_.clear();
     QImage& bitmap = widgets_.image->bitmap();
     bitmap.fill(Qt::white);
     QPainter painter(&bitmap);
@@ -31,7 +37,7 @@ void QtScreen::SizeDisplay(int width, int height) {
 
 bool QtScreen::WriteDisplayRow(int row, const uint8_t* bgr, int pixels, std::string& systemMessage) {
     if (widgets_.image == nullptr || widgets_.image->bitmap().isNull()) {
-        systemMessage = "There is no displayed picture to write into.";
+        systemMessage = missingBitmap_.empty() ? "There is no displayed picture to write into." : missingBitmap_;
         return false;
     }
     QImage& bitmap = widgets_.image->bitmap();

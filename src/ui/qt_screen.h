@@ -81,6 +81,7 @@ private:
     TPleaseWait* pleaseWait_ = nullptr;
     bool busyCursor_ = false;
     bool closeRequested_ = false;
+    std::string missingBitmap_;  // why the last SizeDisplay left no bitmap
     QFont textFont_;
     Rgb fontColour_{0, 0, 0};
 };

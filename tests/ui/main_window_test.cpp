@@ -67,6 +67,8 @@ private slots:
     void progressDialogShownWhileAnOperationRuns();
     void inputDuringAnOperationIsUndone();
     void closingDuringAnOperationWaitsForIt();
+    void closeRequestedByTheCoreWaitsForTheHandler();
+    void labelTextStaysInsideItsClip();
 
 private:
     QListWidgetItem* FileItem(const QString& name);
@@ -424,6 +426,56 @@ void MainWindowTest::closingDuringAnOperationWaitsForIt() {
     QVERIFY(!w.workbench().busy());
     QVERIFY(!w.isVisible());
     QVERIFY(!pleaseWait_->isVisible());
+}
+
+void MainWindowTest::closeRequestedByTheCoreWaitsForTheHandler() {
+    TMain& w = *window_;
+    Load(sample_);
+    bool stillOpen = false;
+    PaintSpy spy(w.Image, [&] {
+        if (!w.workbench().busy()) return;
+        w.screen().RequestClose();
+        stillOpen = stillOpen || w.isVisible();
+    });
+    QTest::mouseClick(w.SBAction, Qt::LeftButton);
+    QVERIFY(stillOpen);
+    QVERIFY(!w.isVisible());
+}
+
+void MainWindowTest::labelTextStaysInsideItsClip() {
+    TMain& w = *window_;
+    Load(sample_);
+    Screen& screen = w.screen();
+    const QImage before = w.Image->bitmap().copy();
+
+    screen.SetFontBold(true);
+    screen.SetBrushClear();
+    screen.SetFontColour({255, 0, 0});
+    const TextExtent extent = screen.MeasureText("W8");
+    QVERIFY(extent.width > 8);
+    QVERIFY(extent.height > 8);
+    // A clip of 6 x 6 pixels from (20, 20): right and bottom are exclusive.
+    screen.DrawTextClipped(20, 18, ClipRect{20, 20, 26, 26}, "W8");
+    const QImage& after = w.Image->bitmap();
+    int changedInside = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const bool inside = x >= 20 && x < 26 && y >= 20 && y < 26;
+            if (after.pixel(x, y) == before.pixel(x, y)) continue;
+            QVERIFY2(inside, qPrintable(QString("changed at %1,%2").arg(x).arg(y)));
+            ++changedInside;
+        }
+    QVERIFY(changedInside > 0);
+
+    // Rows outside the displayed bitmap are refused with a text.
+    std::vector<uint8_t> row(3 * std::size_t(after.width()), 0);
+    std::string message;
+    QVERIFY(!screen.WriteDisplayRow(after.height(), row.data(), after.width(), message));
+    QVERIFY(!message.empty());
+    QVERIFY(!screen.WriteDisplayRow(-1, row.data(), after.width(), message));
+    QVERIFY(screen.WriteDisplayRow(0, row.data(), after.width(), message));
+    QCOMPARE(screen.DisplayPixel(3, 0), (Rgb{0, 0, 0}));
+    QCOMPARE(screen.DisplayPixel(after.width(), 0), (Rgb{0, 0, 0}));
 }
 
 QTEST_MAIN(MainWindowTest)
