@@ -21,10 +21,14 @@
 // sides up to 16384 the double quotient is within 2^-23 of it, while a value
 // that is not a half lies at least 1/(2x) from one, and an exact half (and
 // every step towards it) is representable; so the double rule rounds exactly
-// as round-half-even of the rational. The voting loop therefore keeps, per
-// sample, the floor quotient and remainder of (2 * numerator + x) / (2x) and
-// steps them from k to k + 1 with additions only. The vertical transform is
-// the same with (n - 1) and y.
+// as round-half-even of the rational. The nearest integer to N / D is
+// floor(M / E) with M = 2N + D and E = 2D, except that M divisible by E is an
+// exact half and goes to the even neighbour. M falls by 2(W-1-x) per k, so the
+// k for which the vote lands inside the table form one interval, found once
+// per sample; within it M stays in 0..2^31 and floor(M / E) comes from a
+// multiplication by a 64-bit reciprocal of E, exact for 32-bit M, whose low
+// half also tells whether E divides M. The vertical transform is the same with
+// (n - 1) and y.
 #include "lines/hough.h"
 
 #include <algorithm>
@@ -54,148 +58,163 @@ constexpr std::size_t kVotesPerExtraThread = std::size_t(1) << 22;
 constexpr std::size_t kBlockBytes = std::size_t(256) << 10;
 constexpr int32_t kMaxBlockRows = 64;
 
-// All samples of one group share the divisor (x for the horizontal
-// transform, y for the vertical) and the numerator step per k.
+// All samples of one group share the divisor D (x for the horizontal
+// transform, y for the vertical) and the numerator step B per k.
 struct SampleGroup {
-    int32_t divisor;  // D >= 1
-    int32_t step;     // B >= 0: the numerator falls by B per k
-    uint32_t begin;   // range in SampleList::offsets
+    int32_t divisor;      // D >= 1
+    int32_t step;         // B >= 0: the numerator falls by B per k
+    uint64_t reciprocal;  // 2^64 / E rounded up, E = 2D
+    uint32_t begin;       // range in SampleList::samples
     uint32_t end;
 };
 
-// The numerator at k = 0 of each sample is offset * scale.
+// One edge sample: M at k = 0 and the k whose votes land inside the table.
+struct Sample {
+    uint32_t m0;
+    int32_t first;  // votes for first <= k < last
+    int32_t last;
+};
+
 struct SampleList {
     std::unique_ptr<SampleGroup[]> groups;
     uint32_t groupCount = 0;
-    std::unique_ptr<uint16_t[]> offsets;
+    std::unique_ptr<Sample[]> samples;
     uint32_t count = 0;
-    int32_t scale = 0;
 };
-
-// floor(M / E) and M - E * floor(M / E) for M = 2 * numerator + D, E = 2D;
-// the nearest integer to numerator / D is the quotient, except that an exact
-// half (remainder 0) goes to the even neighbour.
-struct VoteState {
-    int32_t quotient;
-    int32_t remainder;
-};
-
-// Gathers the edge samples grouped by divisor, in an order where consecutive
-// samples of a group vote for different counters of the same row. False when
-// the lists cannot be obtained.
-bool CollectSamples(const GrayPlane& source, HoughDirection direction, int32_t n, SampleList& list) {
-    const int32_t width = source.width;
-    const int32_t height = source.height;
-    if (direction == HoughDirection::Horizontal) {
-        // Groups are the columns 1..width-1; within one, rows ascend.
-        list.scale = width - 1;
-        std::unique_ptr<uint32_t[]> perColumn(new (std::nothrow) uint32_t[std::size_t(width)]());
-        if (!perColumn) return false;
-        uint64_t total = 0;
-        for (int32_t y = 0; y < height; ++y) {
-            const uint8_t* row = source.row(y);
-            for (int32_t x = 1; x < width; ++x) perColumn[x] += row[x] != 0;
-        }
-        uint32_t groups = 0;
-        for (int32_t x = 1; x < width; ++x) {
-            total += perColumn[x];
-            groups += perColumn[x] != 0;
-        }
-        list.count = static_cast<uint32_t>(total);
-        list.groupCount = groups;
-        list.groups.reset(new (std::nothrow) SampleGroup[std::max<uint32_t>(groups, 1)]);
-        list.offsets.reset(new (std::nothrow) uint16_t[std::max<uint64_t>(total, 1)]);
-        if (!list.groups || !list.offsets) return false;
-        // perColumn becomes the next free slot of each column.
-        uint32_t next = 0;
-        uint32_t g = 0;
-        for (int32_t x = 1; x < width; ++x) {
-            const uint32_t c = perColumn[x];
-            if (c != 0) list.groups[g++] = {x, width - 1 - x, next, next + c};
-            perColumn[x] = next;
-            next += c;
-        }
-        for (int32_t y = 0; y < height; ++y) {
-            const uint8_t* row = source.row(y);
-            for (int32_t x = 1; x < width; ++x)
-                if (row[x] != 0) list.offsets[perColumn[x]++] = static_cast<uint16_t>(y);
-        }
-        return true;
-    }
-    // Vertical: groups are the rows 1..height-1; within one, columns ascend.
-    list.scale = n - 1;
-    uint64_t total = 0;
-    uint32_t groups = 0;
-    for (int32_t y = 1; y < height; ++y) {
-        const uint8_t* row = source.row(y);
-        uint32_t c = 0;
-        for (int32_t x = 0; x < width; ++x) c += row[x] != 0;
-        total += c;
-        groups += c != 0;
-    }
-    list.count = static_cast<uint32_t>(total);
-    list.groupCount = groups;
-    list.groups.reset(new (std::nothrow) SampleGroup[std::max<uint32_t>(groups, 1)]);
-    list.offsets.reset(new (std::nothrow) uint16_t[std::max<uint64_t>(total, 1)]);
-    if (!list.groups || !list.offsets) return false;
-    uint32_t next = 0;
-    uint32_t g = 0;
-    for (int32_t y = 1; y < height; ++y) {
-        const uint8_t* row = source.row(y);
-        const uint32_t begin = next;
-        for (int32_t x = 0; x < width; ++x)
-            if (row[x] != 0) list.offsets[next++] = static_cast<uint16_t>(x);
-        if (next != begin) list.groups[g++] = {y, n - 1 - y, begin, next};
-    }
-    return true;
-}
 
 int64_t FloorDiv(int64_t a, int64_t b) {
     const int64_t q = a / b;
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-// Votes of every sample for rows kBegin..kEnd-1 of the table. state has one
-// entry per sample and is used as scratch.
-void VoteRows(const SampleList& list, uint16_t* table, int32_t n, int32_t kBegin, int32_t kEnd, VoteState* state) {
-    if (kBegin >= kEnd) return;
-    for (uint32_t g = 0; g < list.groupCount; ++g) {
-        const SampleGroup& group = list.groups[g];
-        const int64_t e = 2 * int64_t(group.divisor);
-        for (uint32_t i = group.begin; i < group.end; ++i) {
-            const int64_t numerator = int64_t(list.offsets[i]) * list.scale - int64_t(kBegin) * group.step;
-            const int64_t m = 2 * numerator + group.divisor;
-            const int64_t q = FloorDiv(m, e);
-            state[i] = {static_cast<int32_t>(q), static_cast<int32_t>(m - q * e)};
+// The sample whose numerator at k = 0 is `numerator` (>= 0). Its vote is
+// inside the table exactly when 0 <= M < U, where U = nE, plus one when n is
+// odd (M = nE is then the half n - 1/2, which goes to n - 1).
+Sample MakeSample(int64_t numerator, int32_t divisor, int32_t step, int32_t n) {
+    const int64_t m0 = 2 * numerator + divisor;
+    const int64_t s = 2 * int64_t(step);
+    const int64_t limit = int64_t(n) * 2 * divisor + (n & 1);
+    int64_t first = 0;
+    int64_t last = 0;
+    if (s == 0) {
+        last = m0 < limit ? n : 0;
+    } else {
+        last = std::min<int64_t>(n, m0 / s + 1);
+        first = std::max<int64_t>(0, FloorDiv(m0 - limit, s) + 1);
+    }
+    if (first > last) first = last;
+    return {static_cast<uint32_t>(m0), static_cast<int32_t>(first), static_cast<int32_t>(last)};
+}
+
+SampleGroup MakeGroup(int32_t divisor, int32_t step, uint32_t begin) {
+    const uint64_t e = 2 * uint64_t(divisor);
+    return {divisor, step, UINT64_MAX / e + 1, begin, begin};
+}
+
+// Gathers the edge samples grouped by divisor, in an order where consecutive
+// samples of a group vote for different counters of the same row. Samples
+// without a vote inside the table are left out. False when the lists cannot
+// be obtained.
+bool CollectSamples(const GrayPlane& source, HoughDirection direction, int32_t n, SampleList& list) {
+    const int32_t width = source.width;
+    const int32_t height = source.height;
+    const bool horizontal = direction == HoughDirection::Horizontal;
+    // Horizontal: groups are the columns 1..width-1, rows ascending within
+    // one. Vertical: groups are the rows 1..height-1, columns ascending.
+    const int32_t groupsMax = horizontal ? width : height;
+    std::unique_ptr<uint32_t[]> perGroup(new (std::nothrow) uint32_t[std::size_t(groupsMax)]());
+    if (!perGroup) return false;
+    for (int32_t y = horizontal ? 0 : 1; y < height; ++y) {
+        const uint8_t* row = source.row(y);
+        if (horizontal) {
+            for (int32_t x = 1; x < width; ++x) perGroup[x] += row[x] != 0;
+        } else {
+            for (int32_t x = 0; x < width; ++x) perGroup[y] += row[x] != 0;
         }
     }
+    uint64_t total = 0;
+    uint32_t groups = 0;
+    for (int32_t g = 1; g < groupsMax; ++g) {
+        total += perGroup[g];
+        groups += perGroup[g] != 0;
+    }
+    list.groups.reset(new (std::nothrow) SampleGroup[std::max<uint32_t>(groups, 1)]);
+    list.samples.reset(new (std::nothrow) Sample[std::max<uint64_t>(total, 1)]);
+    if (!list.groups || !list.samples) return false;
+
+    // perGroup becomes the next free slot of each group.
+    const int32_t scale = horizontal ? width - 1 : n - 1;
+    uint32_t next = 0;
+    for (int32_t g = 1; g < groupsMax; ++g) {
+        const uint32_t c = perGroup[g];
+        perGroup[g] = next;
+        next += c;
+    }
+    for (int32_t y = horizontal ? 0 : 1; y < height; ++y) {
+        const uint8_t* row = source.row(y);
+        for (int32_t x = horizontal ? 1 : 0; x < width; ++x) {
+            if (row[x] == 0) continue;
+            const int32_t g = horizontal ? x : y;
+            const int32_t along = horizontal ? y : x;
+            list.samples[perGroup[g]++] = MakeSample(int64_t(along) * scale, g, scale - g, n);
+        }
+    }
+    // Close the groups, dropping the samples that never vote inside.
+    uint32_t kept = 0;
+    uint32_t read = 0;
+    for (int32_t g = 1; g < groupsMax; ++g) {
+        const uint32_t end = perGroup[g];
+        if (end == read) continue;
+        SampleGroup group = MakeGroup(g, scale - g, kept);
+        for (; read < end; ++read)
+            if (list.samples[read].first < list.samples[read].last) list.samples[kept++] = list.samples[read];
+        group.end = kept;
+        if (group.end != group.begin) list.groups[list.groupCount++] = group;
+    }
+    list.count = kept;
+    return true;
+}
+
+// One sample's votes for the rows from `row` up to `end`, M starting at m and
+// falling by s per row; c is the reciprocal of E. Kept out of line so that
+// the loop has the registers to itself.
+[[gnu::noinline]] void VoteRun(uint16_t* row, uint16_t* const end, std::size_t rowLength, uint32_t m, uint32_t s,
+                               uint64_t c, [[maybe_unused]] uint32_t e) {
+    do {
+#if defined(__SIZEOF_INT128__)
+        const unsigned __int128 product = static_cast<unsigned __int128>(c) * m;
+        uint32_t r = static_cast<uint32_t>(product >> 64);
+        if (static_cast<uint64_t>(product) < c) r &= ~1u;  // E divides M: a half, to even
+#else
+        uint32_t r = m / e;
+        if (m % e == 0) r &= ~1u;
+#endif
+        ++row[r];
+        row += rowLength;
+        m -= s;
+    } while (row != end);
+}
+
+// Votes of every sample for rows kBegin..kEnd-1 of the table, in blocks of
+// rows that stay in the cache while every sample passes through them.
+void VoteRows(const SampleList& list, uint16_t* table, int32_t n, int32_t kBegin, int32_t kEnd) {
     const int32_t blockRows = static_cast<int32_t>(
         std::clamp<std::size_t>(kBlockBytes / (2 * std::size_t(n)), 1, kMaxBlockRows));
-    const uint32_t un = static_cast<uint32_t>(n);
+    const std::size_t rowLength = std::size_t(n);
     for (int32_t k0 = kBegin; k0 < kEnd; k0 += blockRows) {
-        const int32_t rows = std::min(blockRows, kEnd - k0);
-        uint16_t* const block = table + std::size_t(k0) * std::size_t(n);
+        const int32_t k1 = std::min(k0 + blockRows, kEnd);
         for (uint32_t g = 0; g < list.groupCount; ++g) {
             const SampleGroup& group = list.groups[g];
-            const int32_t e = 2 * group.divisor;
-            // The quotient and remainder of the numerator step 2B by E.
-            const int32_t stepQuotient = group.step / group.divisor;
-            const int32_t stepRemainder = 2 * (group.step % group.divisor);
+            const uint32_t s = 2 * static_cast<uint32_t>(group.step);
+            const uint64_t c = group.reciprocal;
+            const uint32_t e = 2 * static_cast<uint32_t>(group.divisor);
             for (uint32_t i = group.begin; i < group.end; ++i) {
-                int32_t q = state[i].quotient;
-                int32_t rem = state[i].remainder;
-                uint16_t* row = block;
-                for (int32_t j = 0; j < rows; ++j) {
-                    const int32_t r = q - ((rem == 0) & (q & 1));
-                    if (static_cast<uint32_t>(r) < un) ++row[r];
-                    row += n;
-                    q -= stepQuotient;
-                    rem -= stepRemainder;
-                    const int32_t borrow = rem >> 31;  // -1 when the remainder went negative
-                    rem += borrow & e;
-                    q += borrow;
-                }
-                state[i] = {q, rem};
+                const Sample& sample = list.samples[i];
+                const int32_t a = std::max(sample.first, k0);
+                const int32_t b = std::min(sample.last, k1);
+                if (a >= b) continue;
+                VoteRun(table + std::size_t(a) * rowLength, table + std::size_t(b) * rowLength, rowLength,
+                        sample.m0 - static_cast<uint32_t>(a) * s, s, c, e);
             }
         }
     }
@@ -254,24 +273,37 @@ void VoteTable(const GrayPlane& source, HoughDirection direction, uint16_t* tabl
         return;
     }
     if (list.count == 0) return;
-    if (threads <= 0) threads = ThreadsFor(std::size_t(list.count) * std::size_t(n));
-    threads = std::min(threads, n);
 
-    // Each thread owns a band of rows of the table and its own sample states.
-    std::unique_ptr<VoteState[]> states(new (std::nothrow) VoteState[std::size_t(list.count) * threads]);
-    if (!states && threads > 1) {
-        threads = 1;
-        states.reset(new (std::nothrow) VoteState[list.count]);
-    }
-    if (!states) {
-        VoteTableDirect(source, direction, table, n);
+    // Votes per row of the table, so that each thread gets an equal share.
+    std::unique_ptr<int64_t[]> perRow(new (std::nothrow) int64_t[std::size_t(n) + 1]());
+    if (!perRow) {
+        VoteRows(list, table, n, 0, n);
         return;
     }
-    auto band = [&](int t) {
-        const int32_t kBegin = static_cast<int32_t>(int64_t(n) * t / threads);
-        const int32_t kEnd = static_cast<int32_t>(int64_t(n) * (t + 1) / threads);
-        VoteRows(list, table, n, kBegin, kEnd, states.get() + std::size_t(list.count) * t);
-    };
+    for (uint32_t i = 0; i < list.count; ++i) {
+        ++perRow[list.samples[i].first];
+        --perRow[list.samples[i].last];
+    }
+    int64_t votes = 0;
+    for (int32_t k = 0; k < n; ++k) {
+        votes += perRow[k];
+        perRow[k] = votes;  // now the votes of row k
+    }
+    for (int32_t k = 1; k < n; ++k) perRow[k] += perRow[k - 1];  // now the votes of rows 0..k
+    const int64_t totalVotes = perRow[n - 1];
+    if (threads <= 0) threads = ThreadsFor(static_cast<std::size_t>(totalVotes));
+    threads = std::clamp(threads, 1, n);
+
+    // Thread t owns the rows from bounds[t] to bounds[t + 1]: no counter is
+    // written by two threads.
+    std::vector<int32_t> bounds(std::size_t(threads) + 1, n);
+    bounds[0] = 0;
+    for (int t = 1; t < threads; ++t) {
+        const int64_t share = totalVotes * t / threads;
+        bounds[t] = static_cast<int32_t>(std::lower_bound(perRow.get(), perRow.get() + n, share) - perRow.get());
+        bounds[t] = std::max(bounds[t], bounds[t - 1]);
+    }
+    auto band = [&](int t) { VoteRows(list, table, n, bounds[t], bounds[t + 1]); };
     std::vector<std::thread> workers;
     std::vector<int> inlineBands;
     for (int t = 1; t < threads; ++t) {
