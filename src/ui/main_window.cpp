@@ -276,6 +276,7 @@ void TMain::FillDriveList() {
     roots.removeDuplicates();
     DCB->clear();
     DCB->addItems(roots);
+    WidenPopup(DCB);
 }
 
 void TMain::OpenDirectory(const QString& path) {
