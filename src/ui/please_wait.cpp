@@ -14,7 +14,7 @@ constexpr int kPanelHeight = 57;
 }  // namespace
 
 TPleaseWait::TPleaseWait(QWidget* mainWindow)
-    : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setWindowTitle("Vexo");
     setModal(false);
     // The main window keeps the keyboard while an operation runs.
