@@ -175,6 +175,8 @@ void Workbench::LoadDecoded(std::unique_ptr<TMyJPeg> decoder, const std::string&
     CheckAllocation(plane1);
     Plane marks = Plane::Allocate(width, height);
     CheckAllocation(marks);
+    displayRow_.reserve(std::size_t(StrideFor(width)) * 3);
+    screen_.SizeDisplay(StrideFor(width), height);
 
     image_.decoder = std::move(decoder);
     if (image_.planes[0]) FreePlanes(image_);
@@ -186,7 +188,6 @@ void Workbench::LoadDecoded(std::unique_ptr<TMyJPeg> decoder, const std::string&
     image_.stride = StrideFor(width);
     image_.activePlane = 0;
     PlaneFromBitmap(bitmap, image_.planes[0]);
-    screen_.SizeDisplay(image_.stride, image_.height);
     image_.title = "Vexo - " + FileNameOf(path) + " (" + std::to_string(width) + "x" + std::to_string(height) + ")";
     screen_.SetCaption(image_.title);
     ClearMarks(image_.marks);
