@@ -182,6 +182,9 @@ INSTANTIATE_TEST_SUITE_P(
         // ...any other count gains nothing there.
         RegularizeCase{"FirstDroppedSevenStay", 500, 400, Join({{3, 8}}, Series(100, 60, 4, 5)),
                        Series(100, 60, 7, 5)},
+        // T = 150 / 60 = 2.5 rounds to 2, so the last pair (22 apart) is irregular.
+        RegularizeCase{"ToleranceRoundsHalfToEven", 150, 100, {{10, 10}, {30, 30}, {50, 50}, {72, 72}},
+                       Join(Series(10, 20, 7, 0), {{150, 149}})},
         RegularizeCase{"NoLineLeftAddsNothing", 600, 400, {{100, 100}}, {}},
         RegularizeCase{"NoRegularPairAddsNothing", 600, 400, {{100, 100}, {400, 400}, {50, 50}}, {}},
         // Distances below T cast no vote but are flagged: Sa = Sb = 0 with 20
@@ -258,6 +261,9 @@ INSTANTIATE_TEST_SUITE_P(
                        Join(Series(100, 50, 3, 0), {{240, 300}})},
         // Sa = Sb = 0: every pair would receive lines at its own position.
         RegularizeCase{"ZeroSpacingsInsertNothing", 800, 600, Series(100, 3, 10, 0), Series(100, 3, 10, 0)},
+        // H = 2000 gives T = 12, not 20: a pair 113 apart is irregular.
+        RegularizeCase{"ToleranceCappedAt12", 800, 2000, Join(Series(100, 100, 3, 0), {{413, 413}}),
+                       Series(100, 100, 3, 0)},
         RegularizeCase{"OneLine", 800, 600, {{100, 100}}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
