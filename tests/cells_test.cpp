@@ -121,18 +121,15 @@ TEST_P(CellLabelTextTest, CodePointThenRow) {
     EXPECT_EQ(CellLabelText(GetParam().column, GetParam().row), GetParam().text);
 }
 
+// Beyond Z the characters that follow it, as UTF-8.
 INSTANTIATE_TEST_SUITE_P(Cases, CellLabelTextTest,
                          ::testing::Values(LabelTextCase{1, 1, "A1"}, LabelTextCase{26, 3, "Z3"},
                                            LabelTextCase{3, 12, "C12"}, LabelTextCase{27, 1, "[1"},
-                                           LabelTextCase{64, 1, "\xC2\x80"
-                                                                "1"},
-                                           LabelTextCase{191, 2, "\xC3\xBF"
-                                                                 "2"},
-                                           LabelTextCase{2000, 1, "\xE0\xA0\x90"
-                                                                  "1"},
+                                           LabelTextCase{64, 1, "\xC2\x80" "1"},
+                                           LabelTextCase{191, 2, "\xC3\xBF" "2"},
+                                           LabelTextCase{2000, 1, "\xE0\xA0\x90" "1"},
                                            // A surrogate is no character.
-                                           LabelTextCase{0xD800 - 64, 1, "\xEF\xBF\xBD"
-                                                                         "1"}));
+                                           LabelTextCase{0xD800 - 64, 1, "\xEF\xBF\xBD" "1"}));
 
 struct DrawCase {
     const char* name;
