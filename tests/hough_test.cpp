@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <string>
 #include <utility>
@@ -207,6 +208,10 @@ struct SmallCase {
     Lines lines;
 };
 
+void PrintTo(const SmallCase& c, std::ostream* os) {
+    *os << c.width << "x" << c.height << (c.vertical ? " vertical" : " horizontal");
+}
+
 class HoughSmall : public ::testing::TestWithParam<SmallCase> {};
 
 TEST_P(HoughSmall, NeedsRoomForAWindow) {
@@ -285,6 +290,8 @@ Plane RandomEdges(std::mt19937& rng, int width, int height) {
 struct Size {
     int width, height;
 };
+
+void PrintTo(const Size& s, std::ostream* os) { *os << s.width << "x" << s.height; }
 
 class HoughMatchesReference : public ::testing::TestWithParam<Size> {};
 

@@ -35,6 +35,7 @@
 #include <cmath>
 #include <memory>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -303,18 +304,17 @@ void VoteTable(const GrayPlane& source, HoughDirection direction, uint16_t* tabl
         bounds[t] = static_cast<int32_t>(std::lower_bound(perRow.get(), perRow.get() + n, share) - perRow.get());
         bounds[t] = std::max(bounds[t], bounds[t - 1]);
     }
-    auto band = [&](int t) { VoteRows(list, table, n, bounds[t], bounds[t + 1]); };
+    auto band = [&list, &bounds, table, n](int t) { VoteRows(list, table, n, bounds[t], bounds[t + 1]); };
     std::vector<std::thread> workers;
-    std::vector<int> inlineBands;
+    workers.reserve(std::size_t(threads) - 1);
     for (int t = 1; t < threads; ++t) {
         try {
             workers.emplace_back(band, t);
-        } catch (...) {
-            inlineBands.push_back(t);  // no thread to be had: this one does the band
+        } catch (const std::system_error&) {
+            band(t);  // no thread to be had: this one does the band
         }
     }
     band(0);
-    for (int t : inlineBands) band(t);
     for (std::thread& worker : workers) worker.join();
 }
 
