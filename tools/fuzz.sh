@@ -103,8 +103,11 @@ for t in $targets; do
   mkdir -p "$corpus" "$artifacts"
   seeddirs=("$seeds/$t")
   [ -d "tests/fuzz/corpus/$t" ] && seeddirs+=("tests/fuzz/corpus/$t")
+  # A workbench input is at most 6 + 31 + 64 x 64 bytes long.
+  maxlen=()
+  [ "$t" = fuzz_core ] && maxlen=(-max_len=4133)
   echo "fuzz: $t for ${seconds}s"
-  "$build/$t" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
+  "$build/$t" "${maxlen[@]}" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
     -artifact_prefix="$artifacts/" "$corpus" "${seeddirs[@]}" >"$build/$t.log" 2>&1 &
   if [ "$jobs" -lt 2 ]; then
     status[$t]=0

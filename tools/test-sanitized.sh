@@ -20,6 +20,7 @@ export QT_QPA_PLATFORM=offscreen
 
 ctest --test-dir "$build" --output-on-failure -j "$jobs"
 
+# Leak check of vexo-cli: every operation on a sample, with every output.
 sample=samples/grid-9x9.jpg
 if [ ! -f "$sample" ]; then
   echo "test-sanitized: $sample is missing" >&2
@@ -27,6 +28,24 @@ if [ ! -f "$sample" ]; then
 fi
 ops=()
 for n in $(seq 0 17); do ops+=(--op "$n"); done
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
 echo "Leak check: vexo-cli $sample ${ops[*]} --json /dev/null"
 "$build/vexo-cli" "$sample" "${ops[@]}" --json /dev/null --quiet
+"$build/vexo-cli" "$sample" --op 17 --refresh --op 6 --png "$out/display.png" --dump "$out/dump" --quiet
+
+# Every hostile file through the whole loader: it loads (status 0) or is
+# refused (status 2), with no sanitizer report and no leak on either path.
+bad=0
+for f in tests/hostile_corpus/*; do
+  [ -f "$f" ] || continue
+  status=0
+  "$build/vexo-cli" "$f" --op 0 --refresh --json /dev/null --quiet 2>"$out/stderr" || status=$?
+  if [ "$status" -ne 0 ] && [ "$status" -ne 2 ]; then
+    echo "test-sanitized: vexo-cli $f ended with status $status" >&2
+    cat "$out/stderr" >&2
+    bad=1
+  fi
+done
+[ "$bad" -eq 0 ] || exit 1
 echo "Leak check passed."
