@@ -179,16 +179,16 @@ bool CollectSamples(const GrayPlane& source, HoughDirection direction, int32_t n
 // One sample's votes for the rows from `row` up to `end`, M starting at m and
 // falling by s per row; c is the reciprocal of E. Kept out of line so that
 // the loop has the registers to itself.
-[[gnu::noinline]] void VoteRun(uint16_t* row, uint16_t* const end, std::size_t rowLength, uint32_t m, uint32_t s,
-                               uint64_t c, [[maybe_unused]] uint32_t e) {
+[[gnu::noinline]] void VoteRun(uint16_t* row, uint16_t* const end, std::size_t rowLength, uint64_t m, uint64_t s,
+                               uint64_t c, [[maybe_unused]] uint64_t e) {
     do {
 #if defined(__SIZEOF_INT128__)
         const unsigned __int128 product = static_cast<unsigned __int128>(c) * m;
-        uint32_t r = static_cast<uint32_t>(product >> 64);
-        if (static_cast<uint64_t>(product) < c) r &= ~1u;  // E divides M: a half, to even
+        uint64_t r = static_cast<uint64_t>(product >> 64);
+        if (static_cast<uint64_t>(product) < c) r &= ~uint64_t(1);  // E divides M: a half, to even
 #else
-        uint32_t r = m / e;
-        if (m % e == 0) r &= ~1u;
+        uint64_t r = m / e;
+        if (m % e == 0) r &= ~uint64_t(1);
 #endif
         ++row[r];
         row += rowLength;
@@ -227,9 +227,13 @@ void VoteRows(const SampleList& list, uint16_t* table, int32_t n, int32_t kBegin
 void WindowMaxRow(const uint16_t* values, int32_t n, int32_t radius, uint16_t* prefix, uint16_t* suffix,
                   uint16_t* out) {
     const int32_t w = 2 * radius + 1;
-    for (int32_t i = 0; i < n; ++i) prefix[i] = (i % w == 0) ? values[i] : std::max(prefix[i - 1], values[i]);
-    for (int32_t i = n - 1; i >= 0; --i)
-        suffix[i] = (i % w == w - 1 || i == n - 1) ? values[i] : std::max(suffix[i + 1], values[i]);
+    for (int32_t begin = 0; begin < n; begin += w) {
+        const int32_t end = std::min(begin + w, n);
+        uint16_t m = 0;
+        for (int32_t i = begin; i < end; ++i) prefix[i] = m = std::max(m, values[i]);
+        m = 0;
+        for (int32_t i = end - 1; i >= begin; --i) suffix[i] = m = std::max(m, values[i]);
+    }
     for (int32_t c = radius; c <= n - 1 - radius; ++c) out[c] = std::max(suffix[c - radius], prefix[c + radius]);
 }
 
