@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -326,6 +327,53 @@ INSTANTIATE_TEST_SUITE_P(Hough, HoughMatchesReference,
                          [](const auto& info) {
                              return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
                          });
+
+// At the largest side the integer voting must still round exactly as the
+// double rule: extreme divisors, numerators near 2^28 and many exact halves.
+// The table is checked sparsely: every expected vote is there and there are
+// no others.
+TEST(Hough, VotesExactAtLargestSide) {
+    constexpr int32_t n = 16384;
+    for (bool vertical : {false, true}) {
+        Plane source = vertical ? MakePlane(3, n) : MakePlane(n, 3);
+        std::vector<Pt> samples;
+        for (int32_t d : {1, 2, 3, 4, 5, 8191, 8192, 12289, 16381, 16382, 16383})
+            for (int32_t along : {0, 1, 2}) samples.push_back(vertical ? Pt{along, d} : Pt{d, along});
+        for (Pt p : samples) source.at(p.x, p.y) = 255;
+
+        std::vector<uint16_t> table(std::size_t(n) * n, 0);
+        hough_detail::VoteTable(source, Direction(vertical), table.data(), n, 2);
+        std::vector<uint16_t> expected(std::size_t(n) * samples.size());  // (k, sample) -> r + 1
+        uint64_t votes = 0;
+        bool anyHalf = false;
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            const Pt p = samples[i];
+            for (int32_t k = 0; k < n; ++k) {
+                const double r = vertical ? reference::HoughVote(p.x, p.y, n - 1, k)
+                                          : reference::HoughVote(p.y, p.x, n - 1, k);
+                if (r < 0 || r >= n) continue;
+                ++votes;
+                const int64_t numerator = vertical ? int64_t(p.x) * (n - 1) - int64_t(k) * (n - 1 - p.y)
+                                                   : int64_t(p.y) * (n - 1) - int64_t(k) * (n - 1 - p.x);
+                anyHalf |= (2 * numerator) % (2 * (vertical ? p.y : p.x)) == (vertical ? p.y : p.x);
+                expected[std::size_t(k) * samples.size() + i] = uint16_t(r) + 1;
+            }
+        }
+        ASSERT_TRUE(anyHalf);
+        uint64_t sum = 0;
+        for (uint16_t c : table) sum += c;
+        EXPECT_EQ(sum, votes);
+        for (int32_t k = 0; k < n; ++k) {
+            std::vector<int32_t> row;
+            for (std::size_t i = 0; i < samples.size(); ++i)
+                if (expected[std::size_t(k) * samples.size() + i]) row.push_back(expected[std::size_t(k) * samples.size() + i] - 1);
+            for (int32_t r : row) {
+                const int count = int(std::count(row.begin(), row.end(), r));
+                ASSERT_EQ(table[std::size_t(k) * n + r], count) << (vertical ? "vertical" : "horizontal") << " k " << k;
+            }
+        }
+    }
+}
 
 // Peak search on tables of small counts: wide plateaus of equal values are
 // the hard case for the window bookkeeping.

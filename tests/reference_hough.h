@@ -24,35 +24,29 @@ struct HoughPeak {
 
 inline int32_t HoughSide(const GrayPlane& source) { return std::max(source.width, source.height); }
 
+// The vote of one edge sample for position k on the first edge, as a double
+// already rounded: along = y (horizontal) or x (vertical), divisor = x or y,
+// scale = width - 1 or n - 1.
+inline double HoughVote(int32_t along, int32_t divisor, int32_t scale, int32_t k) {
+    const int32_t t = Mul32(along - k, scale);
+    const double v = double(t) / double(divisor) + double(k);
+    return std::nearbyint(v);
+}
+
 // Counters of the table after voting (n = the greater side).
 inline std::vector<uint16_t> HoughVotes(const GrayPlane& source, bool vertical) {
     const int32_t width = source.width;
     const int32_t height = source.height;
     const int32_t n = HoughSide(source);
     std::vector<uint16_t> table(std::size_t(n) * std::size_t(n), 0);
-    if (!vertical) {
-        for (int32_t y = 0; y < height; ++y)
-            for (int32_t x = 1; x < width; ++x) {
-                if (source.at(x, y) == 0) continue;
-                for (int32_t k = 0; k < n; ++k) {
-                    const int32_t t = Mul32(y - k, width - 1);
-                    const double v = double(t) / double(x) + double(k);
-                    const double r = std::nearbyint(v);
-                    if (r >= 0 && r < n) ++table[std::size_t(k) * n + std::size_t(r)];
-                }
+    for (int32_t y = vertical ? 1 : 0; y < height; ++y)
+        for (int32_t x = vertical ? 0 : 1; x < width; ++x) {
+            if (source.at(x, y) == 0) continue;
+            for (int32_t k = 0; k < n; ++k) {
+                const double r = vertical ? HoughVote(x, y, n - 1, k) : HoughVote(y, x, width - 1, k);
+                if (r >= 0 && r < n) ++table[std::size_t(k) * n + std::size_t(r)];
             }
-    } else {
-        for (int32_t y = 1; y < height; ++y)
-            for (int32_t x = 0; x < width; ++x) {
-                if (source.at(x, y) == 0) continue;
-                for (int32_t k = 0; k < n; ++k) {
-                    const int32_t t = Mul32(x - k, n - 1);
-                    const double v = double(t) / double(y) + double(k);
-                    const double r = std::nearbyint(v);
-                    if (r >= 0 && r < n) ++table[std::size_t(k) * n + std::size_t(r)];
-                }
-            }
-    }
+        }
     return table;
 }
 
