@@ -32,6 +32,7 @@
 #include "lines/hough.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -196,27 +197,27 @@ bool CollectSamples(const GrayPlane& source, HoughDirection direction, int32_t n
     } while (row != end);
 }
 
-// Votes of every sample for rows kBegin..kEnd-1 of the table, in blocks of
-// rows that stay in the cache while every sample passes through them.
-void VoteRows(const SampleList& list, uint16_t* table, int32_t n, int32_t kBegin, int32_t kEnd) {
-    const int32_t blockRows = static_cast<int32_t>(
-        std::clamp<std::size_t>(kBlockBytes / (2 * std::size_t(n)), 1, kMaxBlockRows));
+// Rows of the table that one pass of every sample covers: together they stay
+// in the cache while the samples pass through them.
+int32_t BlockRows(int32_t n) {
+    return static_cast<int32_t>(std::clamp<std::size_t>(kBlockBytes / (2 * std::size_t(n)), 1, kMaxBlockRows));
+}
+
+// Votes of every sample for rows kBegin..kEnd-1 of the table.
+void VoteBlock(const SampleList& list, uint16_t* table, int32_t n, int32_t kBegin, int32_t kEnd) {
     const std::size_t rowLength = std::size_t(n);
-    for (int32_t k0 = kBegin; k0 < kEnd; k0 += blockRows) {
-        const int32_t k1 = std::min(k0 + blockRows, kEnd);
-        for (uint32_t g = 0; g < list.groupCount; ++g) {
-            const SampleGroup& group = list.groups[g];
-            const uint32_t s = 2 * static_cast<uint32_t>(group.step);
-            const uint64_t c = group.reciprocal;
-            const uint32_t e = 2 * static_cast<uint32_t>(group.divisor);
-            for (uint32_t i = group.begin; i < group.end; ++i) {
-                const Sample& sample = list.samples[i];
-                const int32_t a = std::max(sample.first, k0);
-                const int32_t b = std::min(sample.last, k1);
-                if (a >= b) continue;
-                VoteRun(table + std::size_t(a) * rowLength, table + std::size_t(b) * rowLength, rowLength,
-                        sample.m0 - static_cast<uint32_t>(a) * s, s, c, e);
-            }
+    for (uint32_t g = 0; g < list.groupCount; ++g) {
+        const SampleGroup& group = list.groups[g];
+        const uint32_t s = 2 * static_cast<uint32_t>(group.step);
+        const uint64_t c = group.reciprocal;
+        const uint32_t e = 2 * static_cast<uint32_t>(group.divisor);
+        for (uint32_t i = group.begin; i < group.end; ++i) {
+            const Sample& sample = list.samples[i];
+            const int32_t a = std::max(sample.first, kBegin);
+            const int32_t b = std::min(sample.last, kEnd);
+            if (a >= b) continue;
+            VoteRun(table + std::size_t(a) * rowLength, table + std::size_t(b) * rowLength, rowLength,
+                    sample.m0 - static_cast<uint32_t>(a) * s, s, c, e);
         }
     }
 }
@@ -237,7 +238,7 @@ void WindowMaxRow(const uint16_t* values, int32_t n, int32_t radius, uint16_t* p
     for (int32_t c = radius; c <= n - 1 - radius; ++c) out[c] = std::max(suffix[c - radius], prefix[c + radius]);
 }
 
-int ThreadsFor(std::size_t votes) {
+int ThreadsFor(uint64_t votes) {
     if (votes < 2 * kVotesPerExtraThread) return 1;
     const unsigned hardware = std::thread::hardware_concurrency();
     return hardware >= 2 ? 2 : 1;
@@ -279,46 +280,34 @@ void VoteTable(const GrayPlane& source, HoughDirection direction, uint16_t* tabl
     }
     if (list.count == 0) return;
 
-    // Votes per row of the table, so that each thread gets an equal share.
-    std::unique_ptr<int64_t[]> perRow(new (std::nothrow) int64_t[std::size_t(n) + 1]());
-    if (!perRow) {
-        VoteRows(list, table, n, 0, n);
-        return;
-    }
-    for (uint32_t i = 0; i < list.count; ++i) {
-        ++perRow[list.samples[i].first];
-        --perRow[list.samples[i].last];
-    }
-    int64_t votes = 0;
-    for (int32_t k = 0; k < n; ++k) {
-        votes += perRow[k];
-        perRow[k] = votes;  // now the votes of row k
-    }
-    for (int32_t k = 1; k < n; ++k) perRow[k] += perRow[k - 1];  // now the votes of rows 0..k
-    const int64_t totalVotes = perRow[n - 1];
-    if (threads <= 0) threads = ThreadsFor(static_cast<std::size_t>(totalVotes));
-    threads = std::clamp(threads, 1, n);
+    uint64_t votes = 0;
+    for (uint32_t i = 0; i < list.count; ++i) votes += uint64_t(list.samples[i].last - list.samples[i].first);
+    const int32_t blockRows = BlockRows(n);
+    const int32_t blocks = (n + blockRows - 1) / blockRows;
+    if (threads <= 0) threads = ThreadsFor(votes);
+    threads = std::clamp(threads, 1, blocks);
 
-    // Thread t owns the rows from bounds[t] to bounds[t + 1]: no counter is
-    // written by two threads.
-    std::vector<int32_t> bounds(std::size_t(threads) + 1, n);
-    bounds[0] = 0;
-    for (int t = 1; t < threads; ++t) {
-        const int64_t share = totalVotes * t / threads;
-        bounds[t] = static_cast<int32_t>(std::lower_bound(perRow.get(), perRow.get() + n, share) - perRow.get());
-        bounds[t] = std::max(bounds[t], bounds[t - 1]);
-    }
-    auto band = [&list, &bounds, table, n](int t) { VoteRows(list, table, n, bounds[t], bounds[t + 1]); };
+    // Each thread takes the next block of rows until none is left, so a
+    // thread that gets less of the processor does less of the work. No
+    // counter is written by two threads.
+    std::atomic<int32_t> nextBlock{0};
+    auto work = [&list, &nextBlock, table, n, blockRows, blocks] {
+        for (int32_t block = nextBlock.fetch_add(1, std::memory_order_relaxed); block < blocks;
+             block = nextBlock.fetch_add(1, std::memory_order_relaxed)) {
+            const int32_t k0 = block * blockRows;
+            VoteBlock(list, table, n, k0, std::min(k0 + blockRows, n));
+        }
+    };
     std::vector<std::thread> workers;
     workers.reserve(std::size_t(threads) - 1);
     for (int t = 1; t < threads; ++t) {
         try {
-            workers.emplace_back(band, t);
+            workers.emplace_back(work);
         } catch (const std::system_error&) {
-            band(t);  // no thread to be had: this one does the band
+            break;  // no more threads to be had: the others share the blocks
         }
     }
-    band(0);
+    work();
     for (std::thread& worker : workers) worker.join();
 }
 
