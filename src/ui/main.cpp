@@ -1,5 +1,7 @@
 // Vexo: the desktop workbench.
 #include <QApplication>
+#include <QScreen>
+#include <QTimer>
 
 #include "ui/main_window.h"
 #include "ui/please_wait.h"
@@ -11,5 +13,13 @@ int main(int argc, char* argv[]) {
     vexo::TPleaseWait pleaseWait(&mainWindow);
     mainWindow.AttachProgressDialog(&pleaseWait);
     mainWindow.showMaximized();
+    // Without a window manager nobody honours the maximise request: fill the
+    // screen by hand so the picture area is as large as on a desktop.
+    QTimer::singleShot(300, &mainWindow, [&mainWindow] {
+        if (mainWindow.isMaximized() && mainWindow.QWidget::screen() != nullptr &&
+            mainWindow.width() < mainWindow.QWidget::screen()->availableGeometry().width() / 2) {
+            mainWindow.setGeometry(mainWindow.QWidget::screen()->availableGeometry());
+        }
+    });
     return QApplication::exec();
 }
