@@ -55,6 +55,9 @@ constexpr Sample kSamples[] = {
     {"grid-rotated.jpg", 640, 480, 50.0, 1.5, false, 2},
     {"grid-800x600.jpg", 800, 600, 60.0, 0.0, false, 3},
     {"grid-colour.jpg", 640, 480, 50.0, 0.0, true, 4},
+    // Wide cells: the chain search of the recursive grid operation needs
+    // at least 80 pixels between crossings.
+    {"grid-wide.jpg", 1000, 960, 110.0, 0.0, false, 5},
 };
 
 constexpr double kPi = 3.14159265358979323846;
