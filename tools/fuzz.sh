@@ -90,6 +90,7 @@ for op in $(seq 0 17); do
   core_seed "$seeds/fuzz_core/op$op" "$op" 0 0 ""
   core_seed "$seeds/fuzz_core/op$op-typed" "$op" 1 0 "\$1F"
   core_seed "$seeds/fuzz_core/op$op-then" "$op" $((4 + 8)) $(((op + 1) % 18)) ""
+  core_seed "$seeds/fuzz_core/op$op-busy" "$op" 128 $(((3 << 5) + op)) ""
 done
 printf '\x00\x00\x03\x01\x00\x01-' >"$seeds/fuzz_core/tiny-negative"
 

@@ -4,10 +4,15 @@
 // picture unchanged in size, the progress bar within its range, and no
 // message besides the parameter messages and the histogram's result.
 //
+// Input during an operation must be ignored, and closing the window during
+// one must stop it cleanly.
+//
 // Input layout (missing bytes read as 0):
 //   0      width - 1  (mod 64)         1      height - 1 (mod 64)
 //   2      first operation (mod 18)    3      flags, below
-//   4      second operation (mod 18)   5      parameter text length (mod 32)
+//   4      second operation (mod 18); its top 3 bits: the event pump at
+//          which the window is closed (0 = never), with input while busy
+//   5      parameter text length (mod 32)
 //   6..    the parameter text, then the samples, row by row, repeated
 //          cyclically when fewer than width x height (all 0 when none)
 #include <cstddef>
@@ -29,7 +34,42 @@ enum Flag : uint8_t {
     kSecondByShortcut = 16,  // run the second by its shortcut button instead of the list and GO
     kRetypeSecond = 32,      // type the text again before the second operation
     kMouseMove = 64,         // move the mouse over the picture at the end
+    kInputWhileBusy = 128,   // click and type at every event pump of the operations
 };
+
+// Input that arrives while an operation runs (the convolutions pump events)
+// is ignored: nothing of the controls changes and nothing runs or loads. With
+// closeAtPump set, the window is closed at that pump.
+struct BusyInput {
+    vexo::Workbench* bench = nullptr;
+    int pumps = 0;
+    int closeAtPump = 0;
+};
+
+void OnPump(void* context) {
+    auto& input = *static_cast<BusyInput*>(context);
+    vexo::Workbench& bench = *input.bench;
+    ++input.pumps;
+    const vexo::Controls before = bench.controls();
+    const uint64_t sequence = bench.lastOperation().sequence;
+    bench.GoClick();
+    bench.ShortcutClick(input.pumps % vexo::kOperationCount);
+    bench.RefreshClick();
+    bench.ChooseOperation((input.pumps * 7) % vexo::kOperationCount);
+    bench.SetParameterText(input.pumps % 2 ? "abc" : "3");
+    bench.SetTrackBarPosition(input.pumps);
+    bench.SetGoOn(!before.goOn);
+    bench.FileClick("/nonexistent/picture.jpg");
+    const vexo::Controls& after = bench.controls();
+    if (after.selectedOperation != before.selectedOperation || after.parameterText != before.parameterText ||
+        after.parameterValue != before.parameterValue || after.goOn != before.goOn ||
+        after.trackBar.position != before.trackBar.position || after.trackBar.visible != before.trackBar.visible ||
+        bench.lastOperation().sequence != sequence || !bench.busy()) {
+        std::fprintf(stderr, "fuzz_core: input during an operation was not ignored\n");
+        std::abort();
+    }
+    if (input.pumps == input.closeAtPump) bench.Close();
+}
 
 [[noreturn]] void Fail(const char* what, int operation) {
     std::fprintf(stderr, "fuzz_core: %s (operation %d)\n", what, operation);
@@ -59,6 +99,16 @@ void CheckAfter(vexo::Workbench& bench, const vexo::MemoryScreen& screen, int wi
             Fail("unexpected error box", operation);
         }
     }
+}
+
+// The window was closed during the operation: it stopped after the step that
+// was running and left nothing busy behind.
+bool Closed(vexo::Workbench& bench, const vexo::MemoryScreen& screen, int operation) {
+    if (!bench.closeRequested()) return false;
+    if (bench.busy() || screen.busyCursor || screen.progressVisible) Fail("frame not closed after close", operation);
+    if (!bench.lines().horizontalLines.empty() || !bench.lines().verticalLines.empty())
+        Fail("line lists not emptied after close", operation);
+    return true;
 }
 
 }  // namespace
@@ -93,10 +143,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     bench.LoadDecoded(vexo::TMyJPeg::FromBitmap(std::move(bitmap)), "fuzz.jpg");
     if (!screen.messages.empty()) Fail("loading showed a message", -1);
 
+    BusyInput busyInput;
+    if (flags & kInputWhileBusy) {
+        busyInput.bench = &bench;
+        busyInput.closeAtPump = byte(4) >> 5;  // 0 (never) .. 7
+        screen.pumpHookContext = &busyInput;
+        screen.pumpHooks.push_back(OnPump);
+    }
+
     bench.ChooseOperation(first);
     if (flags & kTypeParameter) bench.SetParameterText(text);
     if (flags & kGoOn) bench.SetGoOn(true);
     bench.GoClick();
+    if (Closed(bench, screen, first)) return 0;
     CheckAfter(bench, screen, width, height, first);
 
     if (flags & kRefreshBetween) bench.RefreshClick();
@@ -109,6 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             if (flags & kRetypeSecond) bench.SetParameterText(text);
             bench.GoClick();
         }
+        if (Closed(bench, screen, second)) return 0;
         CheckAfter(bench, screen, width, height, second);
     }
     if (flags & kMouseMove) bench.ImageMouseMove(int(byte(0)) - 64, int(byte(1)) - 64);
