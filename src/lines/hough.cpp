@@ -57,7 +57,7 @@ constexpr int32_t kExactSideLimit = kMaxPictureSide;
 constexpr std::size_t kVotesPerExtraThread = std::size_t(1) << 22;
 
 // Rows of the table that one pass of the voting loop keeps hot in the cache.
-constexpr std::size_t kBlockBytes = std::size_t(256) << 10;
+constexpr std::size_t kBlockBytes = std::size_t(512) << 10;
 constexpr int32_t kMaxBlockRows = 64;
 
 // All samples of one group share the divisor D (x for the horizontal
@@ -178,10 +178,9 @@ bool CollectSamples(const GrayPlane& source, HoughDirection direction, int32_t n
 }
 
 // One sample's votes for the rows from `row` up to `end`, M starting at m and
-// falling by s per row; c is the reciprocal of E. Kept out of line so that
-// the loop has the registers to itself.
-[[gnu::noinline]] void VoteRun(uint16_t* row, uint16_t* const end, std::size_t rowLength, uint64_t m, uint64_t s,
-                               uint64_t c, [[maybe_unused]] uint64_t e) {
+// falling by s per row; c is the reciprocal of E.
+inline void VoteRun(uint16_t* row, uint16_t* const end, std::size_t rowLength, uint64_t m, uint64_t s, uint64_t c,
+                    [[maybe_unused]] uint64_t e) {
     do {
 #if defined(__SIZEOF_INT128__)
         const unsigned __int128 product = static_cast<unsigned __int128>(c) * m;
