@@ -93,6 +93,9 @@ for op in $(seq 0 17); do
   core_seed "$seeds/fuzz_core/op$op-busy" "$op" 128 $(((3 << 5) + op)) ""
 done
 printf '\x00\x00\x03\x01\x00\x01-' >"$seeds/fuzz_core/tiny-negative"
+# Segmentation with the largest step and the track bar far to the right.
+perl -e 'print "\x3f\x3f\x03\x01\x00", chr(0x20 + 10), "2147483647", map { chr($_ * 37 & 255) } 0 .. 4095' \
+  >"$seeds/fuzz_core/op3-trackbar"
 
 # --- Run.
 declare -A status

@@ -12,7 +12,8 @@
 //   2      first operation (mod 18)    3      flags, below
 //   4      second operation (mod 18); its top 3 bits: the event pump at
 //          which the window is closed (0 = never), with input while busy
-//   5      parameter text length (mod 32)
+//   5      parameter text length (mod 32); bit 5: move the segment track
+//          bar to the position in bytes 0..3 (clamped to its range) before GO
 //   6..    the parameter text, then the samples, row by row, repeated
 //          cyclically when fewer than width x height (all 0 when none)
 #include <cstddef>
@@ -154,6 +155,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     bench.ChooseOperation(first);
     if (flags & kTypeParameter) bench.SetParameterText(text);
     if (flags & kGoOn) bench.SetGoOn(true);
+    if (byte(5) & 0x20) {
+        const int position = int(uint32_t(byte(0)) | uint32_t(byte(1)) << 8 | uint32_t(byte(2)) << 16 |
+                                 uint32_t(byte(3) & 0x7F) << 24);
+        bench.SetTrackBarPosition(position);
+        const vexo::TrackBar& bar = bench.controls().trackBar;
+        if (bar.position < 0 || bar.position > bar.maximum) Fail("track bar outside its range", first);
+    }
     bench.GoClick();
     if (Closed(bench, screen, first)) return 0;
     CheckAfter(bench, screen, width, height, first);
