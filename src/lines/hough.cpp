@@ -36,6 +36,7 @@
 #include <cmath>
 #include <memory>
 #include <new>
+#include <numeric>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -72,8 +73,9 @@ struct SampleGroup {
 
 // One edge sample: M at k = 0 and the k whose votes land inside the table.
 struct Sample {
-    uint32_t m0;
-    int32_t first;  // votes for first <= k < last
+    uint32_t m0 : 31;     // below 2^30
+    uint32_t halves : 1;  // whether E divides M for some k
+    int32_t first;        // votes for first <= k < last
     int32_t last;
 };
 
@@ -105,7 +107,10 @@ Sample MakeSample(int64_t numerator, int32_t divisor, int32_t step, int32_t n) {
         first = std::max<int64_t>(0, FloorDiv(m0 - limit, s) + 1);
     }
     if (first > last) first = last;
-    return {static_cast<uint32_t>(m0), static_cast<int32_t>(first), static_cast<int32_t>(last)};
+    // M(k) = m0 - k s is a multiple of E for some k exactly when gcd(s, E)
+    // divides m0. Never for an odd divisor: M is then odd.
+    const bool halves = m0 % std::gcd(s, 2 * int64_t(divisor)) == 0;
+    return {static_cast<uint32_t>(m0), halves, static_cast<int32_t>(first), static_cast<int32_t>(last)};
 }
 
 SampleGroup MakeGroup(int32_t divisor, int32_t step, uint32_t begin) {
@@ -178,7 +183,9 @@ bool CollectSamples(const GrayPlane& source, HoughDirection direction, int32_t n
 }
 
 // floor(m / E) for m < 2^32, with c = ceil(2^64 / E): the high half of c * m.
-// The low half is below c exactly when E divides m.
+// The low half is below c exactly when E divides m; that is an exact half,
+// which goes to the even neighbour. kHalves false: E never divides m.
+template <bool kHalves>
 inline uint64_t QuotientHalfEven(uint64_t m, uint64_t c, [[maybe_unused]] uint64_t e) {
     uint64_t low;
     uint64_t quotient;
@@ -194,16 +201,17 @@ inline uint64_t QuotientHalfEven(uint64_t m, uint64_t c, [[maybe_unused]] uint64
     quotient = m / e;
     low = m % e == 0 ? 0 : c;
 #endif
-    if (low < c) quotient &= ~uint64_t(1);  // E divides M: a half, to even
+    if (kHalves && low < c) quotient &= ~uint64_t(1);
     return quotient;
 }
 
 // One sample's votes for the rows from `row` up to `end`, M starting at m and
 // falling by s per row; c is the reciprocal of E.
+template <bool kHalves>
 inline void VoteRun(uint16_t* row, uint16_t* const end, std::size_t rowLength, uint64_t m, uint64_t s, uint64_t c,
                     uint64_t e) {
     do {
-        ++row[QuotientHalfEven(m, c, e)];
+        ++row[QuotientHalfEven<kHalves>(m, c, e)];
         row += rowLength;
         m -= s;
     } while (row != end);
@@ -228,8 +236,13 @@ void VoteBlock(const SampleList& list, uint16_t* table, int32_t n, int32_t kBegi
             const int32_t a = std::max(sample.first, kBegin);
             const int32_t b = std::min(sample.last, kEnd);
             if (a >= b) continue;
-            VoteRun(table + std::size_t(a) * rowLength, table + std::size_t(b) * rowLength, rowLength,
-                    sample.m0 - static_cast<uint32_t>(a) * s, s, c, e);
+            uint16_t* const row = table + std::size_t(a) * rowLength;
+            uint16_t* const end = table + std::size_t(b) * rowLength;
+            const uint32_t m = sample.m0 - static_cast<uint32_t>(a) * s;
+            if (sample.halves)
+                VoteRun<true>(row, end, rowLength, m, s, c, e);
+            else
+                VoteRun<false>(row, end, rowLength, m, s, c, e);
         }
     }
 }
