@@ -11,14 +11,14 @@
 # build-fuzz/corpus/TARGET, so a later run starts where this one ended.
 #
 #   FUZZ_SECONDS=3600 tools/fuzz.sh           longer runs
-#   FUZZ_TARGETS=fuzz_core tools/fuzz.sh      one target only
+#   FUZZ_TARGETS=fuzz_core tools/fuzz.sh      one target only (fuzz_loader, fuzz_core, fuzz_hough)
 #   build-fuzz/fuzz_core build-fuzz/artifacts/fuzz_core/crash-...   replay a finding
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-fuzz
 seconds=${FUZZ_SECONDS:-60}
 jobs=${JOBS:-$(nproc)}
-targets=${FUZZ_TARGETS:-"fuzz_loader fuzz_core"}
+targets=${FUZZ_TARGETS:-"fuzz_loader fuzz_core fuzz_hough"}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DVEXO_FUZZ=ON -DVEXO_BUILD_UI=OFF -DVEXO_BUILD_BENCH=OFF
@@ -27,7 +27,7 @@ cmake --build "$build" -j "$jobs" --target $targets
 
 seeds=$build/seeds
 rm -rf "$seeds"
-mkdir -p "$seeds/fuzz_loader" "$seeds/fuzz_core"
+mkdir -p "$seeds/fuzz_loader" "$seeds/fuzz_core" "$seeds/fuzz_hough"
 
 # --- JPEG seeds: small gray and colour pictures in the encodings cjpeg offers.
 pgm() {  # pgm WIDTH HEIGHT PATTERN > file.pgm
@@ -97,6 +97,27 @@ printf '\x00\x00\x03\x01\x00\x01-' >"$seeds/fuzz_core/tiny-negative"
 perl -e 'print "\x3f\x3f\x03\x01\x00", chr(0x20 + 10), "2147483647", map { chr($_ * 37 & 255) } 0 .. 4095' \
   >"$seeds/fuzz_core/op3-trackbar"
 
+# --- Hough seeds: full rows (columns) of edges on a 400 x 300 picture, one
+# line alone and two lines close enough to share a peak window, on one and
+# two threads.
+hough_seed() {  # hough_seed FILE MODE THRESHOLD LINE...
+  perl -e '
+    my ($mode, $threshold, @lines) = @ARGV;
+    my $vertical = $mode & 1;
+    my ($w, $h) = $vertical ? (300, 400) : (400, 300);
+    print pack("vvCl<", $w - 1, $h - 1, $mode, $threshold);
+    for my $line (@lines) {
+      for (my $at = 0; $at < ($vertical ? $h : $w); $at += 16) {
+        print $vertical ? pack("vv", 0x8000 | $line, $at) : pack("vv", 0x8000 | $at, $line);
+      }
+    }' "$2" "$3" "${@:4}" >"$1"
+}
+hough_seed "$seeds/fuzz_hough/row" 0 100 50
+hough_seed "$seeds/fuzz_hough/rows-close" 2 100 50 55
+hough_seed "$seeds/fuzz_hough/column" 1 100 50
+hough_seed "$seeds/fuzz_hough/columns-apart" 3 100 50 80
+hough_seed "$seeds/fuzz_hough/row-threshold-0" 0 0 50
+
 # --- Run.
 declare -A status
 pids=()
@@ -107,9 +128,10 @@ for t in $targets; do
   mkdir -p "$corpus" "$artifacts"
   seeddirs=("$seeds/$t")
   [ -d "tests/fuzz/corpus/$t" ] && seeddirs+=("tests/fuzz/corpus/$t")
-  # A workbench input is at most 6 + 31 + 64 x 64 bytes long.
+  # The longest inputs that the targets read whole.
   maxlen=()
   [ "$t" = fuzz_core ] && maxlen=(-max_len=4133)
+  [ "$t" = fuzz_hough ] && maxlen=(-max_len=265)
   echo "fuzz: $t for ${seconds}s"
   "$build/$t" "${maxlen[@]}" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
     -artifact_prefix="$artifacts/" "$corpus" "${seeddirs[@]}" >"$build/$t.log" 2>&1 &
