@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets of tests/fuzz with clang (build dir
 # build-fuzz: core and targets with AddressSanitizer, UndefinedBehaviorSanitizer
 # and coverage feedback; no window, no benchmarks) and runs each target for
-# FUZZ_SECONDS seconds (default 60), both at once when there are two cores.
+# FUZZ_SECONDS seconds (default 60), all at once when there are two cores.
 # Fails when a target reports a crash, a leak, a hang or undefined behaviour;
 # the input that did it is left in build-fuzz/artifacts/TARGET/.
 #
