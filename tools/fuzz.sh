@@ -97,14 +97,14 @@ printf '\x00\x00\x03\x01\x00\x01-' >"$seeds/fuzz_core/tiny-negative"
 perl -e 'print "\x3f\x3f\x03\x01\x00", chr(0x20 + 10), "2147483647", map { chr($_ * 37 & 255) } 0 .. 4095' \
   >"$seeds/fuzz_core/op3-trackbar"
 
-# --- Hough seeds: full rows (columns) of edges on a 400 x 300 picture, one
+# --- Hough seeds: full rows (columns) of edges on a 256 x 200 picture, one
 # line alone and two lines close enough to share a peak window, on one and
 # two threads.
 hough_seed() {  # hough_seed FILE MODE THRESHOLD LINE...
   perl -e '
     my ($mode, $threshold, @lines) = @ARGV;
     my $vertical = $mode & 1;
-    my ($w, $h) = $vertical ? (300, 400) : (400, 300);
+    my ($w, $h) = $vertical ? (200, 256) : (256, 200);
     print pack("vvCl<", $w - 1, $h - 1, $mode, $threshold);
     for my $line (@lines) {
       for (my $at = 0; $at < ($vertical ? $h : $w); $at += 16) {

@@ -4,7 +4,7 @@
 // peaks, in the same order, of scanning every window.
 //
 // Input layout (missing bytes read as 0):
-//   0..1   width - 1 (mod 400)        2..3   height - 1 (mod 400) 
+//   0..1   width - 1 (mod 256)       2..3   height - 1 (mod 256)
 //   4      bit 0: vertical transform; bit 1: two threads
 //   5..8   threshold (signed 32-bit, little-endian)
 //   9..    up to 64 edge points, 4 bytes each: x (mod width), y (mod height);
@@ -37,8 +37,8 @@ uint32_t Le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (size < 9) return 0;
-    const int32_t width = 1 + int32_t(Le16(data) % 400);
-    const int32_t height = 1 + int32_t(Le16(data + 2) % 400);
+    const int32_t width = 1 + int32_t(Le16(data) % 256);
+    const int32_t height = 1 + int32_t(Le16(data + 2) % 256);
     const HoughDirection direction = (data[4] & 1) ? HoughDirection::Vertical : HoughDirection::Horizontal;
     const int threads = (data[4] & 2) ? 2 : 1;
     int32_t threshold;
