@@ -38,6 +38,15 @@ TEST(LineListTest, AppendPrependRemoveKeepHeadAndTailRight) {
     EXPECT_TRUE(lists.horizontalLines.empty());
 }
 
+TEST(LineListTest, PrependToAnEmptyListMakesTheTailToo) {
+    LineLists lists;
+    AddLine(lists, kAppendVertical, 1, 1);
+    FreeLines(lists.verticalLines);  // leaves a stale tail behind
+    AddLine(lists, kPrependVertical, 2, 2);
+    AddLine(lists, kAppendVertical, 3, 3);
+    EXPECT_EQ(Items(lists.verticalLines), (std::vector<std::pair<int, int>>{{2, 2}, {3, 3}}));
+}
+
 TEST(LineListTest, AppendAfterFreeIgnoresTheStaleTail) {
     LineLists lists;
     AddLine(lists, kAppendHorizontal, 5, 6);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -76,6 +79,18 @@ TEST(LoadTest, FailedLoadChangesNothing) {
     b.wb.RefreshClick();
     EXPECT_EQ(b.wb.image().activePlane, 0);
     EXPECT_EQ(b.wb.image().planes[0].at(3, 0), 60);
+}
+
+TEST(LoadTest, PipesAndDevicesAreRefusedWithoutWaiting) {
+    Bench b;
+    b.Load(4, 4, [](int, int) { return 30; });
+    const auto fifo = std::filesystem::temp_directory_path() / ("vexo_fifo_" + std::to_string(::getpid()) + ".jpg");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    b.wb.FileClick(fifo.string());
+    std::filesystem::remove(fifo);
+    b.wb.FileClick("/dev/zero");
+    EXPECT_EQ(b.errors(), (std::vector<std::string>{"Cannot open file " + fifo.string(), "Cannot open file /dev/zero"}));
+    EXPECT_EQ(b.wb.image().width, 4);
 }
 
 // ------------------------------------------------------------ rendering

@@ -1,14 +1,21 @@
 #include "core/workbench.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <new>
 
 #include "core/errors.h"
 #include "core/render.h"
 
 namespace vexo {
+
+namespace {
+// Larger files are refused: no JPEG of at most 16384 x 16384 pixels needs more.
+constexpr off_t kMaxFileBytes = off_t(1) << 30;
+}  // namespace
 
 Workbench::Workbench(Screen& screen) : screen_(screen), progress_(screen) {}
 
@@ -37,6 +44,8 @@ void Workbench::Guarded(F&& handler) {
         screen_.RequestClose();
     } catch (const Stopped&) {
         // The window is closing; nothing more to show.
+    } catch (const std::exception& error) {
+        screen_.ApplicationErrorBox(error.what());
     }
 }
 
@@ -137,15 +146,36 @@ void Workbench::ETHChange() {
 
 // ------------------------------------------------------------------ loading
 
-void Workbench::LoadImage(const std::string& path) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) throw VexoError("Cannot open file " + path);
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw VexoError("Cannot open file " + path);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) throw VexoError("Cannot open file " + path);
-    file.close();
+// Only regular files are read: a folder, a pipe or a device would block or
+// never end. The file is opened without waiting and read whole.
+std::vector<uint8_t> ReadPictureFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw VexoError("Cannot open file " + path);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxFileBytes)
+        throw VexoError("Cannot open file " + path);
+    std::vector<uint8_t> bytes;
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
+    uint8_t buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw VexoError("Cannot open file " + path);
+        }
+        if (bytes.size() + std::size_t(n) > std::size_t(kMaxFileBytes)) throw VexoError("Cannot open file " + path);
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    return bytes;
+}
 
+void Workbench::LoadImage(const std::string& path) {
+    std::vector<uint8_t> bytes = ReadPictureFile(path);
     auto decoder = std::make_unique<TMyJPeg>(std::move(bytes));
     decoder->ReadHeader();
     if (decoder->Width() > kMaxPictureSide || decoder->Height() > kMaxPictureSide) {

@@ -47,6 +47,10 @@ struct OperationRecord {
     std::vector<Cell> cells;
 };
 
+// The whole content of a regular file; VexoError "Cannot open file PATH" for
+// anything else (a folder, a pipe, a device, an unreadable or oversized file).
+std::vector<uint8_t> ReadPictureFile(const std::string& path);
+
 class Workbench {
 public:
     explicit Workbench(Screen& screen);

@@ -17,6 +17,9 @@ void AddLine(LineLists& lists, AddLineMode mode, int32_t a, int32_t b) {
     node->next = nullptr;
     LineList& list = mode == kAppendHorizontal ? lists.horizontalLines : lists.verticalLines;
     if (mode == kPrependVertical) {
+        // Prepending to an empty list also makes the node the tail, so a
+        // later append never links behind a stale tail.
+        if (list.head == nullptr) list.tail = node;
         node->next = list.head;
         list.head = node;
         return;
