@@ -395,8 +395,28 @@ TEST_P(CliSampleTest, GridSearchRunsAndLabelsShow) {
     ExpectLabelsDrawn(report["steps"][0]["cells"], ReadNetpbm(Path("d/display.ppm")));
 }
 
+// Each of the eighteen operations in turn, each from the loaded picture.
+TEST_P(CliSampleTest, EveryOperationRuns) {
+    const fs::path sample = fs::path(VEXO_SOURCE_DIR) / "samples" / GetParam();
+    if (!fs::exists(sample)) GTEST_SKIP() << "no " << sample;
+    std::vector<std::string> args = {sample.string(), "--quiet"};
+    for (int op = 0; op < 18; ++op) {
+        args.insert(args.end(), {"--refresh", "--op", std::to_string(op)});
+    }
+    args.insert(args.end(), {"--json", Path("r.json").string()});
+    const CliRun run = Run(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const ordered_json report = ordered_json::parse(ReadFile(Path("r.json")));
+    ASSERT_EQ(report["steps"].size(), 36u);
+    for (int op = 0; op < 18; ++op) EXPECT_EQ(report["steps"][2 * op + 1]["operation"], op);
+    // Only the histogram speaks: its mode in a plain box.
+    ASSERT_EQ(report["messages"].size(), 1u);
+    EXPECT_EQ(report["messages"][0]["kind"], "info");
+}
+
 INSTANTIATE_TEST_SUITE_P(Samples, CliSampleTest,
-                         testing::Values("grid-9x9.jpg", "grid-800x600.jpg", "grid-rotated.jpg", "grid-colour.jpg"),
+                         testing::Values("grid-9x9.jpg", "grid-800x600.jpg", "grid-rotated.jpg", "grid-colour.jpg",
+                                         "grid-wide.jpg"),
                          [](const testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              name = name.substr(0, name.find('.'));
