@@ -13,24 +13,21 @@
 
 #include "core/plane.h"
 #include "lines/line_list.h"
+#include "line_helpers.h"
 
 namespace vexo {
 namespace {
 
-using Lines = std::vector<std::pair<int32_t, int32_t>>;
+using testing::Collect;
+using testing::Lines;
+using testing::MakePlane;
+
 
 struct Pt {
     int32_t x;
     int32_t y;
 };
 
-Plane MakePlane(int width, int height) {
-    Plane p;
-    p.width = width;
-    p.height = height;
-    p.data = std::make_unique<uint8_t[]>(p.size());
-    return p;
-}
 
 Plane Transposed(const Plane& p) {
     Plane t = MakePlane(p.height, p.width);
@@ -43,11 +40,6 @@ bool Same(const Plane& a, const Plane& b) {
     return a.width == b.width && a.height == b.height && std::memcmp(a.begin(), b.begin(), a.size()) == 0;
 }
 
-Lines Collect(const LineList& list) {
-    Lines out;
-    for (const LineNode* n = list.head; n != nullptr; n = n->next) out.emplace_back(n->a, n->b);
-    return out;
-}
 
 // Every mark of `code` lies in the 3x3 of one of `centres`, and each centre's
 // 3x3 still shows the code somewhere (a line of 50 may cover part of a dot).

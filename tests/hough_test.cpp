@@ -19,6 +19,7 @@
 #include "core/progress.h"
 #include "lines/hough_detail.h"
 #include "lines/line_list.h"
+#include "line_helpers.h"
 #include "reference_hough.h"
 
 #if defined(__has_feature)
@@ -33,27 +34,18 @@
 namespace vexo {
 namespace {
 
+using testing::Collect;
+using testing::Lines;
+using testing::MakePlane;
+
 using hough_detail::HoughDirection;
-using Lines = std::vector<std::pair<int32_t, int32_t>>;
 
 struct Pt {
     int32_t x;
     int32_t y;
 };
 
-Plane MakePlane(int width, int height) {
-    Plane p;
-    p.width = width;
-    p.height = height;
-    p.data = std::make_unique<uint8_t[]>(p.size());
-    return p;
-}
 
-Lines Collect(const LineList& list) {
-    Lines out;
-    for (const LineNode* node = list.head; node != nullptr; node = node->next) out.emplace_back(node->a, node->b);
-    return out;
-}
 
 HoughDirection Direction(bool vertical) { return vertical ? HoughDirection::Vertical : HoughDirection::Horizontal; }
 
