@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Starts the desktop window in the bundled samples folder; without a display
-# it runs vexo-cli on a sample instead and prints its summary.
+# Starts the desktop window in the bundled samples folder. Without a display
+# it starts the window under a virtual X server (xvfb-run); with no window
+# built at all it runs vexo-cli on a sample and prints its summary.
 # Usage: tools/run.sh [build directory, default "build", relative to the project]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
