@@ -151,9 +151,11 @@ private:
         }
     }
 
-    // Claims the chain from (x, y) and returns its extent.
-    int32_t MeasureChain(int x, int y) {
-        int32_t extent = 0;
+    // Depth-first walk from (x, y) through the forward neighbours holding
+    // `follow`, in neighbour order. `returned(frame, inner)` runs for every
+    // sample once its own walk is done; `inner` is false only for the start.
+    template <typename Returned>
+    void Walk(int x, int y, uint8_t follow, Returned&& returned) {
         stack_.clear();
         stack_.push_back({x, y, 0, 1});
         while (!stack_.empty()) {
@@ -161,40 +163,32 @@ private:
             if (frame.next < 3) {
                 int nx, ny;
                 const int k = frame.next++;
-                if (Neighbour(frame.x, frame.y, k, nx, ny) && At(nx, ny) == kUnclaimed) {
-                    const int32_t depth = frame.depth + 1;
-                    stack_.push_back({nx, ny, 0, depth});
-                }
+                if (Neighbour(frame.x, frame.y, k, nx, ny) && At(nx, ny) == follow)
+                    stack_.push_back({nx, ny, 0, frame.depth + 1});
                 continue;
             }
-            extent = std::max(extent, frame.depth);
             const Frame done = frame;
             stack_.pop_back();
-            // The start is not marked; every other sample once its walk returns.
-            if (!stack_.empty()) At(done.x, done.y) = kClaimed;
+            returned(done, !stack_.empty());
         }
+    }
+
+    // Claims the chain from (x, y) and returns its extent. The start is not
+    // marked; every other sample becomes 251 once its walk returns.
+    int32_t MeasureChain(int x, int y) {
+        int32_t extent = 0;
+        Walk(x, y, kUnclaimed, [&](const Frame& done, bool inner) {
+            extent = std::max(extent, done.depth);
+            if (inner) At(done.x, done.y) = kClaimed;
+        });
         return extent;
     }
 
     // Erases the claimed samples reachable from (x, y), each after its own walk.
     void EraseChain(int x, int y) {
-        stack_.clear();
-        stack_.push_back({x, y, 0, 1});
-        while (!stack_.empty()) {
-            Frame& frame = stack_.back();
-            if (frame.next < 3) {
-                int nx, ny;
-                const int k = frame.next++;
-                if (Neighbour(frame.x, frame.y, k, nx, ny) && At(nx, ny) == kClaimed) {
-                    const int32_t depth = frame.depth + 1;
-                    stack_.push_back({nx, ny, 0, depth});
-                }
-                continue;
-            }
-            const Frame done = frame;
-            stack_.pop_back();
-            if (!stack_.empty()) At(done.x, done.y) = 0;
-        }
+        Walk(x, y, kClaimed, [&](const Frame& done, bool inner) {
+            if (inner) At(done.x, done.y) = 0;
+        });
     }
 
     // Marks the first walk through claimed samples that reaches depth
