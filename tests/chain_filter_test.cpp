@@ -5,6 +5,7 @@
 
 #include "filter_pictures.h"
 #include "filters/chain_filter.h"
+#include "line_helpers.h"
 #include "reference_filters.h"
 
 namespace vexo {
@@ -14,13 +15,7 @@ using test::PlaneWithPoints;
 using test::Point;
 using test::Samples;
 
-Plane Transposed(const Plane& plane) {
-    Plane result = Plane::Allocate(plane.height, plane.width);
-    for (int y = 0; y < plane.height; ++y) {
-        for (int x = 0; x < plane.width; ++x) result.at(y, x) = plane.at(x, y);
-    }
-    return result;
-}
+using testing::Transposed;
 
 TEST(ChainFilterTest, ForkKeepsTheBranchThatReachesTheExtent) {
     Plane plane = PlaneWithPoints(7, 5, {{0, 2}, {1, 2}, {2, 2}, {3, 1}, {4, 1}, {3, 3}, {4, 3}, {5, 3}}, 9);

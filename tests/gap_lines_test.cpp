@@ -21,6 +21,7 @@ namespace {
 using testing::Collect;
 using testing::Lines;
 using testing::MakePlane;
+using testing::Transposed;
 
 
 struct Pt {
@@ -29,12 +30,6 @@ struct Pt {
 };
 
 
-Plane Transposed(const Plane& p) {
-    Plane t = MakePlane(p.height, p.width);
-    for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x) t.at(y, x) = p.at(x, y);
-    return t;
-}
 
 bool Same(const Plane& a, const Plane& b) {
     return a.width == b.width && a.height == b.height && std::memcmp(a.begin(), b.begin(), a.size()) == 0;

@@ -1,5 +1,5 @@
-// Small helpers for tests of the line finders: a list as (a, b) pairs, and a
-// zero-filled plane.
+// Small helpers for tests of the filters and line finders: a list as (a, b)
+// pairs, a zero-filled plane, a transposed plane.
 #pragma once
 
 #include <cstdint>
@@ -20,5 +20,13 @@ inline Lines Collect(const LineList& list) {
 }
 
 inline Plane MakePlane(int width, int height) { return Plane::Allocate(width, height); }
+
+// The plane mirrored about its main diagonal: sample (x, y) moves to (y, x).
+inline Plane Transposed(const Plane& plane) {
+    Plane result = Plane::Allocate(plane.height, plane.width);
+    for (int y = 0; y < plane.height; ++y)
+        for (int x = 0; x < plane.width; ++x) result.at(y, x) = plane.at(x, y);
+    return result;
+}
 
 }  // namespace vexo::testing

@@ -5,6 +5,7 @@
 
 #include "filter_pictures.h"
 #include "filters/sobel.h"
+#include "line_helpers.h"
 #include "reference_filters.h"
 
 namespace vexo {
@@ -24,13 +25,7 @@ Plane Step(int width, int height, int rowsAbove, uint8_t above, uint8_t below) {
     return plane;
 }
 
-Plane Transposed(const Plane& plane) {
-    Plane result = Plane::Allocate(plane.height, plane.width);
-    for (int y = 0; y < plane.height; ++y) {
-        for (int x = 0; x < plane.width; ++x) result.at(y, x) = plane.at(x, y);
-    }
-    return result;
-}
+using testing::Transposed;
 
 TEST(SobelKernels, HorizontalRespondsToBrighterBelowCappedAt255) {
     const Plane source = Step(6, 6, 3, 0, 100);
