@@ -77,16 +77,16 @@ void ChainBench(benchmark::State& state, bool horizontal) {
         state.PauseTiming();
         std::copy(picture.begin(), picture.begin() + picture.size(), plane.begin());
         state.ResumeTiming();
-        horizontal ? RecursionFilterHorizontal(plane, 80) : RecursionFilterVertical(plane, 80);
+        horizontal ? ChainFilterHorizontal(plane, 80) : ChainFilterVertical(plane, 80);
         benchmark::DoNotOptimize(plane.begin());
     }
     state.SetItemsProcessed(state.iterations() * int64_t(picture.size()));
 }
 
-void BM_RecursionFilterHorizontal(benchmark::State& state) { ChainBench(state, true); }
-void BM_RecursionFilterVertical(benchmark::State& state) { ChainBench(state, false); }
-BENCHMARK(BM_RecursionFilterHorizontal)->Apply(PictureSizes);
-BENCHMARK(BM_RecursionFilterVertical)->Apply(PictureSizes);
+void BM_ChainFilterHorizontal(benchmark::State& state) { ChainBench(state, true); }
+void BM_ChainFilterVertical(benchmark::State& state) { ChainBench(state, false); }
+BENCHMARK(BM_ChainFilterHorizontal)->Apply(PictureSizes);
+BENCHMARK(BM_ChainFilterVertical)->Apply(PictureSizes);
 
 }  // namespace
 }  // namespace vexo

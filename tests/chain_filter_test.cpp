@@ -19,7 +19,7 @@ using testing::Transposed;
 
 TEST(ChainFilterTest, ForkKeepsTheBranchThatReachesTheExtent) {
     Plane plane = PlaneWithPoints(7, 5, {{0, 2}, {1, 2}, {2, 2}, {3, 1}, {4, 1}, {3, 3}, {4, 3}, {5, 3}}, 9);
-    RecursionFilterHorizontal(plane, 3);
+    ChainFilterHorizontal(plane, 3);
     // Extent 6: the upper branch is tried first, fails and is erased.
     EXPECT_EQ(Samples(plane), Samples(PlaneWithPoints(7, 5, {{0, 2}, {1, 2}, {2, 2}, {3, 3}, {4, 3}, {5, 3}}, 255)));
 }
@@ -28,12 +28,12 @@ TEST(ChainFilterTest, ForkWithEqualBranchesKeepsTheUpperOne) {
     const std::initializer_list<Point> chain = {{0, 2}, {1, 2}, {2, 2}, {3, 1}, {4, 1}, {5, 1}, {3, 3}, {4, 3}, {5, 3}};
     const std::initializer_list<Point> path = {{0, 2}, {1, 2}, {2, 2}, {3, 1}, {4, 1}, {5, 1}};
     Plane plane = PlaneWithPoints(7, 5, chain);
-    RecursionFilterHorizontal(plane, 3);
+    ChainFilterHorizontal(plane, 3);
     EXPECT_EQ(Samples(plane), Samples(PlaneWithPoints(7, 5, path, 255)));
 
     // Top to bottom the same fork prefers the left branch.
     Plane transposed = Transposed(PlaneWithPoints(7, 5, chain));
-    RecursionFilterVertical(transposed, 3);
+    ChainFilterVertical(transposed, 3);
     EXPECT_EQ(Samples(transposed), Samples(Transposed(PlaneWithPoints(7, 5, path, 255))));
 }
 
@@ -41,22 +41,22 @@ TEST(ChainFilterTest, LaterPathRunsThroughLeftoverClaims) {
     Plane plane = PlaneWithPoints(5, 5,
                                   {{0, 1}, {1, 1}, {2, 0}, {3, 0}, {2, 2}, {3, 2},  // chain A
                                    {1, 3}, {2, 4}, {3, 4}});                        // chain B
-    RecursionFilterHorizontal(plane, 3);
+    ChainFilterHorizontal(plane, 3);
     EXPECT_EQ(Samples(plane),
               Samples(PlaneWithPoints(5, 5, {{0, 1}, {1, 1}, {2, 0}, {3, 0}, {1, 3}, {2, 2}, {3, 2}}, 255)));
 }
 
 TEST(ChainFilterTest, SharedSampleBelongsToTheFirstStartInScanOrder) {
     Plane plane = PlaneWithPoints(4, 3, {{0, 0}, {0, 2}, {1, 1}, {2, 1}});
-    RecursionFilterHorizontal(plane, 3);
+    ChainFilterHorizontal(plane, 3);
     // (0, 2) finds (1, 1) already kept: a chain of extent 1, erased.
     EXPECT_EQ(Samples(plane), Samples(PlaneWithPoints(4, 3, {{0, 0}, {1, 1}, {2, 1}}, 255)));
 }
 
 TEST(ChainFilterTest, EmptyPlaneStaysEmpty) {
     Plane plane = Plane::Allocate(9, 4);
-    RecursionFilterHorizontal(plane, 0);
-    RecursionFilterVertical(plane, 0);
+    ChainFilterHorizontal(plane, 0);
+    ChainFilterVertical(plane, 0);
     EXPECT_EQ(Samples(plane), Samples(Plane::Allocate(9, 4)));
 }
 
@@ -67,7 +67,7 @@ class ChainMinimum : public ::testing::TestWithParam<std::tuple<int32_t, std::ve
 TEST_P(ChainMinimum, KeepsChainsOfAtLeastTheMinimum) {
     const auto& [minimum, kept] = GetParam();
     Plane plane = PlaneWithPoints(8, 7, {{6, 0}, {1, 2}, {2, 3}, {2, 2}, {0, 5}, {1, 5}, {2, 6}, {3, 5}}, 37);
-    RecursionFilterHorizontal(plane, minimum);
+    ChainFilterHorizontal(plane, minimum);
     Plane expected = Plane::Allocate(8, 7);
     for (Point p : kept) expected.at(p.x, p.y) = 255;
     EXPECT_EQ(Samples(plane), Samples(expected));
@@ -87,14 +87,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ChainFilterTest, RunsAcrossTheWalkAreSingleSampleChains) {
     const std::initializer_list<Point> column = {{3, 0}, {3, 1}, {3, 2}, {3, 3}};
     Plane plane = PlaneWithPoints(6, 4, column);
-    RecursionFilterHorizontal(plane, 1);
+    ChainFilterHorizontal(plane, 1);
     EXPECT_EQ(Samples(plane), Samples(PlaneWithPoints(6, 4, column, 255)));
     plane = PlaneWithPoints(6, 4, column);
-    RecursionFilterHorizontal(plane, 2);
+    ChainFilterHorizontal(plane, 2);
     EXPECT_EQ(Samples(plane), Samples(Plane::Allocate(6, 4)));
 
     Plane row = Transposed(PlaneWithPoints(6, 4, column));
-    RecursionFilterVertical(row, 2);
+    ChainFilterVertical(row, 2);
     EXPECT_EQ(Samples(row), Samples(Plane::Allocate(4, 6)));
 }
 
@@ -108,7 +108,7 @@ TEST_P(LongChain, SpansTheWidestPicture) {
     constexpr int kLong = 16384;
     const int width = horizontal ? kLong : 2, height = horizontal ? 2 : kLong;
     auto run = [&](Plane& plane, int32_t minimum) {
-        horizontal ? RecursionFilterHorizontal(plane, minimum) : RecursionFilterVertical(plane, minimum);
+        horizontal ? ChainFilterHorizontal(plane, minimum) : ChainFilterVertical(plane, minimum);
     };
     Plane plane = test::FilledPlane(width, height, 1);
     run(plane, kLong);
@@ -133,21 +133,21 @@ TEST_P(ChainMatchesReference, BothDirections) {
     for (uint32_t seed = 1; seed <= 3; ++seed) {
         const Plane source = test::RandomEdgePlane(width, height, density, seed);
         Plane fast = test::CopyPlane(source), slow = test::CopyPlane(source);
-        RecursionFilterHorizontal(fast, minimum);
-        reference::RecursionFilterHorizontal(slow, minimum);
+        ChainFilterHorizontal(fast, minimum);
+        reference::ChainFilterHorizontal(slow, minimum);
         ASSERT_EQ(Samples(fast), Samples(slow)) << "horizontal, seed " << seed;
 
         fast = test::CopyPlane(source);
         slow = test::CopyPlane(source);
-        RecursionFilterVertical(fast, minimum);
-        reference::RecursionFilterVertical(slow, minimum);
+        ChainFilterVertical(fast, minimum);
+        reference::ChainFilterVertical(slow, minimum);
         ASSERT_EQ(Samples(fast), Samples(slow)) << "vertical, seed " << seed;
 
         // Top to bottom is left to right on the transposed picture.
         Plane transposed = Transposed(source);
-        RecursionFilterVertical(transposed, minimum);
+        ChainFilterVertical(transposed, minimum);
         fast = test::CopyPlane(source);
-        RecursionFilterHorizontal(fast, minimum);
+        ChainFilterHorizontal(fast, minimum);
         ASSERT_EQ(Samples(transposed), Samples(Transposed(fast))) << "seed " << seed;
     }
 }

@@ -154,7 +154,7 @@ class DegeneratePicture : public ::testing::TestWithParam<DegenerateCase> {};
 void RunOnce(const DegenerateCase& c, const ParameterText& parameter) {
     MemoryScreen screen;
     Workbench bench(screen);
-    bench.LoadDecoded(TMyJPeg::FromBitmap(Picture(c.size, c.content)), "degenerate.jpg");
+    bench.LoadDecoded(JpegDecoder::FromBitmap(Picture(c.size, c.content)), "degenerate.jpg");
     ASSERT_TRUE(bench.image().loaded());
     ASSERT_TRUE(screen.messages.empty());
 
@@ -219,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(Widest, DegeneratePicture, ::testing::ValuesIn(WidestCa
 TEST(DegeneratePicture, SinglePixelSequence) {
     MemoryScreen screen;
     Workbench bench(screen);
-    bench.LoadDecoded(TMyJPeg::FromBitmap(Picture({1, 1}, Content::White)), "one.jpg");
+    bench.LoadDecoded(JpegDecoder::FromBitmap(Picture({1, 1}, Content::White)), "one.jpg");
     for (int first = 0; first < kOperationCount; ++first) {
         for (int second = 0; second < kOperationCount; ++second) {
             bench.ChooseOperation(first);

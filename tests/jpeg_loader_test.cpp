@@ -112,7 +112,7 @@ TEST_P(JpegLoaderMatchesDjpeg, EveryPixelHasDjpegsLevel) {
     if (c.keptFraction < 1.0) jpeg.resize(std::size_t(double(jpeg.size()) * c.keptFraction));
 
     const Gray expected = DecodeWithDjpeg(jpeg, c.name);
-    TMyJPeg decoder(jpeg);
+    JpegDecoder decoder(jpeg);
     decoder.ReadHeader();
     EXPECT_EQ(decoder.Width(), c.width);
     EXPECT_EQ(decoder.Height(), c.height);
@@ -158,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(JpegLoader, PaletteIsThe236EvenGrayLevels) {
     for (Colour colour : {Colour::kGray, Colour::kRgb}) {
-        TMyJPeg decoder(testjpeg::RandomJpeg({.width = 40, .height = 30, .colour = colour}, 5));
+        JpegDecoder decoder(testjpeg::RandomJpeg({.width = 40, .height = 30, .colour = colour}, 5));
         decoder.DecodeBitmap();
         const DecodedBitmap& bitmap = *decoder.decodedBitmap;
         ASSERT_EQ(bitmap.paletteSize, 236);
@@ -172,14 +172,14 @@ TEST(JpegLoader, PaletteIsThe236EvenGrayLevels) {
 
 TEST(JpegLoader, AllWhiteGrayPictureDecodesToAll255) {
     const std::vector<uint8_t> white(std::size_t(37) * 23, 255);
-    TMyJPeg decoder(testjpeg::EncodeJpeg({.width = 37, .height = 23}, white));
+    JpegDecoder decoder(testjpeg::EncodeJpeg({.width = 37, .height = 23}, white));
     decoder.DecodeBitmap();
     const std::vector<uint8_t> levels = LevelsOf(*decoder.decodedBitmap);
     EXPECT_EQ(std::count(levels.begin(), levels.end(), 255), std::ptrdiff_t(levels.size()));
 }
 
 TEST(JpegLoader, SecondDecodeReturnsTheSameBitmap) {
-    TMyJPeg decoder(testjpeg::RandomJpeg({.width = 20, .height = 10}, 9));
+    JpegDecoder decoder(testjpeg::RandomJpeg({.width = 20, .height = 10}, 9));
     decoder.DecodeBitmap();
     const DecodedBitmap* first = decoder.decodedBitmap;
     const std::vector<uint8_t> indices = first->indices;
@@ -206,7 +206,7 @@ class JpegLoaderRefuses : public testing::TestWithParam<BrokenCase> {};
 
 TEST_P(JpegLoaderRefuses, WithLibjpegsMessageCode) {
     const BrokenCase& c = GetParam();
-    TMyJPeg decoder(c.bytes);
+    JpegDecoder decoder(c.bytes);
     if (c.headerReads) {
         EXPECT_NO_THROW(decoder.ReadHeader());
     } else {
@@ -256,7 +256,7 @@ TEST(JpegLoader, RefusesProgressiveFileWithMoreThan500Scans) {
     JpegOptions options{.width = 16, .height = 16, .progressive = true};
     options.scans = scans.data();
     options.scanCount = int(scans.size());
-    TMyJPeg decoder(testjpeg::RandomJpeg(options, 11));
+    JpegDecoder decoder(testjpeg::RandomJpeg(options, 11));
     decoder.ReadHeader();
     EXPECT_EQ(decoder.Width(), 16);
     try {
@@ -268,14 +268,14 @@ TEST(JpegLoader, RefusesProgressiveFileWithMoreThan500Scans) {
 
     // 500 scans still load.
     options.scanCount = 500;
-    TMyJPeg allowed(testjpeg::RandomJpeg(options, 11));
+    JpegDecoder allowed(testjpeg::RandomJpeg(options, 11));
     EXPECT_NO_THROW(allowed.DecodeBitmap());
 }
 
 TEST(JpegLoader, HeaderGivesTheClaimedSizeAndDecodeRefusesAGiantOne) {
     std::vector<uint8_t> jpeg = testjpeg::RandomJpeg({.width = 16, .height = 16}, 6);
     testjpeg::PatchFrameSize(jpeg, 60000, 20000);
-    TMyJPeg decoder(jpeg);
+    JpegDecoder decoder(jpeg);
     decoder.ReadHeader();
     EXPECT_EQ(decoder.Width(), 60000);
     EXPECT_EQ(decoder.Height(), 20000);
@@ -293,7 +293,7 @@ TEST(JpegLoader, HeaderGivesTheClaimedSizeAndDecodeRefusesAGiantOne) {
 TEST(JpegLoader, RefusesProgressiveFileBeyondTheMemoryLimit) {
     std::vector<uint8_t> jpeg = testjpeg::RandomJpeg({.width = 16, .height = 16, .progressive = true}, 6);
     testjpeg::PatchFrameSize(jpeg, 16384, 16384);
-    TMyJPeg decoder(jpeg);
+    JpegDecoder decoder(jpeg);
     try {
         decoder.DecodeBitmap();
         ADD_FAILURE() << "decoded";
@@ -308,7 +308,7 @@ TEST(JpegLoader, RefusesProgressiveFileBeyondTheMemoryLimit) {
 TEST(JpegLoader, ShortDataLoadsWithAWarning) {
     std::vector<uint8_t> jpeg = testjpeg::RandomJpeg({.width = 16, .height = 16}, 8);
     testjpeg::PatchFrameSize(jpeg, 16, 4000);
-    TMyJPeg decoder(jpeg);
+    JpegDecoder decoder(jpeg);
     decoder.DecodeBitmap();
     EXPECT_EQ(decoder.decodedBitmap->height, 4000);
     EXPECT_EQ(decoder.FirstWarningCode(), JWRN_HIT_MARKER);
@@ -328,7 +328,7 @@ TEST(JpegLoaderHostileCorpus, EveryFileDecodesOrRaisesVexoError) {
     ASSERT_GE(files.size(), 20u);
     for (const fs::path& file : files) {
         SCOPED_TRACE(file.filename().string());
-        TMyJPeg decoder(ReadFile(file));
+        JpegDecoder decoder(ReadFile(file));
         std::string outcome = "decoded";
         try {
             decoder.ReadHeader();

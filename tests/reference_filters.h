@@ -130,10 +130,10 @@ private:
     bool horizontal_;
 };
 
-inline void RecursionFilterHorizontal(Plane& plane, int32_t minimumLength) {
+inline void ChainFilterHorizontal(Plane& plane, int32_t minimumLength) {
     ChainFilter(plane, true).Run(minimumLength);
 }
-inline void RecursionFilterVertical(Plane& plane, int32_t minimumLength) {
+inline void ChainFilterVertical(Plane& plane, int32_t minimumLength) {
     ChainFilter(plane, false).Run(minimumLength);
 }
 

@@ -12,7 +12,7 @@
 
 namespace vexo::testing {
 
-inline std::unique_ptr<TMyJPeg> GrayPicture(int width, int height, const std::function<uint8_t(int, int)>& gray) {
+inline std::unique_ptr<JpegDecoder> GrayPicture(int width, int height, const std::function<uint8_t(int, int)>& gray) {
     DecodedBitmap bitmap;
     bitmap.width = width;
     bitmap.height = height;
@@ -21,7 +21,7 @@ inline std::unique_ptr<TMyJPeg> GrayPicture(int width, int height, const std::fu
         for (int x = 0; x < width; ++x) bitmap.indices[std::size_t(y) * width + x] = gray(x, y);
     for (int j = 0; j < 256; ++j) bitmap.palette[j] = Rgb{uint8_t(j), uint8_t(j), uint8_t(j)};
     bitmap.paletteSize = 256;
-    return TMyJPeg::FromBitmap(std::move(bitmap));
+    return JpegDecoder::FromBitmap(std::move(bitmap));
 }
 
 struct Bench {

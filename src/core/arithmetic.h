@@ -12,6 +12,9 @@
 
 namespace vexo {
 
+// -1, 0 or 1 as v is negative, zero or positive.
+inline int Sign(int64_t v) { return (v > 0) - (v < 0); }
+
 inline int32_t Wrap32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
 inline int32_t Add32(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
 inline int32_t Sub32(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }

@@ -1,32 +1,10 @@
 #include "core/image_state.h"
 
 #include <algorithm>
-#include <cstring>
-#include <new>
-
-#include "core/errors.h"
 
 namespace vexo {
 
-Plane Plane::Allocate(int width, int height) {
-    Plane plane;
-    const std::size_t n = std::size_t(width) * std::size_t(height);
-    plane.data.reset(new (std::nothrow) uint8_t[n == 0 ? 1 : n]);
-    if (plane.data) {
-        std::memset(plane.data.get(), 0, n);
-        plane.width = width;
-        plane.height = height;
-    }
-    return plane;
-}
-
 int32_t StrideFor(int32_t width) { return width % 4 == 0 ? width : width + 4 - width % 4; }
-
-void CheckAllocation(const void* block) {
-    if (block == nullptr) throw Terminate(kNotEnoughMemory);
-}
-
-void CheckAllocation(const Plane& block) { CheckAllocation(static_cast<const void*>(block.data.get())); }
 
 void FreePlanes(ImageState& image) {
     image.planes[0] = Plane();

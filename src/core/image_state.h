@@ -11,8 +11,6 @@
 
 namespace vexo {
 
-inline constexpr int kMaxPictureSide = 16384;
-
 struct ImageState {
     int32_t width = 0;
     int32_t height = 0;
@@ -20,7 +18,7 @@ struct ImageState {
     GrayPlane planes[2];
     uint8_t activePlane = 0;
     MarkPlane marks;
-    std::unique_ptr<TMyJPeg> decoder;
+    std::unique_ptr<JpegDecoder> decoder;
     std::string title;
 
     GrayPlane& active() { return planes[activePlane]; }
@@ -32,11 +30,6 @@ struct ImageState {
 };
 
 int32_t StrideFor(int32_t width);
-
-// Throws Terminate("Not enough memory! Program terminated!") for a plane
-// whose block was not obtained.
-void CheckAllocation(const Plane& block);
-void CheckAllocation(const void* block);
 
 // Frees planes 0, 1 and the mark plane.
 void FreePlanes(ImageState& image);

@@ -17,7 +17,7 @@
 #include <jpeglib.h>
 
 #include "core/errors.h"
-#include "core/image_state.h"
+#include "core/plane.h"
 
 namespace vexo {
 namespace {
@@ -153,19 +153,19 @@ private:
 
 }  // namespace
 
-TMyJPeg::TMyJPeg(std::vector<uint8_t> fileBytes) : bytes_(std::move(fileBytes)) {}
+JpegDecoder::JpegDecoder(std::vector<uint8_t> fileBytes) : bytes_(std::move(fileBytes)) {}
 
-std::unique_ptr<TMyJPeg> TMyJPeg::FromBitmap(DecodedBitmap bitmap) {
-    auto jpeg = std::make_unique<TMyJPeg>(std::vector<uint8_t>{});
-    jpeg->width_ = bitmap.width;
-    jpeg->height_ = bitmap.height;
-    jpeg->bitmap_ = std::move(bitmap);
-    jpeg->decoded_ = true;
-    jpeg->decodedBitmap = &jpeg->bitmap_;
-    return jpeg;
+std::unique_ptr<JpegDecoder> JpegDecoder::FromBitmap(DecodedBitmap bitmap) {
+    auto decoder = std::make_unique<JpegDecoder>(std::vector<uint8_t>{});
+    decoder->width_ = bitmap.width;
+    decoder->height_ = bitmap.height;
+    decoder->bitmap_ = std::move(bitmap);
+    decoder->decoded_ = true;
+    decoder->decodedBitmap = &decoder->bitmap_;
+    return decoder;
 }
 
-void TMyJPeg::ReadHeader() {
+void JpegDecoder::ReadHeader() {
     if (decoded_) return;
     Decompressor decompressor;
     Session& s = decompressor.session();
@@ -174,7 +174,7 @@ void TMyJPeg::ReadHeader() {
     height_ = static_cast<int>(s.cinfo.output_height);
 }
 
-void TMyJPeg::DecodeBitmap() {
+void JpegDecoder::DecodeBitmap() {
     if (decoded_) {
         decodedBitmap = &bitmap_;
         return;
@@ -187,10 +187,7 @@ void TMyJPeg::DecodeBitmap() {
     // direct call from allocating and decoding a giant picture all the same.
     const JDIMENSION width = s.cinfo.output_width;
     const JDIMENSION height = s.cinfo.output_height;
-    if (width > JDIMENSION(kMaxPictureSide) || height > JDIMENSION(kMaxPictureSide))
-        throw VexoError("Picture too large: " + std::to_string(width) + " x " + std::to_string(height) +
-                        " (at most " + std::to_string(kMaxPictureSide) + " x " +
-                        std::to_string(kMaxPictureSide) + ")");
+    CheckPictureSize(width, height);
 
     DecodedBitmap bitmap;
     bitmap.width = static_cast<int>(width);

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "core/screen.h"
+#include "core/rgb.h"
 
 namespace vexo {
 
@@ -30,16 +30,16 @@ struct DecodedBitmap {
     int paletteSize = 0;
 };
 
-// The JPEG picture object: keeps the file's bytes and decodes on demand,
+// The JPEG decoder of one file: keeps the file's bytes and decodes on demand,
 // once; later requests return the same bitmap.
-class TMyJPeg {
+class JpegDecoder {
 public:
-    explicit TMyJPeg(std::vector<uint8_t> fileBytes);
+    explicit JpegDecoder(std::vector<uint8_t> fileBytes);
     // decodedBitmap points into the object itself.
-    TMyJPeg(const TMyJPeg&) = delete;
-    TMyJPeg& operator=(const TMyJPeg&) = delete;
-    // A picture object that already holds a decoded bitmap (tests, fuzzing).
-    static std::unique_ptr<TMyJPeg> FromBitmap(DecodedBitmap bitmap);
+    JpegDecoder(const JpegDecoder&) = delete;
+    JpegDecoder& operator=(const JpegDecoder&) = delete;
+    // A decoder that already holds a decoded bitmap (tests, fuzzing).
+    static std::unique_ptr<JpegDecoder> FromBitmap(DecodedBitmap bitmap);
 
     // Reads the header only: the full-size output dimensions. Throws VexoError.
     void ReadHeader();

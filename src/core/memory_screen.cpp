@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/render.h"
+
 namespace vexo {
 
 void MemoryScreen::SizeDisplay(int width, int height) {
@@ -31,11 +33,7 @@ bool MemoryScreen::WriteDisplayRow(int row, const uint8_t* bgr, int pixels, std:
     }
     const int n = std::min(pixels, displayWidth);
     uint8_t* out = display.data() + std::size_t(row) * std::size_t(displayWidth) * 3;
-    for (int x = 0; x < n; ++x) {
-        out[3 * x + 0] = bgr[3 * x + 2];
-        out[3 * x + 1] = bgr[3 * x + 1];
-        out[3 * x + 2] = bgr[3 * x + 0];
-    }
+    CopyBgrAsRgb(bgr, out, n);
     return true;
 }
 

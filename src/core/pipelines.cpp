@@ -71,9 +71,9 @@ void Workbench::RunFilterPipeline(int index) {
         case 9: {
             const int32_t p = Parameter(index);
             if (index == 8)
-                RecursionFilterHorizontal(im.active(), p);
+                ChainFilterHorizontal(im.active(), p);
             else
-                RecursionFilterVertical(im.active(), p);
+                ChainFilterVertical(im.active(), p);
             RenderPlane(im.active());
             break;
         }
@@ -152,9 +152,9 @@ void Workbench::RunLinePipeline(int index) {
         case 11: {
             const int32_t p = Parameter(index);
             if (index == 10)
-                RecursionFilterHorizontal(im.active(), p);
+                ChainFilterHorizontal(im.active(), p);
             else
-                RecursionFilterVertical(im.active(), p);
+                ChainFilterVertical(im.active(), p);
             RenderPlane(im.active());
             ClearMarks(im.marks);
             if (index == 10)
@@ -169,7 +169,7 @@ void Workbench::RunLinePipeline(int index) {
             ConvolveThreshold(im.active(), im.other(), horizontalSobelKernel, 50, pump);
             im.Toggle();
             RenderPlane(im.active());
-            RecursionFilterHorizontal(im.active(), 80);
+            ChainFilterHorizontal(im.active(), 80);
             RenderPlane(im.active());
             GapLinesHorizontal(im.active(), im.marks, 80, lines_);
             RenderPlane(im.active());
@@ -177,7 +177,7 @@ void Workbench::RunLinePipeline(int index) {
             // the horizontally processed one.
             ConvolveThreshold(im.other(), im.active(), verticalSobelKernel, 20, pump);
             RenderPlane(im.active());
-            RecursionFilterVertical(im.active(), 80);
+            ChainFilterVertical(im.active(), 80);
             RenderPlane(im.active());
             GapLinesVertical(im.active(), im.marks, 80, lines_);
             RenderPlane(im.active());

@@ -1,6 +1,7 @@
 // Gray planes and the mark plane: width x height unsigned bytes, row-major,
 // top row first, rows exactly `width` bytes long; sample (x, y) at
 // y * width + x. Each plane is its own heap block, null before the first load.
+// Also the largest picture side and the check that a block was obtained.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,13 @@
 #include <memory>
 
 namespace vexo {
+
+// No side of a picture exceeds this many pixels.
+inline constexpr int kMaxPictureSide = 16384;
+
+// Throws VexoError "Picture too large: W x H (at most 16384 x 16384)" for a
+// picture with a side above kMaxPictureSide.
+void CheckPictureSize(int64_t width, int64_t height);
 
 struct Plane {
     int width = 0;
@@ -31,7 +39,19 @@ struct Plane {
     uint8_t& at(int x, int y) { return data[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
     uint8_t at(int x, int y) const { return data[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
     bool contains(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < width && y < height; }
+
+    // A source and a destination a plane-to-plane operation can work on: both
+    // hold data, of the same size, in two different blocks.
+    static bool UsablePair(const Plane& source, const Plane& destination) {
+        return source && destination && source.width == destination.width &&
+               source.height == destination.height && source.data != destination.data;
+    }
 };
+
+// Throws Terminate("Not enough memory! Program terminated!") for a plane
+// whose block was not obtained.
+void CheckAllocation(const Plane& block);
+void CheckAllocation(const void* block);
 
 using GrayPlane = Plane;
 using MarkPlane = Plane;

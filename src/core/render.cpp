@@ -41,6 +41,14 @@ void RenderPlane(const GrayPlane& plane, const MarkPlane& marks, int stride, Scr
     screen.RepaintNow();
 }
 
+void CopyBgrAsRgb(const uint8_t* bgr, uint8_t* rgb, int pixels) {
+    for (int x = 0; x < pixels; ++x) {
+        rgb[3 * x + 0] = bgr[3 * x + 2];
+        rgb[3 * x + 1] = bgr[3 * x + 1];
+        rgb[3 * x + 2] = bgr[3 * x + 0];
+    }
+}
+
 std::string FirstCharacters(const std::string& text, std::size_t limit) {
     std::size_t count = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {

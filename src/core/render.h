@@ -22,6 +22,10 @@ Rgb MarkColour(uint8_t code);
 void RenderPlane(const GrayPlane& plane, const MarkPlane& marks, int stride, Screen& screen,
                  std::vector<uint8_t>& row);
 
+// Copies `pixels` pixels of 3 bytes from blue, green, red order into red,
+// green, blue order.
+void CopyBgrAsRgb(const uint8_t* bgr, uint8_t* rgb, int pixels);
+
 // At most `limit` characters of a UTF-8 text.
 std::string FirstCharacters(const std::string& text, std::size_t limit);
 

@@ -10,14 +10,9 @@
 #include <cstdint>
 #include <string>
 
-namespace vexo {
+#include "core/rgb.h"
 
-struct Rgb {
-    uint8_t red = 0;
-    uint8_t green = 0;
-    uint8_t blue = 0;
-    friend bool operator==(const Rgb&, const Rgb&) = default;
-};
+namespace vexo {
 
 struct TextExtent {
     int width = 0;

@@ -1,21 +1,12 @@
 #include "core/workbench.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <new>
 
 #include "core/errors.h"
+#include "core/picture_file.h"
 #include "core/render.h"
 
 namespace vexo {
-
-namespace {
-// Larger files are refused: no JPEG of at most 16384 x 16384 pixels needs more.
-constexpr off_t kMaxFileBytes = off_t(1) << 30;
-}  // namespace
 
 Workbench::Workbench(Screen& screen) : screen_(screen), progress_(screen) {}
 
@@ -83,7 +74,7 @@ void Workbench::ChooseOperation(int index) {
     if (index < -1 || index >= kOperationCount) return;
     Guarded([&] {
         controls_.selectedOperation = index;
-        CBActionChange();
+        OperationChanged();
     });
 }
 
@@ -91,7 +82,7 @@ void Workbench::SetParameterText(const std::string& text) {
     Guarded([&] {
         if (text == controls_.parameterText) return;
         controls_.parameterText = text;
-        ETHChange();
+        ParameterTextChanged();
     });
 }
 
@@ -119,18 +110,18 @@ void Workbench::Close() {
     if (busy_) closeRequested_ = true;
 }
 
-void Workbench::CBActionChange() {
+void Workbench::OperationChanged() {
     const int index = controls_.selectedOperation;
     controls_.trackBar.visible = index == 3;
     if (index < 0) return;
     const char* text = OperationTable[std::size_t(index)].defaultText;
     if (text != nullptr && controls_.parameterText != text) {
         controls_.parameterText = text;
-        ETHChange();
+        ParameterTextChanged();
     }
 }
 
-void Workbench::ETHChange() {
+void Workbench::ParameterTextChanged() {
     const auto value = ParseParameter(controls_.parameterText);
     if (!value) {
         controls_.parameterValue = -1;
@@ -146,59 +137,20 @@ void Workbench::ETHChange() {
 
 // ------------------------------------------------------------------ loading
 
-// Only regular files are read: a folder, a pipe or a device would block or
-// never end. The file is opened without waiting and read whole.
-std::vector<uint8_t> ReadPictureFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) throw VexoError("Cannot open file " + path);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxFileBytes)
-        throw VexoError("Cannot open file " + path);
-    std::vector<uint8_t> bytes;
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
-    uint8_t buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw VexoError("Cannot open file " + path);
-        }
-        if (bytes.size() + std::size_t(n) > std::size_t(kMaxFileBytes)) throw VexoError("Cannot open file " + path);
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    }
-    return bytes;
-}
-
 void Workbench::LoadImage(const std::string& path) {
-    std::vector<uint8_t> bytes = ReadPictureFile(path);
-    auto decoder = std::make_unique<TMyJPeg>(std::move(bytes));
-    decoder->ReadHeader();
-    if (decoder->Width() > kMaxPictureSide || decoder->Height() > kMaxPictureSide) {
-        throw VexoError("Picture too large: " + std::to_string(decoder->Width()) + " x " +
-                        std::to_string(decoder->Height()) + " (at most 16384 x 16384)");
-    }
-    decoder->DecodeBitmap();
-    LoadDecoded(std::move(decoder), path);
+    LoadDecoded(DecodePictureFile(path), path);
 }
 
 // Nothing of the current picture changes until the new one is decoded and its
 // planes are obtained.
-void Workbench::LoadDecoded(std::unique_ptr<TMyJPeg> decoder, const std::string& path) {
+void Workbench::LoadDecoded(std::unique_ptr<JpegDecoder> decoder, const std::string& path) {
     if (!decoder || decoder->decodedBitmap == nullptr) throw VexoError("No decoded picture");
     const DecodedBitmap& bitmap = *decoder->decodedBitmap;
     const int width = bitmap.width;
     const int height = bitmap.height;
     if (width < 1 || height < 1 || bitmap.indices.size() != std::size_t(width) * std::size_t(height))
         throw VexoError("Picture is empty");
-    if (width > kMaxPictureSide || height > kMaxPictureSide) {
-        throw VexoError("Picture too large: " + std::to_string(width) + " x " + std::to_string(height) +
-                        " (at most 16384 x 16384)");
-    }
+    CheckPictureSize(width, height);
     Plane plane0 = Plane::Allocate(width, height);
     CheckAllocation(plane0);
     Plane plane1 = Plane::Allocate(width, height);

@@ -47,10 +47,6 @@ struct OperationRecord {
     std::vector<Cell> cells;
 };
 
-// The whole content of a regular file; VexoError "Cannot open file PATH" for
-// anything else (a folder, a pipe, a device, an unreadable or oversized file).
-std::vector<uint8_t> ReadPictureFile(const std::string& path);
-
 class Workbench {
 public:
     explicit Workbench(Screen& screen);
@@ -86,7 +82,7 @@ public:
     void LoadImage(const std::string& path);
     // The part of LoadImage after decoding: replaces the picture state by the
     // decoder's picture (named after `path`) and shows it.
-    void LoadDecoded(std::unique_ptr<TMyJPeg> decoder, const std::string& path);
+    void LoadDecoded(std::unique_ptr<JpegDecoder> decoder, const std::string& path);
     void Refresh(bool withSender);
     void RenderPlane(const GrayPlane& plane);
     // Runs the selected operation inside the frame.
@@ -110,8 +106,8 @@ private:
     int32_t Parameter(int index);
     void Caption(int index);
     void Pump();
-    void ETHChange();
-    void CBActionChange();
+    void ParameterTextChanged();
+    void OperationChanged();
     template <typename F>
     void Guarded(F&& handler);
 

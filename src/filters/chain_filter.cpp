@@ -236,8 +236,8 @@ void RunFilter(GrayPlane& plane, int32_t minimumLength) {
 
 }  // namespace
 
-void RecursionFilterHorizontal(GrayPlane& plane, int32_t minimumLength) { RunFilter<true>(plane, minimumLength); }
+void ChainFilterHorizontal(GrayPlane& plane, int32_t minimumLength) { RunFilter<true>(plane, minimumLength); }
 
-void RecursionFilterVertical(GrayPlane& plane, int32_t minimumLength) { RunFilter<false>(plane, minimumLength); }
+void ChainFilterVertical(GrayPlane& plane, int32_t minimumLength) { RunFilter<false>(plane, minimumLength); }
 
 }  // namespace vexo

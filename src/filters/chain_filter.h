@@ -8,7 +8,7 @@
 
 namespace vexo {
 
-void RecursionFilterHorizontal(GrayPlane& plane, int32_t minimumLength);
-void RecursionFilterVertical(GrayPlane& plane, int32_t minimumLength);
+void ChainFilterHorizontal(GrayPlane& plane, int32_t minimumLength);
+void ChainFilterVertical(GrayPlane& plane, int32_t minimumLength);
 
 }  // namespace vexo

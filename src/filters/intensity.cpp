@@ -22,11 +22,6 @@ namespace {
 
 using Table = std::array<uint8_t, 256>;
 
-bool UsablePlanes(const Plane& source, const Plane& destination) {
-    return source && destination && source.width == destination.width &&
-           source.height == destination.height && source.data != destination.data;
-}
-
 void ApplyTable(const Table& table, const uint8_t* source, uint8_t* destination, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) destination[i] = table[source[i]];
 }
@@ -34,7 +29,7 @@ void ApplyTable(const Table& table, const uint8_t* source, uint8_t* destination,
 }  // namespace
 
 void Segment(const GrayPlane& source, GrayPlane& destination, uint8_t step, int32_t offset) {
-    if (!UsablePlanes(source, destination)) return;
+    if (!Plane::UsablePair(source, destination)) return;
     if (step == 0) {
         std::memcpy(destination.begin(), source.begin(), source.size());
         return;
@@ -48,7 +43,7 @@ void Segment(const GrayPlane& source, GrayPlane& destination, uint8_t step, int3
 }
 
 void EraseHighIntensity(const GrayPlane& source, GrayPlane& destination, int32_t limit) {
-    if (!UsablePlanes(source, destination)) return;
+    if (!Plane::UsablePair(source, destination)) return;
     // Every limit of 256 or more keeps all values, every limit of 0 or less none.
     const int16_t bound = int16_t(std::clamp<int32_t>(limit, 0, 256));
     const uint8_t* __restrict in = source.begin();

@@ -23,12 +23,6 @@ const Kernel3x3 verticalSobelKernel{{1, 2, 1, 0, 0, 0, -1, -2, -1}};
 
 namespace {
 
-// Source and destination must be two different blocks of the same size.
-bool UsablePlanes(const Plane& source, const Plane& destination) {
-    return source && destination && source.width == destination.width &&
-           source.height == destination.height && source.data != destination.data;
-}
-
 // 16-bit sums are exact when no partial sum can leave -32768..32767, that is
 // when the absolute weights add up to at most 128 (128 * 255 = 32640). Both
 // Sobel kernels add up to 8.
@@ -142,7 +136,7 @@ void EdgeSearchRows(const GrayPlane& source, MarkPlane& destination, const Kerne
 void ConvolveThreshold(const GrayPlane& source, GrayPlane& destination, const Kernel3x3& kernel,
                        uint8_t threshold, const EventPump& pump) {
     const int columns = source.width - 2;
-    if (columns <= 0 || !UsablePlanes(source, destination)) return;
+    if (columns <= 0 || !Plane::UsablePair(source, destination)) return;
     PumpSchedule schedule(pump, columns, std::max(source.height - 2, 1));
     if (FitsInt16(kernel)) {
         ConvolveRows<int16_t>(source, destination, kernel, threshold, schedule);
@@ -155,7 +149,7 @@ void ConvolveThreshold(const GrayPlane& source, GrayPlane& destination, const Ke
 void SobelEdgeSearch(const GrayPlane& source, MarkPlane& destination, const Kernel3x3& kernelA,
                      const Kernel3x3& kernelB, int32_t threshold, const EventPump& pump) {
     const int columns = source.width - 2;
-    if (columns <= 0 || !UsablePlanes(source, destination)) return;
+    if (columns <= 0 || !Plane::UsablePair(source, destination)) return;
     // Capped responses never exceed 255, so every threshold above 255 acts as
     // 256 (nothing marked). A negative threshold acts as 0: a negative
     // response is never marked and every mark code is a byte value.

@@ -8,9 +8,9 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "core/plane.h"
+#include "core/work_hooks.h"
 
 namespace vexo {
 
@@ -23,8 +23,6 @@ struct Kernel3x3 {
 extern const Kernel3x3 horizontalSobelKernel;
 // Positive where the left column is brighter than the right column.
 extern const Kernel3x3 verticalSobelKernel;
-
-using EventPump = std::function<void()>;
 
 // destination(x, y) = s when s >= threshold, else 0.
 void ConvolveThreshold(const GrayPlane& source, GrayPlane& destination, const Kernel3x3& kernel,

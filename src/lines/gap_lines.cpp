@@ -40,7 +40,6 @@ struct Point {
     int32_t c;  // cross coordinate
 };
 
-int Sign(int64_t v) { return (v > 0) - (v < 0); }
 int64_t Abs(int64_t v) { return v < 0 ? -v : v; }
 
 class GapTracer {

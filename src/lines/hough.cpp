@@ -43,7 +43,7 @@
 
 #include "core/arithmetic.h"
 #include "core/errors.h"
-#include "core/image_state.h"
+#include "core/plane.h"
 #include "lines/hough_detail.h"
 
 namespace vexo {

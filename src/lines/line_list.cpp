@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/arithmetic.h"
 #include "core/errors.h"
 
 namespace vexo {
@@ -62,8 +63,6 @@ void FreeLines(LineList& list) {
 }
 
 namespace {
-
-int Sign(int64_t v) { return (v > 0) - (v < 0); }
 
 inline void Put(Plane& plane, int64_t x, int64_t y, uint8_t value) {
     if (plane.contains(x, y)) plane.at(static_cast<int>(x), static_cast<int>(y)) = value;

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <cstring>
 
+#include "core/render.h"
 #include "ui/desktop_font.h"
 #include "ui/image_view.h"
 #include "ui/please_wait.h"
@@ -47,11 +48,7 @@ bool QtScreen::WriteDisplayRow(int row, const uint8_t* bgr, int pixels, std::str
     }
     const int n = std::min(pixels, bitmap.width());
     uint8_t* out = bitmap.scanLine(row);
-    for (int x = 0; x < n; ++x) {
-        out[3 * x + 0] = bgr[3 * x + 2];
-        out[3 * x + 1] = bgr[3 * x + 1];
-        out[3 * x + 2] = bgr[3 * x + 0];
-    }
+    CopyBgrAsRgb(bgr, out, n);
     return true;
 }
 

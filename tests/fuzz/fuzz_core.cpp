@@ -141,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     vexo::MemoryScreen screen;
     vexo::Workbench bench(screen);
-    bench.LoadDecoded(vexo::TMyJPeg::FromBitmap(std::move(bitmap)), "fuzz.jpg");
+    bench.LoadDecoded(vexo::JpegDecoder::FromBitmap(std::move(bitmap)), "fuzz.jpg");
     if (!screen.messages.empty()) Fail("loading showed a message", -1);
 
     BusyInput busyInput;

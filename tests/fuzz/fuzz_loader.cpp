@@ -45,7 +45,7 @@ void CheckBitmap(const vexo::DecodedBitmap& bitmap, int width, int height) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    auto jpeg = std::make_unique<vexo::TMyJPeg>(std::vector<uint8_t>(data, data + size));
+    auto jpeg = std::make_unique<vexo::JpegDecoder>(std::vector<uint8_t>(data, data + size));
     try {
         jpeg->ReadHeader();
     } catch (const vexo::VexoError&) {
