@@ -91,9 +91,7 @@ void RunTransform(benchmark::State& state, bool vertical, bool plain, bool thres
             HoughVertical(edges, marks, threshold, lists, bar);
         else
             HoughHorizontal(edges, marks, threshold, lists, bar);
-        lines = 0;
-        for (const LineNode* n = (vertical ? lists.verticalLines : lists.horizontalLines).head; n; n = n->next)
-            ++lines;
+        lines = int64_t((vertical ? lists.verticalLines : lists.horizontalLines).size());
     }
     const int64_t samples = EdgeSamples(edges);
     state.counters["samples"] = double(samples);

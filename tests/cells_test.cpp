@@ -16,7 +16,7 @@ namespace {
 
 using Ends = std::pair<int32_t, int32_t>;
 
-LineNode Line(Ends e) { return LineNode{e.first, e.second, 0, nullptr}; }
+Line MakeLine(Ends e) { return Line{e.first, e.second, 0}; }
 
 void Fill(LineLists& lists, const std::vector<Ends>& horizontal, const std::vector<Ends>& vertical) {
     for (auto [a, b] : horizontal) AddLine(lists, kAppendHorizontal, a, b);
@@ -92,7 +92,7 @@ class IntersectLinesTest : public ::testing::TestWithParam<IntersectCase> {};
 
 TEST_P(IntersectLinesTest, OnA640By480Picture) {
     const IntersectCase& c = GetParam();
-    EXPECT_EQ(IntersectLines(Line(c.h), Line(c.v), 640, 480), c.point);
+    EXPECT_EQ(IntersectLines(MakeLine(c.h), MakeLine(c.v), 640, 480), c.point);
 }
 
 INSTANTIATE_TEST_SUITE_P(

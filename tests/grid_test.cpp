@@ -8,21 +8,17 @@
 #include <vector>
 
 #include "core/memory_screen.h"
+#include "line_helpers.h"
 #include "lines/grid.h"
 
 namespace vexo {
 namespace {
 
-using Lines = std::vector<std::pair<int, int>>;
+using testing::Collect;
+using testing::Lines;
 
 void Fill(LineLists& lists, AddLineMode mode, const Lines& lines) {
     for (auto [a, b] : lines) AddLine(lists, mode, a, b);
-}
-
-Lines Items(const LineList& list) {
-    Lines out;
-    for (const LineNode* n = list.head; n; n = n->next) out.emplace_back(n->a, n->b);
-    return out;
 }
 
 // n lines a0, a0 + step, ..., each with b = a + bOffset.
@@ -61,9 +57,9 @@ TEST_P(EstimateSpacingTest, SpacingFlagsAndLog) {
                 c.end == LineEnd::B ? c.ends[i] : other);
     }
     MemoryScreen screen;
-    EXPECT_EQ(EstimateSpacing(lists.horizontalLines.head, c.end, c.tolerance, screen), c.spacing);
+    EXPECT_EQ(EstimateSpacing(lists.horizontalLines, c.end, c.tolerance, screen), c.spacing);
     std::vector<int> flags;
-    for (const LineNode* n = lists.horizontalLines.head; n; n = n->next) flags.push_back(n->flag);
+    for (const Line& line : lists.horizontalLines) flags.push_back(line.flag);
     EXPECT_EQ(flags, c.flags);
     EXPECT_EQ(screen.log, c.log);
 }
@@ -91,17 +87,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(EstimateSpacingTest, EmptyListLogsNothing) {
     MemoryScreen screen;
-    EXPECT_EQ(EstimateSpacing(nullptr, LineEnd::A, 5, screen), 0);
+    LineList empty;
+    EXPECT_EQ(EstimateSpacing(empty, LineEnd::A, 5, screen), 0);
     EXPECT_TRUE(screen.log.empty());
 }
 
 TEST(EstimateSpacingTest, FlagsAlreadySetStay) {
     LineLists lists;
     Fill(lists, kAppendHorizontal, {{0, 0}, {90, 0}, {140, 0}});
-    lists.horizontalLines.head->flag = 1;
+    lists.horizontalLines.front().flag = 1;
     MemoryScreen screen;
-    EstimateSpacing(lists.horizontalLines.head, LineEnd::A, 3, screen);
-    EXPECT_EQ(lists.horizontalLines.head->flag, 1);
+    EstimateSpacing(lists.horizontalLines, LineEnd::A, 3, screen);
+    EXPECT_EQ(lists.horizontalLines.front().flag, 1);
 }
 
 // The bins are 16-bit counters: 65536 votes of 1 at distance 10 wrap to 0, so
@@ -111,7 +108,7 @@ TEST(EstimateSpacingTest, BinsWrapAt65536) {
     for (int i = 0; i <= 65536; ++i) AddLine(lists, kAppendHorizontal, 10 * i, 0);
     AddLine(lists, kAppendHorizontal, 10 * 65536 + 20, 0);
     MemoryScreen screen;
-    EXPECT_EQ(EstimateSpacing(lists.horizontalLines.head, LineEnd::A, 1, screen), 20);
+    EXPECT_EQ(EstimateSpacing(lists.horizontalLines, LineEnd::A, 1, screen), 20);
     EXPECT_EQ(screen.log.size(), 65538u);
 }
 
@@ -139,13 +136,6 @@ void ExpectDrawnExactly(const Plane& marks, const Lines& lines, bool vertical) {
     ASSERT_TRUE(std::equal(marks.begin(), marks.begin() + marks.size(), expected.begin()));
 }
 
-void ExpectTailIsLast(const LineList& list) {
-    if (list.head == nullptr) return;
-    const LineNode* last = list.head;
-    while (last->next) last = last->next;
-    EXPECT_EQ(list.tail, last);
-}
-
 class RegularizeVerticalTest : public ::testing::TestWithParam<RegularizeCase> {};
 
 TEST_P(RegularizeVerticalTest, LinesAndMarks) {
@@ -155,8 +145,7 @@ TEST_P(RegularizeVerticalTest, LinesAndMarks) {
     Plane marks = Plane::Allocate(c.width, c.height);
     MemoryScreen screen;
     RegularizeVertical(lists, marks, screen);
-    EXPECT_EQ(Items(lists.verticalLines), c.out);
-    ExpectTailIsLast(lists.verticalLines);
+    EXPECT_EQ(Collect(lists.verticalLines), c.out);
     EXPECT_TRUE(lists.horizontalLines.empty());
     ExpectDrawnExactly(marks, c.out, true);
 }
@@ -208,7 +197,7 @@ TEST(RegularizeVerticalTest, PinnedFarEndEnds) {
     expected = Join(expected, in);
     for (int b = 38; b <= 118; b += 2) expected.emplace_back(23, b);
     expected.emplace_back(23, 119);
-    EXPECT_EQ(Items(lists.verticalLines), expected);
+    EXPECT_EQ(Collect(lists.verticalLines), expected);
     ExpectDrawnExactly(marks, expected, true);
 }
 
@@ -230,8 +219,7 @@ TEST_P(RegularizeHorizontalTest, LinesAndMarks) {
     Plane marks = Plane::Allocate(c.width, c.height);
     MemoryScreen screen;
     RegularizeHorizontal(lists, marks, screen);
-    EXPECT_EQ(Items(lists.horizontalLines), c.out);
-    ExpectTailIsLast(lists.horizontalLines);
+    EXPECT_EQ(Collect(lists.horizontalLines), c.out);
     EXPECT_TRUE(lists.verticalLines.empty());
     ExpectDrawnExactly(marks, c.out, false);
 }

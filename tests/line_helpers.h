@@ -15,7 +15,7 @@ using Lines = std::vector<std::pair<int32_t, int32_t>>;
 
 inline Lines Collect(const LineList& list) {
     Lines out;
-    for (const LineNode* n = list.head; n != nullptr; n = n->next) out.emplace_back(n->a, n->b);
+    for (const Line& line : list) out.emplace_back(line.a, line.b);
     return out;
 }
 

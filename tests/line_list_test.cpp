@@ -1,62 +1,44 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <utility>
 #include <vector>
 
+#include "line_helpers.h"
 #include "lines/line_list.h"
 
 namespace vexo {
 namespace {
 
-std::vector<std::pair<int, int>> Items(const LineList& list) {
-    std::vector<std::pair<int, int>> out;
-    for (const LineNode* n = list.head; n; n = n->next) out.emplace_back(n->a, n->b);
-    return out;
-}
+using testing::Collect;
+using testing::Lines;
 
-TEST(LineListTest, AppendPrependRemoveKeepHeadAndTailRight) {
+TEST(LineListTest, AppendPrependInsertAfterAndRemoveKeepTheOrder) {
     LineLists lists;
     AddLine(lists, kAppendVertical, 1, 1);
-    EXPECT_EQ(lists.verticalLines.head, lists.verticalLines.tail);
     AddLine(lists, kAppendVertical, 2, 2);
     AddLine(lists, kAppendVertical, 3, 3);
-    LineNode* oldTail = lists.verticalLines.tail;
     AddLine(lists, kPrependVertical, 0, 0);
-    EXPECT_EQ(lists.verticalLines.tail, oldTail);
-    EXPECT_EQ(Items(lists.verticalLines), (std::vector<std::pair<int, int>>{{0, 0}, {1, 1}, {2, 2}, {3, 3}}));
-    EXPECT_EQ(lists.verticalLines.head->flag, 0);
-
-    RemoveLine(lists.verticalLines.head->next, lists.verticalLines);  // middle
-    EXPECT_EQ(lists.verticalLines.tail, oldTail);
-    RemoveLine(lists.verticalLines.tail, lists.verticalLines);  // tail moves back
-    EXPECT_EQ(lists.verticalLines.tail->a, 2);
-    EXPECT_EQ(lists.verticalLines.tail->next, nullptr);
-    RemoveLine(lists.verticalLines.head, lists.verticalLines);
-    RemoveLine(lists.verticalLines.head, lists.verticalLines);  // the only node
-    EXPECT_EQ(lists.verticalLines.head, nullptr);
-    EXPECT_EQ(lists.verticalLines.tail, nullptr);
+    LineList& list = lists.verticalLines;
+    EXPECT_EQ(Collect(list), (Lines{{0, 0}, {1, 1}, {2, 2}, {3, 3}}));
+    EXPECT_EQ(list.front().flag, 0);
     EXPECT_TRUE(lists.horizontalLines.empty());
-}
 
-TEST(LineListTest, PrependToAnEmptyListMakesTheTailToo) {
-    LineLists lists;
-    AddLine(lists, kAppendVertical, 1, 1);
-    FreeLines(lists.verticalLines);  // leaves a stale tail behind
+    const auto inserted = list.InsertAfter(list.begin(), Line{5, 5, 1});
+    EXPECT_EQ(inserted->flag, 1);
+    EXPECT_EQ(Collect(list), (Lines{{0, 0}, {5, 5}, {1, 1}, {2, 2}, {3, 3}}));
+    EXPECT_EQ(list.Remove(inserted)->a, 1);  // the following line
+    EXPECT_EQ(list.Remove(std::prev(list.end())), list.end());
+    EXPECT_EQ(list.back().a, 2);
+    list.Remove(list.begin());
+    EXPECT_EQ(Collect(list), (Lines{{1, 1}, {2, 2}}));
+
+    // A cleared list starts afresh: a prepend then an append.
+    list.Clear();
+    EXPECT_TRUE(list.empty());
     AddLine(lists, kPrependVertical, 2, 2);
     AddLine(lists, kAppendVertical, 3, 3);
-    EXPECT_EQ(Items(lists.verticalLines), (std::vector<std::pair<int, int>>{{2, 2}, {3, 3}}));
-}
-
-TEST(LineListTest, AppendAfterFreeIgnoresTheStaleTail) {
-    LineLists lists;
-    AddLine(lists, kAppendHorizontal, 5, 6);
-    AddLine(lists, kAppendHorizontal, 7, 8);
-    FreeLines(lists.horizontalLines);
-    EXPECT_EQ(lists.horizontalLines.head, nullptr);
-    EXPECT_NE(lists.horizontalLines.tail, nullptr);  // stale, never read
-    AddLine(lists, kAppendHorizontal, 9, 9);
-    EXPECT_EQ(lists.horizontalLines.head, lists.horizontalLines.tail);
-    EXPECT_EQ(Items(lists.horizontalLines), (std::vector<std::pair<int, int>>{{9, 9}}));
+    EXPECT_EQ(Collect(list), (Lines{{2, 2}, {3, 3}}));
 }
 
 std::vector<std::pair<int, int>> Drawn(const Plane& p) {

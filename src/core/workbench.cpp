@@ -198,7 +198,7 @@ namespace {
 
 std::vector<LineEnds> Snapshot(const LineList& list) {
     std::vector<LineEnds> out;
-    for (const LineNode* n = list.head; n != nullptr; n = n->next) out.push_back({n->a, n->b});
+    for (const Line& line : list) out.push_back({line.a, line.b});
     return out;
 }
 
@@ -222,16 +222,16 @@ void Workbench::RunOperation() {
     } catch (...) {
         // The program is ending (memory exhausted, or the window closed):
         // leave nothing busy behind.
-        FreeLines(lines_.horizontalLines);
-        FreeLines(lines_.verticalLines);
+        lines_.horizontalLines.Clear();
+        lines_.verticalLines.Clear();
         screen_.SetBusyCursor(false);
         progress_.Hide();
         throw;
     }
     lastOperation_.horizontalLines = Snapshot(lines_.horizontalLines);
     lastOperation_.verticalLines = Snapshot(lines_.verticalLines);
-    FreeLines(lines_.horizontalLines);
-    FreeLines(lines_.verticalLines);
+    lines_.horizontalLines.Clear();
+    lines_.verticalLines.Clear();
     screen_.SetBusyCursor(false);
     progress_.Hide();
     if (controls_.goOn && index < kOperationCount - 1) controls_.selectedOperation = index + 1;

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 #include "core/arithmetic.h"
 
@@ -31,7 +32,7 @@ struct Crossing {
 
 // The crossing of h through (0, h.a)-(hRef, h.b) and v through
 // (v.a, 0)-(v.b, vRef).
-Crossing Cross(const LineNode& h, const LineNode& v, int32_t hRef, int32_t vRef) {
+Crossing Cross(const Line& h, const Line& v, int32_t hRef, int32_t vRef) {
     const int32_t dh = Sub32(h.a, h.b);
     const int32_t num = Sub32(Mul32(dh, v.a), Mul32(hRef, h.a));
     const int32_t den = Sub32(Mul32(dh, Sub32(v.a, v.b)), Mul32(hRef, vRef));
@@ -75,9 +76,9 @@ void CrossMarks(bool draw, const LineLists& lines, MarkPlane& marks, Screen& scr
     int64_t count = 0;
     if (draw) {
         const int32_t r = std::max(marks.width, marks.height) - 1;
-        for (const LineNode* h = lines.horizontalLines.head; h != nullptr; h = h->next) {
-            for (const LineNode* v = lines.verticalLines.head; v != nullptr; v = v->next) {
-                const Crossing c = Cross(*h, *v, r, r);
+        for (const Line& h : lines.horizontalLines) {
+            for (const Line& v : lines.verticalLines) {
+                const Crossing c = Cross(h, v, r, r);
                 if (!c.exists) continue;
                 if (c.x && c.y && *c.y >= 0 && *c.y < marks.height && *c.x >= 0 && *c.x < marks.width) {
                     MarkDot(*c.x, *c.y, marks, kCrossMark);
@@ -92,7 +93,7 @@ void CrossMarks(bool draw, const LineLists& lines, MarkPlane& marks, Screen& scr
     screen.SetReadout(text);
 }
 
-std::optional<Point> IntersectLines(const LineNode& h, const LineNode& v, int32_t width, int32_t height) {
+std::optional<Point> IntersectLines(const Line& h, const Line& v, int32_t width, int32_t height) {
     const Crossing c = Cross(h, v, width, height);
     if (!c.exists || !c.x || !c.y) return std::nullopt;
     return Point{*c.x, *c.y};
@@ -138,19 +139,18 @@ void DrawCellLabel(Point tl, Point tr, Point bl, Point br, int column, int row, 
 
 std::vector<Cell> LabelCells(bool draw, const LineLists& lines, int32_t width, int32_t height, Screen& screen) {
     std::vector<Cell> cells;
-    const LineNode* firstVertical = lines.verticalLines.head;
-    if (lines.horizontalLines.head == nullptr || firstVertical == nullptr) return cells;
+    const LineList& horizontal = lines.horizontalLines;
+    const LineList& vertical = lines.verticalLines;
+    if (horizontal.empty() || vertical.empty()) return cells;
 
     int row = 0;
-    for (const LineNode* top = lines.horizontalLines.head; top->next != nullptr; top = top->next) {
-        const LineNode* bottom = top->next;
+    for (auto top = horizontal.begin(), bottom = std::next(top); bottom != horizontal.end(); top = bottom++) {
         ++row;
         int column = 0;
         std::optional<Point> tl, bl;
-        for (const LineNode* left = firstVertical; left->next != nullptr; left = left->next) {
-            const LineNode* right = left->next;
+        for (auto left = vertical.begin(), right = std::next(left); right != vertical.end(); left = right++) {
             ++column;
-            if (left == firstVertical) {
+            if (left == vertical.begin()) {
                 tl = IntersectLines(*top, *left, width, height);
                 bl = IntersectLines(*bottom, *left, width, height);
             }

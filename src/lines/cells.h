@@ -36,7 +36,7 @@ void CrossMarks(bool draw, const LineLists& lines, MarkPlane& marks, Screen& scr
 
 // The crossing of a horizontal and a vertical line, with the references
 // (0, a)-(W, b) and (a, 0)-(b, H).
-std::optional<Point> IntersectLines(const LineNode& h, const LineNode& v, int32_t width, int32_t height);
+std::optional<Point> IntersectLines(const Line& h, const Line& v, int32_t width, int32_t height);
 
 // "A1", "B1", ...: the character 64 + column, then the row in decimal (UTF-8).
 std::string CellLabelText(int column, int row);

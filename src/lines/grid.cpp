@@ -21,11 +21,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <new>
+#include <iterator>
 #include <string>
 
 #include "core/arithmetic.h"
-#include "core/errors.h"
 
 namespace vexo {
 
@@ -33,41 +32,28 @@ namespace {
 
 constexpr uint8_t kGridMark = kMarkBlue;  // 200
 
-int64_t End(const LineNode& node, LineEnd end) { return end == LineEnd::A ? node.a : node.b; }
+int64_t End(const Line& line, LineEnd end) { return end == LineEnd::A ? line.a : line.b; }
 
 bool Within(int64_t d, int64_t spacing, int64_t tolerance) {
     return spacing - tolerance < d && d < spacing + tolerance;
 }
 
-// Unlinks `node`, whose predecessor is `pred` (none for the head), and frees
-// it; head and tail follow exactly as with RemoveLine, without walking the list.
-void RemoveAfter(LineNode* pred, LineNode* node, LineList& list) {
-    if (pred == nullptr) {
-        if (list.tail == node) list.tail = nullptr;
-        list.head = node->next;
-    } else {
-        pred->next = node->next;
-        if (list.tail == node) list.tail = pred;
-    }
-    delete node;
-}
-
-void DrawVertical(const LineNode& line, int32_t lineSide, MarkPlane& marks) {
+void DrawVertical(const Line& line, int32_t lineSide, MarkPlane& marks) {
     DrawLine(line.a, 0, line.b, lineSide - 1, marks, kGridMark);
 }
 
-void DrawHorizontal(const LineNode& line, MarkPlane& marks) {
+void DrawHorizontal(const Line& line, MarkPlane& marks) {
     DrawLine(0, line.a, marks.width - 1, line.b, marks, kGridMark);
 }
 
 }  // namespace
 
-int EstimateSpacing(LineNode* head, LineEnd end, int tolerance, Screen& log) {
-    if (head == nullptr) return 0;
+int EstimateSpacing(LineList& list, LineEnd end, int tolerance, Screen& log) {
+    if (list.empty()) return 0;
     const int64_t t = tolerance;
     std::array<uint16_t, 256> bins{};
-    for (LineNode* p = head; p->next != nullptr; p = p->next) {
-        const int64_t d = End(*p->next, end) - End(*p, end);
+    for (auto p = list.begin(), q = std::next(p); q != list.end(); p = q++) {
+        const int64_t d = End(*q, end) - End(*p, end);
         log.LogAppend(std::to_string(d));
         if (d < 0 || d > 255 || d - t < 0 || d + t > 255) continue;
         for (int64_t i = d - t; i <= d + t; ++i) {
@@ -83,11 +69,11 @@ int EstimateSpacing(LineNode* head, LineEnd end, int tolerance, Screen& log) {
             spacing = i;
         }
     }
-    for (LineNode* p = head; p->next != nullptr; p = p->next) {
-        const int64_t d = End(*p->next, end) - End(*p, end);
+    for (auto p = list.begin(), q = std::next(p); q != list.end(); p = q++) {
+        const int64_t d = End(*q, end) - End(*p, end);
         if (Within(d, spacing, t)) {
             p->flag = 1;
-            p->next->flag = 1;
+            q->flag = 1;
         }
     }
     log.LogAppend("ideal:" + std::to_string(spacing));
@@ -99,31 +85,28 @@ void RegularizeVertical(LineLists& lines, MarkPlane& marks, Screen& log) {
     const int64_t w = marks.width;
     const int32_t lineSide = std::max(marks.width, marks.height);
     const int tolerance = RoundQuotient(marks.width, 60);
-    const int64_t sa = EstimateSpacing(list.head, LineEnd::A, tolerance, log);
-    const int64_t sb = EstimateSpacing(list.head, LineEnd::B, tolerance, log);
+    const int64_t sa = EstimateSpacing(list, LineEnd::A, tolerance, log);
+    const int64_t sb = EstimateSpacing(list, LineEnd::B, tolerance, log);
 
     // Filter pass: keep and draw the flagged lines.
     int n = 0;
     bool firstDropped = false;
-    LineNode* pred = nullptr;
-    for (LineNode* node = list.head; node != nullptr;) {
-        LineNode* next = node->next;
-        if (node->flag == 1) {
+    for (auto line = list.begin(); line != list.end();) {
+        if (line->flag == 1) {
             ++n;
-            DrawVertical(*node, lineSide, marks);
-            pred = node;
+            DrawVertical(*line, lineSide, marks);
+            ++line;
         } else {
-            if (node == list.head) firstDropped = true;
-            RemoveAfter(pred, node, list);
+            if (line == list.begin()) firstDropped = true;
+            line = list.Remove(line);
         }
-        node = next;
     }
-    if (list.head == nullptr) return;  // nothing to extrapolate from
+    if (list.empty()) return;  // nothing to extrapolate from
 
     // Append phase. A step that would repeat the tail (zero spacings, or the
     // far end pinned at W - 1 with Sa = 0) ends it, as no stop below would.
     for (;;) {
-        const LineNode& tail = *list.tail;
+        const Line& tail = list.back();
         if (n == 13) break;
         if (n == 9 && w - tail.a <= 3 * sa) break;
         if (tail.a + sa > w) break;
@@ -133,7 +116,7 @@ void RegularizeVertical(LineLists& lines, MarkPlane& marks, Screen& log) {
         if (a == tail.a && b == tail.b) break;
         AddLine(lines, kAppendVertical, static_cast<int32_t>(a), static_cast<int32_t>(b));
         ++n;
-        DrawVertical(*list.tail, lineSide, marks);
+        DrawVertical(list.back(), lineSide, marks);
     }
 
     // Without its first line the grid grows on the left only from exactly 8
@@ -141,42 +124,42 @@ void RegularizeVertical(LineLists& lines, MarkPlane& marks, Screen& log) {
     if (firstDropped && n != 8) return;
 
     for (;;) {
-        const LineNode& head = *list.head;
+        const Line& head = list.front();
         if (n == 9 || n == 13) break;
         if (head.a - sa < 0) break;
         if (head.b - sb < 0) break;
         if (sa == 0 && sb == 0) break;  // the new line would repeat the head
         AddLine(lines, kPrependVertical, static_cast<int32_t>(head.a - sa), static_cast<int32_t>(head.b - sb));
         ++n;
-        DrawVertical(*list.head, lineSide, marks);
+        DrawVertical(list.front(), lineSide, marks);
     }
 
     // Edge completions: from 10 to 12 lines, one line ending on the right
     // edge, then one ending on the left edge.
-    if (n >= 10 && n <= 12 && list.tail->a + sa <= w && w - list.tail->b > sb / 2) {
-        AddLine(lines, kAppendVertical, static_cast<int32_t>(list.tail->a + sa), static_cast<int32_t>(w - 1));
-        DrawVertical(*list.tail, lineSide, marks);
+    if (n >= 10 && n <= 12 && list.back().a + sa <= w && w - list.back().b > sb / 2) {
+        AddLine(lines, kAppendVertical, static_cast<int32_t>(list.back().a + sa), static_cast<int32_t>(w - 1));
+        DrawVertical(list.back(), lineSide, marks);
         ++n;
     }
-    if (n >= 10 && n <= 12 && list.head->a - sa >= 0) {
-        AddLine(lines, kPrependVertical, static_cast<int32_t>(list.head->a - sa), 0);
-        DrawVertical(*list.head, lineSide, marks);
+    if (n >= 10 && n <= 12 && list.front().a - sa >= 0) {
+        AddLine(lines, kPrependVertical, static_cast<int32_t>(list.front().a - sa), 0);
+        DrawVertical(list.front(), lineSide, marks);
     }
 }
 
 void RegularizeHorizontal(LineLists& lines, MarkPlane& marks, Screen& log) {
     LineList& list = lines.horizontalLines;
     const int64_t tolerance = std::min(12, RoundQuotient(marks.height, 100));
-    const int64_t sa = EstimateSpacing(list.head, LineEnd::A, static_cast<int>(tolerance), log);
-    const int64_t sb = EstimateSpacing(list.head, LineEnd::B, static_cast<int>(tolerance), log);
+    const int64_t sa = EstimateSpacing(list, LineEnd::A, static_cast<int>(tolerance), log);
+    const int64_t sb = EstimateSpacing(list, LineEnd::B, static_cast<int>(tolerance), log);
 
     // Gap pass. After an insertion the new line becomes cur, so a gap of
     // about k spacings receives k - 1 lines one spacing apart; after a removal
     // the pair of cur and the following line is not examined.
-    LineNode* prev = nullptr;
-    LineNode* cur = list.head;
-    while (cur != nullptr && cur->next != nullptr) {
-        LineNode* next = cur->next;
+    auto prev = list.end();  // none yet
+    auto cur = list.begin();
+    while (cur != list.end() && std::next(cur) != list.end()) {
+        const auto next = std::next(cur);
         const int64_t dA = int64_t(next->a) - cur->a;
         const int64_t dB = int64_t(next->b) - cur->b;
         if (dA < 0 || dB < 0) {
@@ -186,51 +169,43 @@ void RegularizeHorizontal(LineLists& lines, MarkPlane& marks, Screen& log) {
             // cur for ever; a line whose ends do not fit 32 bits is not made.
             const int64_t a = cur->a + sa;
             const int64_t b = cur->b + sb;
-            if ((sa != 0 || sb != 0) && a <= INT32_MAX && b <= INT32_MAX) {
-                auto* node = new (std::nothrow) LineNode;
-                if (node == nullptr) throw Terminate(kNodeOutOfMemory);
-                node->a = static_cast<int32_t>(a);
-                node->b = static_cast<int32_t>(b);
-                node->flag = 1;
-                node->next = next;
-                cur->next = node;
-            }
+            if ((sa != 0 || sb != 0) && a <= INT32_MAX && b <= INT32_MAX)
+                list.InsertAfter(cur, Line{static_cast<int32_t>(a), static_cast<int32_t>(b), 1});
         } else if (dA < sa - tolerance && dB < sb - tolerance) {
             // next crowds cur: drop next when the pair before cur is regular.
-            if (prev == nullptr) {
+            if (prev == list.end()) {
                 cur->flag = 0;
             } else {
                 const int64_t pA = int64_t(cur->a) - prev->a;
                 const int64_t pB = int64_t(cur->b) - prev->b;
                 if (Within(pA, sa, tolerance) || Within(pB, sb, tolerance)) {
-                    RemoveAfter(cur, next, list);
-                    if (cur->next != nullptr) cur->next->flag = 1;
+                    const auto after = list.Remove(next);
+                    if (after != list.end()) after->flag = 1;
                 } else {
                     cur->flag = 0;
                 }
             }
         }
         prev = cur;
-        cur = cur->next;
+        cur = std::next(cur);
     }
 
     // The first line must lie within a fixed 7 pixels of the spacing at both ends.
-    if (LineNode* head = list.head; head != nullptr && head->flag == 1 && head->next != nullptr) {
-        const int64_t dA = int64_t(head->next->a) - head->a;
-        const int64_t dB = int64_t(head->next->b) - head->b;
-        if (std::llabs(dA - sa) > 7 || std::llabs(dB - sb) > 7) head->flag = 0;
+    if (list.size() >= 2 && list.front().flag == 1) {
+        Line& head = list.front();
+        const Line& second = *std::next(list.begin());
+        const int64_t dA = int64_t(second.a) - head.a;
+        const int64_t dB = int64_t(second.b) - head.b;
+        if (std::llabs(dA - sa) > 7 || std::llabs(dB - sb) > 7) head.flag = 0;
     }
 
-    LineNode* pred = nullptr;
-    for (LineNode* node = list.head; node != nullptr;) {
-        LineNode* next = node->next;
-        if (node->flag == 1) {
-            DrawHorizontal(*node, marks);
-            pred = node;
+    for (auto line = list.begin(); line != list.end();) {
+        if (line->flag == 1) {
+            DrawHorizontal(*line, marks);
+            ++line;
         } else {
-            RemoveAfter(pred, node, list);
+            line = list.Remove(line);
         }
-        node = next;
     }
 }
 

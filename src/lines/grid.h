@@ -14,7 +14,7 @@ enum class LineEnd { A, B };
 // Spacing (0..255) of successive lines from a tolerant histogram; flags the
 // regular pairs and logs every distance and "ideal:" + spacing into the log.
 // Returns 0 and logs nothing for an empty list.
-int EstimateSpacing(LineNode* head, LineEnd end, int tolerance, Screen& log);
+int EstimateSpacing(LineList& list, LineEnd end, int tolerance, Screen& log);
 
 // Both draw the kept and added lines into marks with code 200. The picture's
 // width and height are those of marks.

@@ -1,7 +1,7 @@
 #include "lines/line_list.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "core/arithmetic.h"
@@ -9,66 +9,45 @@
 
 namespace vexo {
 
-void AddLine(LineLists& lists, AddLineMode mode, int32_t a, int32_t b) {
-    auto* node = new (std::nothrow) LineNode;
-    if (node == nullptr) throw Terminate(kNodeOutOfMemory);
-    node->a = a;
-    node->b = b;
-    node->flag = 0;
-    node->next = nullptr;
-    LineList& list = mode == kAppendHorizontal ? lists.horizontalLines : lists.verticalLines;
-    if (mode == kPrependVertical) {
-        // Prepending to an empty list also makes the node the tail, so a
-        // later append never links behind a stale tail.
-        if (list.head == nullptr) list.tail = node;
-        node->next = list.head;
-        list.head = node;
-        return;
-    }
-    if (list.head == nullptr) {
-        list.head = node;
-    } else {
-        list.tail->next = node;
-    }
-    list.tail = node;
-}
-
-void RemoveLine(LineNode* node, LineList& list) {
-    if (node == list.head) {
-        if (list.tail == node) list.tail = nullptr;
-        list.head = node->next;
-        delete node;
-        return;
-    }
-    LineNode* pred = list.head;
-    while (pred != nullptr && pred->next != node) pred = pred->next;
-    if (pred == nullptr) return;  // not in this list
-    if (node == list.tail) {
-        pred->next = nullptr;
-        list.tail = pred;
-    } else {
-        pred->next = node->next;
-    }
-    delete node;
-}
-
-void FreeLines(LineList& list) {
-    LineNode* node = list.head;
-    while (node != nullptr) {
-        LineNode* next = node->next;
-        delete node;
-        node = next;
-    }
-    list.head = nullptr;  // the tail keeps its stale value
-}
-
 namespace {
+
+// Runs an insertion of the standard list, turning exhausted memory into the
+// end of the program.
+template <typename F>
+auto Obtaining(F&& insert) {
+    try {
+        return insert();
+    } catch (const std::bad_alloc&) {
+        throw Terminate(kNodeOutOfMemory);
+    }
+}
 
 inline void Put(Plane& plane, int64_t x, int64_t y, uint8_t value) {
     if (plane.contains(x, y)) plane.at(static_cast<int>(x), static_cast<int>(y)) = value;
 }
 
 }  // namespace
+
+void LineList::Append(const Line& line) {
+    Obtaining([&] { lines_.push_back(line); });
+}
+
+void LineList::Prepend(const Line& line) {
+    Obtaining([&] { lines_.push_front(line); });
+}
+
+LineList::iterator LineList::InsertAfter(iterator position, const Line& line) {
+    return Obtaining([&] { return lines_.insert(std::next(position), line); });
+}
+
+void AddLine(LineLists& lists, AddLineMode mode, int32_t a, int32_t b) {
+    const Line line{a, b, 0};
+    switch (mode) {
+        case kAppendHorizontal: lists.horizontalLines.Append(line); break;
+        case kAppendVertical: lists.verticalLines.Append(line); break;
+        case kPrependVertical: lists.verticalLines.Prepend(line); break;
+    }
+}
 
 // The walk runs in 64 bits: end points may be far outside the plane, and the
 // loop ends at the end point or at the plane's last column / row.

@@ -1,28 +1,55 @@
 // Line lists and the drawing primitives that write marks.
 //
-// Two singly linked lists hold the lines found during one operation:
-// horizontalLines (a = row at column 0, b = row at the last column) and
-// verticalLines (a = column at row 0, b = column at the far row). Freeing a
-// list resets its head only; the tail is meaningful only while the head is set.
+// Two lists hold the lines found during one operation: horizontalLines
+// (a = row at column 0, b = row at the last column) and verticalLines
+// (a = column at row 0, b = column at the far row). A list owns its lines;
+// cleared, it is simply empty.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <list>
 
 #include "core/plane.h"
 
 namespace vexo {
 
-struct LineNode {
+struct Line {
     int32_t a = 0;
     int32_t b = 0;
-    uint8_t flag = 0;
-    LineNode* next = nullptr;
+    uint8_t flag = 0;  // marks the lines of regular pairs during grid regularisation
 };
 
-struct LineList {
-    LineNode* head = nullptr;
-    LineNode* tail = nullptr;
-    bool empty() const { return head == nullptr; }
+// Lines in order. Every operation that adds a line throws
+// Terminate("Out of memory by new(neu)!") when the line cannot be obtained,
+// and then leaves the list as it was.
+class LineList {
+public:
+    using iterator = std::list<Line>::iterator;
+    using const_iterator = std::list<Line>::const_iterator;
+
+    void Append(const Line& line);
+    void Prepend(const Line& line);
+    // Inserts the line right after `position` (which must be a line of this
+    // list) and returns it.
+    iterator InsertAfter(iterator position, const Line& line);
+    // Removes the line at `position` and returns the one that followed it.
+    iterator Remove(iterator position) { return lines_.erase(position); }
+    void Clear() { lines_.clear(); }
+
+    bool empty() const { return lines_.empty(); }
+    std::size_t size() const { return lines_.size(); }
+    Line& front() { return lines_.front(); }
+    const Line& front() const { return lines_.front(); }
+    Line& back() { return lines_.back(); }
+    const Line& back() const { return lines_.back(); }
+    iterator begin() { return lines_.begin(); }
+    iterator end() { return lines_.end(); }
+    const_iterator begin() const { return lines_.begin(); }
+    const_iterator end() const { return lines_.end(); }
+
+private:
+    std::list<Line> lines_;
 };
 
 enum AddLineMode : int {
@@ -31,26 +58,14 @@ enum AddLineMode : int {
     kPrependVertical = 2,
 };
 
-void FreeLines(LineList& list);
-
 struct LineLists {
     LineList horizontalLines;
     LineList verticalLines;
-
-    LineLists() = default;
-    LineLists(const LineLists&) = delete;
-    LineLists& operator=(const LineLists&) = delete;
-    ~LineLists() {
-        FreeLines(horizontalLines);
-        FreeLines(verticalLines);
-    }
 };
 
-// Obtains a node {a, b, flag 0} and links it by mode. A node that cannot be
-// obtained throws Terminate("Out of memory by new(neu)!"); nothing is added.
+// Adds the line {a, b, flag 0} to the list the mode names, at its end or, for
+// kPrependVertical, at its start.
 void AddLine(LineLists& lists, AddLineMode mode, int32_t a, int32_t b);
-// Unlinks the node (which must be in the list) and frees it.
-void RemoveLine(LineNode* node, LineList& list);
 
 // Bresenham from (x0, y0) towards (x1, y1); stops at the end point or at the
 // plane's last column (x driving) or last row (y driving). Points of the walk
