@@ -9,9 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "core/memory_screen.h"
 #include "core/plane.h"
-#include "core/progress.h"
+#include "core/work_hooks.h"
 #include "filters/intensity.h"
 #include "filters/sobel.h"
 #include "lines/hough.h"
@@ -76,8 +75,7 @@ void RunTransform(benchmark::State& state, bool vertical, bool plain, bool thres
     const int width = int(state.range(0)), height = int(state.range(1));
     const Plane edges = EdgePicture(width, height, vertical);
     Plane marks = Plane::Allocate(width, height);
-    MemoryScreen screen;
-    ProgressBar bar(screen);
+    const WorkHooks hooks;
     const int32_t threshold = thresholdZero ? 0
                               : vertical    ? int32_t(std::nearbyint(height / 4.0))
                               : width < 700 ? width / 4
@@ -86,11 +84,11 @@ void RunTransform(benchmark::State& state, bool vertical, bool plain, bool thres
     for (auto _ : state) {
         LineLists lists;
         if (plain)
-            reference::Hough(edges, marks, threshold, lists, bar, vertical);
+            reference::Hough(edges, marks, threshold, lists, hooks, vertical);
         else if (vertical)
-            HoughVertical(edges, marks, threshold, lists, bar);
+            HoughVertical(edges, marks, threshold, lists, hooks);
         else
-            HoughHorizontal(edges, marks, threshold, lists, bar);
+            HoughHorizontal(edges, marks, threshold, lists, hooks);
         lines = int64_t((vertical ? lists.verticalLines : lists.horizontalLines).size());
     }
     const int64_t samples = EdgeSamples(edges);

@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/memory_screen.h"
 #include "line_helpers.h"
 #include "lines/grid.h"
 
@@ -56,12 +55,12 @@ TEST_P(EstimateSpacingTest, SpacingFlagsAndLog) {
         AddLine(lists, kAppendHorizontal, c.end == LineEnd::A ? c.ends[i] : other,
                 c.end == LineEnd::B ? c.ends[i] : other);
     }
-    MemoryScreen screen;
-    EXPECT_EQ(EstimateSpacing(lists.horizontalLines, c.end, c.tolerance, screen), c.spacing);
+    const SpacingEstimate estimate = EstimateSpacing(lists.horizontalLines, c.end, c.tolerance);
+    EXPECT_EQ(estimate.spacing, c.spacing);
     std::vector<int> flags;
     for (const Line& line : lists.horizontalLines) flags.push_back(line.flag);
     EXPECT_EQ(flags, c.flags);
-    EXPECT_EQ(screen.log, c.log);
+    EXPECT_EQ(estimate.log, c.log);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -86,18 +85,17 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EstimateSpacingTest, EmptyListLogsNothing) {
-    MemoryScreen screen;
     LineList empty;
-    EXPECT_EQ(EstimateSpacing(empty, LineEnd::A, 5, screen), 0);
-    EXPECT_TRUE(screen.log.empty());
+    const SpacingEstimate estimate = EstimateSpacing(empty, LineEnd::A, 5);
+    EXPECT_EQ(estimate.spacing, 0);
+    EXPECT_TRUE(estimate.log.empty());
 }
 
 TEST(EstimateSpacingTest, FlagsAlreadySetStay) {
     LineLists lists;
     Fill(lists, kAppendHorizontal, {{0, 0}, {90, 0}, {140, 0}});
     lists.horizontalLines.front().flag = 1;
-    MemoryScreen screen;
-    EstimateSpacing(lists.horizontalLines, LineEnd::A, 3, screen);
+    EstimateSpacing(lists.horizontalLines, LineEnd::A, 3);
     EXPECT_EQ(lists.horizontalLines.front().flag, 1);
 }
 
@@ -107,9 +105,9 @@ TEST(EstimateSpacingTest, BinsWrapAt65536) {
     LineLists lists;
     for (int i = 0; i <= 65536; ++i) AddLine(lists, kAppendHorizontal, 10 * i, 0);
     AddLine(lists, kAppendHorizontal, 10 * 65536 + 20, 0);
-    MemoryScreen screen;
-    EXPECT_EQ(EstimateSpacing(lists.horizontalLines, LineEnd::A, 1, screen), 20);
-    EXPECT_EQ(screen.log.size(), 65538u);
+    const SpacingEstimate estimate = EstimateSpacing(lists.horizontalLines, LineEnd::A, 1);
+    EXPECT_EQ(estimate.spacing, 20);
+    EXPECT_EQ(estimate.log.size(), 65538u);
 }
 
 // ---- Regularizers -----------------------------------------------------------
@@ -143,8 +141,7 @@ TEST_P(RegularizeVerticalTest, LinesAndMarks) {
     LineLists lists;
     Fill(lists, kAppendVertical, c.in);
     Plane marks = Plane::Allocate(c.width, c.height);
-    MemoryScreen screen;
-    RegularizeVertical(lists, marks, screen);
+    RegularizeVertical(lists, marks);
     EXPECT_EQ(Collect(lists.verticalLines), c.out);
     EXPECT_TRUE(lists.horizontalLines.empty());
     ExpectDrawnExactly(marks, c.out, true);
@@ -189,8 +186,7 @@ TEST(RegularizeVerticalTest, PinnedFarEndEnds) {
     for (int i = 0; i < 14; ++i) in.emplace_back(10 + i, 10 + 2 * i);
     Fill(lists, kAppendVertical, in);
     Plane marks = Plane::Allocate(120, 100);
-    MemoryScreen screen;
-    RegularizeVertical(lists, marks, screen);
+    RegularizeVertical(lists, marks);
 
     Lines expected;
     for (int b = 0; b < 10; b += 2) expected.emplace_back(10, b);
@@ -205,9 +201,8 @@ TEST(RegularizeVerticalTest, LogsBothEstimates) {
     LineLists lists;
     Fill(lists, kAppendVertical, Series(50, 60, 4, 5));
     Plane marks = Plane::Allocate(600, 400);
-    MemoryScreen screen;
-    RegularizeVertical(lists, marks, screen);
-    EXPECT_EQ(screen.log, (std::vector<std::string>{"60", "60", "60", "ideal:60", "60", "60", "60", "ideal:60"}));
+    EXPECT_EQ(RegularizeVertical(lists, marks),
+              (std::vector<std::string>{"60", "60", "60", "ideal:60", "60", "60", "60", "ideal:60"}));
 }
 
 class RegularizeHorizontalTest : public ::testing::TestWithParam<RegularizeCase> {};
@@ -217,8 +212,7 @@ TEST_P(RegularizeHorizontalTest, LinesAndMarks) {
     LineLists lists;
     Fill(lists, kAppendHorizontal, c.in);
     Plane marks = Plane::Allocate(c.width, c.height);
-    MemoryScreen screen;
-    RegularizeHorizontal(lists, marks, screen);
+    RegularizeHorizontal(lists, marks);
     EXPECT_EQ(Collect(lists.horizontalLines), c.out);
     EXPECT_TRUE(lists.verticalLines.empty());
     ExpectDrawnExactly(marks, c.out, false);

@@ -14,9 +14,8 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "core/memory_screen.h"
 #include "core/plane.h"
-#include "core/progress.h"
+#include "core/work_hooks.h"
 #include "lines/hough_detail.h"
 #include "lines/line_list.h"
 #include "line_helpers.h"
@@ -63,21 +62,18 @@ struct Outcome {
 };
 
 Outcome RunHough(const Plane& source, bool vertical, int32_t threshold, bool reference = false) {
-    MemoryScreen screen;
-    ProgressBar bar(screen);
-    bar.SetMaximum(100);
     Outcome out;
+    const WorkHooks hooks{[&out] { ++out.progress; }, {}};
     out.marks = MakePlane(source.width, source.height);
     LineLists lists;
     if (reference)
-        reference::Hough(source, out.marks, threshold, lists, bar, vertical);
+        reference::Hough(source, out.marks, threshold, lists, hooks, vertical);
     else if (vertical)
-        HoughVertical(source, out.marks, threshold, lists, bar);
+        HoughVertical(source, out.marks, threshold, lists, hooks);
     else
-        HoughHorizontal(source, out.marks, threshold, lists, bar);
+        HoughHorizontal(source, out.marks, threshold, lists, hooks);
     out.lines = Collect(vertical ? lists.verticalLines : lists.horizontalLines);
     EXPECT_TRUE((vertical ? lists.horizontalLines : lists.verticalLines).empty());
-    out.progress = bar.position();
     return out;
 }
 
@@ -258,17 +254,16 @@ TEST(Hough, TableNotObtainedTerminates) {
     huge.width = INT32_MAX;  // n * n counters can never be obtained; no sample is read
     huge.height = 1;
     huge.data = std::make_unique<uint8_t[]>(1);
-    MemoryScreen screen;
-    ProgressBar bar(screen);
     Plane marks = MakePlane(4, 4);
     LineLists lists;
+    int steps = 0;
     try {
-        HoughHorizontal(huge, marks, 0, lists, bar);
+        HoughHorizontal(huge, marks, 0, lists, WorkHooks{[&steps] { ++steps; }, {}});
         FAIL() << "no Terminate";
     } catch (const Terminate& e) {
         EXPECT_STREQ(e.what(), kNotEnoughMemory);
     }
-    EXPECT_EQ(bar.position(), 0);
+    EXPECT_EQ(steps, 0);
     EXPECT_TRUE(lists.horizontalLines.empty());
 #endif
 }

@@ -11,7 +11,7 @@
 
 #include "core/arithmetic.h"
 #include "core/plane.h"
-#include "core/progress.h"
+#include "core/work_hooks.h"
 #include "lines/line_list.h"
 
 namespace vexo::reference {
@@ -75,11 +75,11 @@ inline std::vector<HoughPeak> HoughPeaks(std::vector<uint16_t>& table, int32_t n
 // The whole transform: votes, one step, threshold, peaks drawn and recorded
 // when both ends are inside the picture, two steps.
 inline void Hough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, LineLists& lines,
-                  ProgressBar& progress, bool vertical) {
+                  const WorkHooks& hooks, bool vertical) {
     const int32_t n = HoughSide(source);
     const int32_t radius = vertical ? 20 : 15;
     std::vector<uint16_t> table = HoughVotes(source, vertical);
-    progress.Step();
+    hooks.Step();
     HoughThreshold(table, threshold);
     for (const HoughPeak& p : HoughPeaks(table, n, radius)) {
         if (!vertical && p.k < source.height && p.r < source.height) {
@@ -91,8 +91,8 @@ inline void Hough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, 
             AddLine(lines, kAppendVertical, p.k, p.r);
         }
     }
-    progress.Step();
-    progress.Step();
+    hooks.Step();
+    hooks.Step();
 }
 
 }  // namespace vexo::reference

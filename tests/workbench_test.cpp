@@ -14,6 +14,7 @@ namespace vexo {
 namespace {
 
 using testing::Bench;
+using testing::GrayPicture;
 
 // ------------------------------------------------------------ loading, title
 
@@ -320,15 +321,52 @@ TEST(FrameTest, RunningOperationZeroTwiceTogglesBack) {
     b.Run(6, "150");
     EXPECT_EQ(b.wb.image().activePlane, 0);
     EXPECT_EQ(b.screen.caption, b.wb.image().title + " [Hough cross detection]");
+    EXPECT_EQ(b.screen.readout, "Hough: 0");
 }
 
-TEST(FrameTest, HistogramReportsItsModeInAPlainBox) {
+// The grid search shows the log of both spacing estimates: every distance,
+// then "ideal:" and the spacing, for end A and then for end B.
+TEST(FrameTest, HorizontalGridSearchLogsBothEstimates) {
     Bench b;
-    b.Load(10, 10, [](int x, int) { return x < 6 ? 150 : 20; });
-    b.Run(12, "30");
-    ASSERT_EQ(b.screen.messages.size(), 1u);
-    EXPECT_EQ(b.screen.messages[0].kind, RecordedMessage::Info);
-    EXPECT_EQ(b.screen.messages[0].text, "Pst je 150");
+    b.Load(200, 160, [](int, int y) { return y % 20 < 10 ? 100 : 130; });
+    b.Run(14, "");
+    std::vector<std::string> ideals;
+    for (const std::string& line : b.screen.log)
+        if (line.rfind("ideal:", 0) == 0) ideals.push_back(line);
+    EXPECT_EQ(ideals, (std::vector<std::string>{"ideal:20", "ideal:20"}));
+    EXPECT_EQ(b.screen.log.back(), "ideal:20");
+    EXPECT_GT(b.screen.log.size(), 4u);
+}
+
+// A screen that records whether the active plane was still untouched when
+// the plain box opened.
+class BoxWatcher : public MemoryScreen {
+public:
+    void PlainBox(const std::string& text) override {
+        const GrayPlane& plane = bench->image().active();
+        untouchedAtBox = std::vector<uint8_t>(plane.begin(), plane.begin() + plane.size()) == before;
+        MemoryScreen::PlainBox(text);
+    }
+    Workbench* bench = nullptr;
+    std::vector<uint8_t> before;
+    bool untouchedAtBox = false;
+};
+
+TEST(FrameTest, HistogramReportsItsModeInAPlainBoxBeforeRewriting) {
+    BoxWatcher screen;
+    Workbench wb(screen);
+    wb.LoadDecoded(GrayPicture(10, 10, [](int x, int) { return x < 6 ? 150 : 20; }), "/pics/test.jpg");
+    screen.bench = &wb;
+    const GrayPlane& plane = wb.image().active();
+    screen.before.assign(plane.begin(), plane.begin() + plane.size());
+    wb.ChooseOperation(12);
+    wb.SetParameterText("30");
+    wb.GoClick();
+    ASSERT_EQ(screen.messages.size(), 1u);
+    EXPECT_EQ(screen.messages[0].kind, RecordedMessage::Info);
+    EXPECT_EQ(screen.messages[0].text, "Pst je 150");
+    EXPECT_TRUE(screen.untouchedAtBox);
+    EXPECT_EQ(plane.at(9, 0), 0);  // 20 lies below 150 - 30: rewritten after the box
 }
 
 // Input that arrives through the event pump while an operation runs.

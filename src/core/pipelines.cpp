@@ -79,7 +79,9 @@ void Workbench::RunFilterPipeline(int index) {
         }
         case 12: {
             const int32_t p = Parameter(index);
-            HistogramBand(im.active(), p, screen_);
+            const int mode = HistogramMode(im.active());
+            screen_.PlainBox("Pst je " + std::to_string(mode));
+            HistogramBand(im.active(), mode, p);
             RenderPlane(im.active());
             break;
         }
@@ -93,6 +95,10 @@ void Workbench::RunLinePipeline(int index) {
     const EventPump pump = [this] { Pump(); };
     const int32_t nh = HorizontalHoughThreshold(im.width);
     const int32_t nv = VerticalHoughThreshold(im.height);
+    const WorkHooks hough{[this] { progress_.Step(); }, {}};
+    auto ShowLog = [this](const std::vector<std::string>& lines) {
+        for (const std::string& line : lines) screen_.LogAppend(line);
+    };
 
     // Operations 14, 16 and 17 start alike: horizontal edges, Hough lines over
     // the loaded picture, regularised.
@@ -101,9 +107,9 @@ void Workbench::RunLinePipeline(int index) {
         EraseHighIntensity(im.other(), im.active(), 200);
         RenderPlane(im.active());
         ClearMarks(im.marks);
-        HoughHorizontal(im.active(), im.marks, nh, lines_, progress_);
+        HoughHorizontal(im.active(), im.marks, nh, lines_, hough);
         Refresh(false);
-        RegularizeHorizontal(lines_, im.marks, screen_);
+        ShowLog(RegularizeHorizontal(lines_, im.marks));
     };
     auto verticalGrid = [&] {
         ConvolveThreshold(im.active(), im.other(), verticalSobelKernel, 50, pump);
@@ -124,9 +130,9 @@ void Workbench::RunLinePipeline(int index) {
             ClearMarks(im.marks);
             const int32_t p = Parameter(index);
             if (index == 4)
-                HoughHorizontal(im.active(), im.marks, p, lines_, progress_);
+                HoughHorizontal(im.active(), im.marks, p, lines_, hough);
             else
-                HoughVertical(im.active(), im.marks, p, lines_, progress_);
+                HoughVertical(im.active(), im.marks, p, lines_, hough);
             RenderPlane(im.active());
             break;
         }
@@ -137,13 +143,13 @@ void Workbench::RunLinePipeline(int index) {
             progress_.Step();
             const int32_t p = Parameter(index);
             ClearMarks(im.marks);
-            HoughHorizontal(im.other(), im.marks, p, lines_, progress_);
+            HoughHorizontal(im.other(), im.marks, p, lines_, hough);
             RenderPlane(im.active());
             ConvolveThreshold(im.active(), im.other(), verticalSobelKernel, 50, pump);
             progress_.Step();
-            HoughVertical(im.other(), im.marks, p, lines_, progress_);
+            HoughVertical(im.other(), im.marks, p, lines_, hough);
             RenderPlane(im.active());
-            CrossMarks(true, lines_, im.marks, screen_);
+            screen_.SetReadout("Hough: " + std::to_string(CrossMarks(true, lines_, im.marks)));
             progress_.Step();
             RenderPlane(im.active());
             break;
@@ -192,16 +198,16 @@ void Workbench::RunLinePipeline(int index) {
         case 15:
             verticalGrid();
             ClearMarks(im.marks);
-            HoughVertical(im.active(), im.marks, nv, lines_, progress_);
-            RegularizeVertical(lines_, im.marks, screen_);
+            HoughVertical(im.active(), im.marks, nv, lines_, hough);
+            ShowLog(RegularizeVertical(lines_, im.marks));
             RenderPlane(im.active());
             break;
         case 16:
         case 17:
             horizontalGrid();
             verticalGrid();
-            HoughVertical(im.active(), im.marks, nv, lines_, progress_);
-            RegularizeVertical(lines_, im.marks, screen_);
+            HoughVertical(im.active(), im.marks, nv, lines_, hough);
+            ShowLog(RegularizeVertical(lines_, im.marks));
             RenderPlane(im.active());
             if (index == 17) ClearMarks(im.marks);
             Refresh(true);

@@ -5,16 +5,16 @@
 //   offset wraps; 255 when that reaches 256, 0 when a negative offset takes it
 //   below 0. A step of 0 (never passed by the dispatcher) copies the plane.
 // EraseHighIntensity: v when v < limit (the whole 32-bit limit), else 0.
-// HistogramBand: the most frequent value within 100..200 (ties to the
-//   lowest, 0 when none there) is shown as "Pst je <mode>"; then every v
-//   becomes mode when v > mode - band (exact, no wrapping) or v < 10, else 0.
+// HistogramMode: the most frequent value within 100..200 (ties to the
+//   lowest, 0 when none there).
+// HistogramBand: every v becomes mode when v > mode - band (exact, no
+//   wrapping) or v < 10, else 0.
 #include "filters/intensity.h"
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
-#include <string>
 
 namespace vexo {
 
@@ -52,10 +52,10 @@ void EraseHighIntensity(const GrayPlane& source, GrayPlane& destination, int32_t
     for (std::size_t i = 0; i < count; ++i) out[i] = int16_t(in[i]) < bound ? in[i] : uint8_t(0);
 }
 
-int HistogramBand(GrayPlane& plane, int32_t band, Screen& screen) {
+int HistogramMode(const GrayPlane& plane) {
     std::array<int64_t, 256> counts{};
     const std::size_t count = plane ? plane.size() : 0;
-    uint8_t* samples = plane.begin();
+    const uint8_t* samples = plane.begin();
     for (std::size_t i = 0; i < count; ++i) ++counts[samples[i]];
 
     int mode = 0;
@@ -67,13 +67,15 @@ int HistogramBand(GrayPlane& plane, int32_t band, Screen& screen) {
         }
     }
 
-    screen.PlainBox("Pst je " + std::to_string(mode));
+    return mode;
+}
 
+void HistogramBand(GrayPlane& plane, int mode, int32_t band) {
+    if (!plane) return;
     const int64_t dark = int64_t(mode) - int64_t(band);
     Table table;
     for (int v = 0; v < 256; ++v) table[v] = (v > dark || v < 10) ? uint8_t(mode) : uint8_t(0);
-    ApplyTable(table, samples, samples, count);
-    return mode;
+    ApplyTable(table, plane.begin(), plane.begin(), plane.size());
 }
 
 }  // namespace vexo

@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "core/plane.h"
-#include "core/screen.h"
 
 namespace vexo {
 
@@ -15,9 +14,10 @@ void Segment(const GrayPlane& source, GrayPlane& destination, uint8_t step, int3
 // destination = source when source < limit, else 0.
 void EraseHighIntensity(const GrayPlane& source, GrayPlane& destination, int32_t limit);
 
-// Finds the most frequent value within 100..200 (ties to the lowest, 0 when
-// none), shows "Pst je " + mode in a plain box, then rewrites every sample v:
-// mode when v > mode - band or v < 10, else 0. Returns the mode.
-int HistogramBand(GrayPlane& plane, int32_t band, Screen& screen);
+// The most frequent value within 100..200 (ties to the lowest, 0 when none).
+int HistogramMode(const GrayPlane& plane);
+
+// Rewrites every sample v: mode when v > mode - band or v < 10, else 0.
+void HistogramBand(GrayPlane& plane, int mode, int32_t band);
 
 }  // namespace vexo

@@ -72,7 +72,7 @@ bool FitsInt(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
 }  // namespace
 
-void CrossMarks(bool draw, const LineLists& lines, MarkPlane& marks, Screen& screen) {
+int64_t CrossMarks(bool draw, const LineLists& lines, MarkPlane& marks) {
     int64_t count = 0;
     if (draw) {
         const int32_t r = std::max(marks.width, marks.height) - 1;
@@ -88,9 +88,7 @@ void CrossMarks(bool draw, const LineLists& lines, MarkPlane& marks, Screen& scr
             }
         }
     }
-    std::string text = "Hough: ";
-    AppendDecimal(text, count);
-    screen.SetReadout(text);
+    return count;
 }
 
 std::optional<Point> IntersectLines(const Line& h, const Line& v, int32_t width, int32_t height) {

@@ -30,9 +30,9 @@ struct Cell {
     std::optional<CellBox> box;           // none when a corner is missing
 };
 
-// Marks every crossing inside the picture with a dot of 200 and shows
-// "Hough: " + the number outside in label L. width/height from marks.
-void CrossMarks(bool draw, const LineLists& lines, MarkPlane& marks, Screen& screen);
+// Marks every crossing inside the picture with a dot of 200 and returns the
+// number of crossings outside it (0 without drawing). width/height from marks.
+int64_t CrossMarks(bool draw, const LineLists& lines, MarkPlane& marks);
 
 // The crossing of a horizontal and a vertical line, with the references
 // (0, a)-(W, b) and (a, 0)-(b, H).

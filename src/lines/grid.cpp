@@ -15,7 +15,8 @@
 // (b, lineSide - 1), horizontal lines from (0, a) to (W - 1, b).
 //
 // Line ends are arbitrary 32-bit values, so every distance and sum is taken in
-// 64 bits; a distance is logged as its exact value.
+// 64 bits; a distance is logged as its exact value. The log lines go back to
+// the caller, which shows them.
 #include "lines/grid.h"
 
 #include <algorithm>
@@ -23,6 +24,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "core/arithmetic.h"
 
@@ -48,13 +50,14 @@ void DrawHorizontal(const Line& line, MarkPlane& marks) {
 
 }  // namespace
 
-int EstimateSpacing(LineList& list, LineEnd end, int tolerance, Screen& log) {
-    if (list.empty()) return 0;
+SpacingEstimate EstimateSpacing(LineList& list, LineEnd end, int tolerance) {
+    SpacingEstimate estimate;
+    if (list.empty()) return estimate;
     const int64_t t = tolerance;
     std::array<uint16_t, 256> bins{};
     for (auto p = list.begin(), q = std::next(p); q != list.end(); p = q++) {
         const int64_t d = End(*q, end) - End(*p, end);
-        log.LogAppend(std::to_string(d));
+        estimate.log.push_back(std::to_string(d));
         if (d < 0 || d > 255 || d - t < 0 || d + t > 255) continue;
         for (int64_t i = d - t; i <= d + t; ++i) {
             const int64_t weight = t - std::llabs(i - d);
@@ -76,17 +79,37 @@ int EstimateSpacing(LineList& list, LineEnd end, int tolerance, Screen& log) {
             q->flag = 1;
         }
     }
-    log.LogAppend("ideal:" + std::to_string(spacing));
-    return spacing;
+    estimate.log.push_back("ideal:" + std::to_string(spacing));
+    estimate.spacing = spacing;
+    return estimate;
 }
 
-void RegularizeVertical(LineLists& lines, MarkPlane& marks, Screen& log) {
+namespace {
+
+// The spacings at both ends, with the log lines of both estimates.
+struct Spacings {
+    int64_t a = 0;
+    int64_t b = 0;
+    std::vector<std::string> log;
+};
+
+Spacings EstimateBothEnds(LineList& list, int tolerance) {
+    SpacingEstimate a = EstimateSpacing(list, LineEnd::A, tolerance);
+    const SpacingEstimate b = EstimateSpacing(list, LineEnd::B, tolerance);
+    a.log.insert(a.log.end(), b.log.begin(), b.log.end());
+    return {a.spacing, b.spacing, std::move(a.log)};
+}
+
+}  // namespace
+
+std::vector<std::string> RegularizeVertical(LineLists& lines, MarkPlane& marks) {
     LineList& list = lines.verticalLines;
     const int64_t w = marks.width;
     const int32_t lineSide = std::max(marks.width, marks.height);
     const int tolerance = RoundQuotient(marks.width, 60);
-    const int64_t sa = EstimateSpacing(list, LineEnd::A, tolerance, log);
-    const int64_t sb = EstimateSpacing(list, LineEnd::B, tolerance, log);
+    Spacings spacings = EstimateBothEnds(list, tolerance);
+    const int64_t sa = spacings.a;
+    const int64_t sb = spacings.b;
 
     // Filter pass: keep and draw the flagged lines.
     int n = 0;
@@ -101,7 +124,7 @@ void RegularizeVertical(LineLists& lines, MarkPlane& marks, Screen& log) {
             line = list.Remove(line);
         }
     }
-    if (list.empty()) return;  // nothing to extrapolate from
+    if (list.empty()) return std::move(spacings.log);  // nothing to extrapolate from
 
     // Append phase. A step that would repeat the tail (zero spacings, or the
     // far end pinned at W - 1 with Sa = 0) ends it, as no stop below would.
@@ -121,7 +144,7 @@ void RegularizeVertical(LineLists& lines, MarkPlane& marks, Screen& log) {
 
     // Without its first line the grid grows on the left only from exactly 8
     // lines, and then by at most one.
-    if (firstDropped && n != 8) return;
+    if (firstDropped && n != 8) return std::move(spacings.log);
 
     for (;;) {
         const Line& head = list.front();
@@ -145,13 +168,15 @@ void RegularizeVertical(LineLists& lines, MarkPlane& marks, Screen& log) {
         AddLine(lines, kPrependVertical, static_cast<int32_t>(list.front().a - sa), 0);
         DrawVertical(list.front(), lineSide, marks);
     }
+    return std::move(spacings.log);
 }
 
-void RegularizeHorizontal(LineLists& lines, MarkPlane& marks, Screen& log) {
+std::vector<std::string> RegularizeHorizontal(LineLists& lines, MarkPlane& marks) {
     LineList& list = lines.horizontalLines;
     const int64_t tolerance = std::min(12, RoundQuotient(marks.height, 100));
-    const int64_t sa = EstimateSpacing(list, LineEnd::A, static_cast<int>(tolerance), log);
-    const int64_t sb = EstimateSpacing(list, LineEnd::B, static_cast<int>(tolerance), log);
+    Spacings spacings = EstimateBothEnds(list, static_cast<int>(tolerance));
+    const int64_t sa = spacings.a;
+    const int64_t sb = spacings.b;
 
     // Gap pass. After an insertion the new line becomes cur, so a gap of
     // about k spacings receives k - 1 lines one spacing apart; after a removal
@@ -207,6 +232,7 @@ void RegularizeHorizontal(LineLists& lines, MarkPlane& marks, Screen& log) {
             line = list.Remove(line);
         }
     }
+    return std::move(spacings.log);
 }
 
 }  // namespace vexo

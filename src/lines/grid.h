@@ -2,23 +2,29 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "core/plane.h"
-#include "core/screen.h"
 #include "lines/line_list.h"
 
 namespace vexo {
 
 enum class LineEnd { A, B };
 
-// Spacing (0..255) of successive lines from a tolerant histogram; flags the
-// regular pairs and logs every distance and "ideal:" + spacing into the log.
-// Returns 0 and logs nothing for an empty list.
-int EstimateSpacing(LineList& list, LineEnd end, int tolerance, Screen& log);
+struct SpacingEstimate {
+    int spacing = 0;
+    std::vector<std::string> log;  // every distance, then "ideal:" + spacing
+};
 
-// Both draw the kept and added lines into marks with code 200. The picture's
-// width and height are those of marks.
-void RegularizeVertical(LineLists& lines, MarkPlane& marks, Screen& log);
-void RegularizeHorizontal(LineLists& lines, MarkPlane& marks, Screen& log);
+// Spacing (0..255) of successive lines from a tolerant histogram; flags the
+// regular pairs. Spacing 0 and no log lines for an empty list.
+SpacingEstimate EstimateSpacing(LineList& list, LineEnd end, int tolerance);
+
+// Both draw the kept and added lines into marks with code 200 and return the
+// log lines of their two estimates (end A, then end B). The picture's width
+// and height are those of marks.
+std::vector<std::string> RegularizeVertical(LineLists& lines, MarkPlane& marks);
+std::vector<std::string> RegularizeHorizontal(LineLists& lines, MarkPlane& marks);
 
 }  // namespace vexo

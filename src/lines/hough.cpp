@@ -432,7 +432,7 @@ namespace {
 using hough_detail::HoughDirection;
 
 void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, LineLists& lines,
-              ProgressBar& progress, HoughDirection direction) {
+              const WorkHooks& hooks, HoughDirection direction) {
     const int32_t radius = hough_detail::PeakRadius(direction);
     const bool usable = source && source.width > 0 && source.height > 0;
     const int32_t width = source.width;
@@ -440,9 +440,9 @@ void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, Line
     const int32_t n = usable ? std::max(width, height) : 0;
     if (n <= 2 * radius) {
         // No cell of the table is far enough from its border to be a peak.
-        progress.Step();
-        progress.Step();
-        progress.Step();
+        hooks.Step();
+        hooks.Step();
+        hooks.Step();
         return;
     }
     const std::size_t cells = std::size_t(n) * std::size_t(n);
@@ -451,7 +451,7 @@ void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, Line
     std::fill(table.get(), table.get() + cells, uint16_t(0));
 
     hough_detail::VoteTable(source, direction, table.get(), n, 0);
-    progress.Step();
+    hooks.Step();
     hough_detail::ApplyThreshold(table.get(), cells, threshold);
 
     const bool horizontal = direction == HoughDirection::Horizontal;
@@ -466,20 +466,20 @@ void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, Line
             AddLine(lines, kAppendVertical, k, r);
         }
     });
-    progress.Step();
-    progress.Step();
+    hooks.Step();
+    hooks.Step();
 }
 
 }  // namespace
 
 void HoughHorizontal(const GrayPlane& source, MarkPlane& marks, int32_t threshold, LineLists& lines,
-                     ProgressBar& progress) {
-    RunHough(source, marks, threshold, lines, progress, HoughDirection::Horizontal);
+                     const WorkHooks& hooks) {
+    RunHough(source, marks, threshold, lines, hooks, HoughDirection::Horizontal);
 }
 
 void HoughVertical(const GrayPlane& source, MarkPlane& marks, int32_t threshold, LineLists& lines,
-                   ProgressBar& progress) {
-    RunHough(source, marks, threshold, lines, progress, HoughDirection::Vertical);
+                   const WorkHooks& hooks) {
+    RunHough(source, marks, threshold, lines, hooks, HoughDirection::Vertical);
 }
 
 }  // namespace vexo

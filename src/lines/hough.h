@@ -4,16 +4,19 @@
 #include <cstdint>
 
 #include "core/plane.h"
-#include "core/progress.h"
+#include "core/work_hooks.h"
 #include "lines/line_list.h"
 
 namespace vexo {
 
 // Both read the source (nonzero = edge), draw found lines with mark 100,
-// append them to the line list, and step the progress bar three times.
+// append them to the line list, and call hooks.Step() three times: after the
+// voting and twice after the peak search. They do not call hooks.Pump(); the
+// voting runs on helper threads block by block, and a pump between blocks
+// would have to come from the calling thread.
 void HoughHorizontal(const GrayPlane& source, MarkPlane& marks, int32_t threshold, LineLists& lines,
-                     ProgressBar& progress);
+                     const WorkHooks& hooks);
 void HoughVertical(const GrayPlane& source, MarkPlane& marks, int32_t threshold, LineLists& lines,
-                   ProgressBar& progress);
+                   const WorkHooks& hooks);
 
 }  // namespace vexo
