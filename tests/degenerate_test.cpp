@@ -26,8 +26,10 @@
 #include <string>
 #include <vector>
 
+#include "app/operations.h"
+#include "app/workbench.h"
 #include "core/memory_screen.h"
-#include "core/workbench.h"
+#include "lines/line_list.h"
 
 namespace vexo {
 namespace {

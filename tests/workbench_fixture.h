@@ -6,9 +6,10 @@
 #include <memory>
 #include <string>
 
+#include "app/workbench.h"
 #include "core/jpeg_decoder.h"
 #include "core/memory_screen.h"
-#include "core/workbench.h"
+#include "lines/line_list.h"
 
 namespace vexo::testing {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/operations.h"
+#include "app/operations.h"
 #include "core/render.h"
 #include "workbench_fixture.h"
 
@@ -264,6 +264,20 @@ TEST(FrameTest, InvalidParametersShowTheirMessageAndFallBack) {
         b.Load(9, 7, [](int x, int y) { return (x * 40 + y * 13) % 256; });
         b.Run(c.op, c.text);
         EXPECT_EQ(b.errors(), c.messages) << c.op << " " << c.text;
+    }
+}
+
+// A pipeline reads the parameter exactly when its table entry says so: one
+// that read it without a message of its own could not show why it fell back.
+TEST(FrameTest, EveryOperationReadsTheParameterAsItsTableEntrySays) {
+    for (int op = 0; op < kOperationCount; ++op) {
+        Bench b;
+        b.Load(8, 8, [](int x, int y) { return (x * 40 + y * 7) % 256; });
+        b.Run(op, "abc");
+        const ParameterRule& rule = OperationTable[std::size_t(op)].parameter;
+        const std::vector<std::string> expected =
+            rule.read ? std::vector<std::string>{rule.invalidMessage} : std::vector<std::string>{};
+        EXPECT_EQ(b.errors(), expected) << "operation " << op;
     }
 }
 

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "app/workbench.h"
 #include "cli/cli_screen.h"
 #include "cli/options.h"
 #include "cli/outputs.h"
 #include "cli/report.h"
 #include "cli/session.h"
 #include "core/errors.h"
-#include "core/workbench.h"
 
 namespace {
 

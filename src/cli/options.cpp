@@ -3,7 +3,7 @@
 #include <charconv>
 #include <limits>
 
-#include "core/operations.h"
+#include "app/operations.h"
 
 namespace vexo::cli {
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "app/workbench.h"
 #include "cli/options.h"
 #include "core/memory_screen.h"
-#include "core/workbench.h"
 
 namespace vexo::cli {
 

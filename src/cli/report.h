@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "app/workbench.h"
 #include "cli/session.h"
 #include "core/memory_screen.h"
-#include "core/workbench.h"
 
 namespace vexo::cli {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "app/workbench.h"
 #include "cli/options.h"
 #include "core/memory_screen.h"
-#include "core/workbench.h"
 
 namespace vexo::cli {
 

@@ -8,27 +8,10 @@
 
 #include "core/plane.h"
 #include "core/screen.h"
+#include "lines/cell.h"
 #include "lines/line_list.h"
 
 namespace vexo {
-
-struct Point {
-    int32_t x = 0;
-    int32_t y = 0;
-    friend bool operator==(const Point&, const Point&) = default;
-};
-
-struct CellBox {
-    int32_t left = 0, top = 0, right = 0, bottom = 0;
-};
-
-struct Cell {
-    std::string label;
-    int column = 0;
-    int row = 0;
-    std::optional<Point> tl, tr, bl, br;  // none when the crossing cannot be represented
-    std::optional<CellBox> box;           // none when a corner is missing
-};
 
 // Marks every crossing inside the picture with a dot of 200 and returns the
 // number of crossings outside it (0 without drawing). width/height from marks.

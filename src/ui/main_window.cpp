@@ -21,7 +21,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "core/operations.h"
+#include "app/operations.h"
 #include "ui/bevel_panel.h"
 #include "ui/desktop_font.h"
 #include "ui/image_view.h"

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/workbench.h"
+#include "app/workbench.h"
 #include "ui/qt_screen.h"
 
 class QCheckBox;

@@ -22,8 +22,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/operations.h"
+#include "app/workbench.h"
 #include "core/memory_screen.h"
-#include "core/workbench.h"
+#include "lines/line_list.h"
 
 namespace {
 

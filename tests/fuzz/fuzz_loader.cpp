@@ -12,11 +12,11 @@
 #include <memory>
 #include <vector>
 
+#include "app/workbench.h"
 #include "core/errors.h"
 #include "core/image_state.h"
 #include "core/jpeg_decoder.h"
 #include "core/memory_screen.h"
-#include "core/workbench.h"
 
 namespace {
 

@@ -4,17 +4,19 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/operation_record.h"
 #include "core/image_state.h"
-#include "core/operations.h"
 #include "core/progress.h"
 #include "core/screen.h"
-#include "lines/cells.h"
-#include "lines/line_list.h"
 
 namespace vexo {
+
+class Pipeline;
+struct LineLists;
 
 struct TrackBar {
     bool visible = false;
@@ -30,21 +32,6 @@ struct Controls {
     bool goOn = false;
     bool goEnabled = false;
     TrackBar trackBar;
-};
-
-struct LineEnds {
-    int32_t a = 0;
-    int32_t b = 0;
-};
-
-// What the last operation left behind for a report.
-struct OperationRecord {
-    uint64_t sequence = 0;  // counts the operations run so far
-    int operation = -1;
-    std::string parameterText;
-    std::vector<LineEnds> horizontalLines;  // as they stood just before they were freed
-    std::vector<LineEnds> verticalLines;
-    std::vector<Cell> cells;
 };
 
 class Workbench {
@@ -94,18 +81,15 @@ public:
     bool closeRequested() const { return closeRequested_; }
     const Controls& controls() const { return controls_; }
     ImageState& image() { return image_; }
-    LineLists& lines() { return lines_; }
+    LineLists& lines() { return *lines_; }
     ProgressBar& progress() { return progress_; }
     Screen& screen() { return screen_; }
     const OperationRecord& lastOperation() const { return lastOperation_; }
 
 private:
-    void RunPipeline(int index);
-    void RunFilterPipeline(int index);
-    void RunLinePipeline(int index);
-    int32_t Parameter(int index);
-    void Caption(int index);
-    void Pump();
+    // A pipeline works on the workbench's picture, lines, screen and record.
+    friend class Pipeline;
+
     void ParameterTextChanged();
     void OperationChanged();
     template <typename F>
@@ -113,7 +97,7 @@ private:
 
     Screen& screen_;
     ImageState image_;
-    LineLists lines_;
+    std::unique_ptr<LineLists> lines_;
     ProgressBar progress_;
     Controls controls_;
     OperationRecord lastOperation_;

@@ -1,14 +1,18 @@
-#include "core/workbench.h"
+#include "app/workbench.h"
 
 #include <new>
 
+#include "app/operations.h"
+#include "app/pipelines.h"
 #include "core/errors.h"
 #include "core/picture_file.h"
 #include "core/render.h"
+#include "lines/line_list.h"
 
 namespace vexo {
 
-Workbench::Workbench(Screen& screen) : screen_(screen), progress_(screen) {}
+Workbench::Workbench(Screen& screen)
+    : screen_(screen), lines_(std::make_unique<LineLists>()), progress_(screen) {}
 
 // Closing the main window frees the planes; the decoder ends with the program.
 Workbench::~Workbench() {
@@ -111,10 +115,10 @@ void Workbench::Close() {
 }
 
 void Workbench::OperationChanged() {
-    const int index = controls_.selectedOperation;
-    controls_.trackBar.visible = index == 3;
-    if (index < 0) return;
-    const char* text = OperationTable[std::size_t(index)].defaultText;
+    const OperationInfo* operation = FindOperation(controls_.selectedOperation);
+    controls_.trackBar.visible = operation != nullptr && operation->segmentOffset;
+    if (operation == nullptr) return;
+    const char* text = operation->defaultText;
     if (text != nullptr && controls_.parameterText != text) {
         controls_.parameterText = text;
         ParameterTextChanged();
@@ -128,7 +132,8 @@ void Workbench::ParameterTextChanged() {
         return;
     }
     controls_.parameterValue = *value;
-    if (controls_.selectedOperation == 3) {
+    if (const OperationInfo* operation = FindOperation(controls_.selectedOperation);
+        operation != nullptr && operation->segmentOffset) {
         const int64_t maximum = int64_t(*value) - 1;
         if (maximum >= 0) controls_.trackBar.maximum = static_cast<int>(maximum);
         controls_.trackBar.position = 0;
@@ -218,47 +223,26 @@ void Workbench::RunOperation() {
     progress_.Show();
     try {
         ClearMarks(image_.marks);
-        if (index >= 0 && index < kOperationCount) RunPipeline(index);
+        if (const OperationInfo* operation = FindOperation(index)) {
+            Pipeline pipeline(*this, *operation);
+            operation->run(pipeline);
+        }
     } catch (...) {
         // The program is ending (memory exhausted, or the window closed):
         // leave nothing busy behind.
-        lines_.horizontalLines.Clear();
-        lines_.verticalLines.Clear();
+        lines_->horizontalLines.Clear();
+        lines_->verticalLines.Clear();
         screen_.SetBusyCursor(false);
         progress_.Hide();
         throw;
     }
-    lastOperation_.horizontalLines = Snapshot(lines_.horizontalLines);
-    lastOperation_.verticalLines = Snapshot(lines_.verticalLines);
-    lines_.horizontalLines.Clear();
-    lines_.verticalLines.Clear();
+    lastOperation_.horizontalLines = Snapshot(lines_->horizontalLines);
+    lastOperation_.verticalLines = Snapshot(lines_->verticalLines);
+    lines_->horizontalLines.Clear();
+    lines_->verticalLines.Clear();
     screen_.SetBusyCursor(false);
     progress_.Hide();
     if (controls_.goOn && index < kOperationCount - 1) controls_.selectedOperation = index + 1;
-}
-
-// P: the parameter, or the operation's message and fallback when it is negative.
-int32_t Workbench::Parameter(int index) {
-    if (controls_.parameterValue >= 0) return controls_.parameterValue;
-    const OperationInfo& op = OperationTable[std::size_t(index)];
-    screen_.ErrorBox(op.invalidMessage);
-    return op.fallback;
-}
-
-void Workbench::Caption(int index) {
-    const char* suffix = OperationTable[std::size_t(index)].captionSuffix;
-    if (suffix != nullptr) screen_.SetCaption(image_.title + suffix);
-}
-
-void Workbench::Pump() { screen_.PumpEvents(); }
-
-void Workbench::RunPipeline(int index) {
-    if (index == 0 || index == 1 || index == 2 || index == 3 || index == 7 || index == 8 || index == 9 ||
-        index == 12) {
-        RunFilterPipeline(index);
-    } else {
-        RunLinePipeline(index);
-    }
 }
 
 }  // namespace vexo
