@@ -1,6 +1,4 @@
-// The pipelines of the eighteen operations. A is the active plane and O the
-// other one, both taken at the moment of each step; every step renders so the
-// user watches the pipeline work.
+// The pipelines of the eighteen operations and the steps they share.
 #include "app/pipelines.h"
 
 #include "app/workbench.h"
