@@ -94,7 +94,9 @@ void HoughLines(Pipeline& p, bool vertical) {
     p.Render(im.active());
 }
 
-void ChainFilter(Pipeline& p, bool vertical) {
+// The chain filter with the parameter as the minimum length, shown; returns
+// that minimum.
+int32_t ChainFilter(Pipeline& p, bool vertical) {
     ImageState& im = p.image();
     const int32_t minimum = p.Parameter();
     if (vertical)
@@ -102,17 +104,13 @@ void ChainFilter(Pipeline& p, bool vertical) {
     else
         ChainFilterHorizontal(im.active(), minimum);
     p.Render(im.active());
+    return minimum;
 }
 
 // The chain filter, then gap lines traced on its result.
 void GapLines(Pipeline& p, bool vertical) {
     ImageState& im = p.image();
-    const int32_t minimum = p.Parameter();
-    if (vertical)
-        ChainFilterVertical(im.active(), minimum);
-    else
-        ChainFilterHorizontal(im.active(), minimum);
-    p.Render(im.active());
+    const int32_t minimum = ChainFilter(p, vertical);
     ClearMarks(im.marks);
     if (vertical)
         GapLinesVertical(im.active(), im.marks, minimum, p.lines());
