@@ -25,7 +25,7 @@
 #include "ui/bevel_panel.h"
 #include "ui/desktop_font.h"
 #include "ui/image_view.h"
-#include "ui/please_wait.h"
+#include "ui/progress_dialog.h"
 
 namespace vexo {
 
@@ -96,8 +96,8 @@ TMain::TMain() {
 
 TMain::~TMain() = default;
 
-void TMain::AttachProgressDialog(TPleaseWait* dialog) {
-    pleaseWait_ = dialog;
+void TMain::AttachProgressDialog(ProgressDialog* dialog) {
+    progressDialog_ = dialog;
     screen_.AttachProgressDialog(dialog);
 }
 
@@ -341,7 +341,7 @@ void TMain::FormCreate() {
 }
 
 void TMain::FormClose() {
-    if (pleaseWait_ != nullptr) pleaseWait_->hide();
+    if (progressDialog_ != nullptr) progressDialog_->hide();
 }
 
 void TMain::closeEvent(QCloseEvent* event) {

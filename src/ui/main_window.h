@@ -30,7 +30,7 @@ namespace vexo {
 
 class BevelPanel;
 class ImageView;
-class TPleaseWait;
+class ProgressDialog;
 
 class TMain : public QWidget {
     Q_OBJECT
@@ -38,7 +38,7 @@ public:
     TMain();
     ~TMain() override;
 
-    void AttachProgressDialog(TPleaseWait* dialog);
+    void AttachProgressDialog(ProgressDialog* dialog);
     // Shows `path` in the directory list and its matching files in the file list.
     void OpenDirectory(const QString& path);
     const QString& currentDirectory() const { return directory_; }
@@ -109,7 +109,7 @@ private:
 
     QtScreen screen_;
     std::unique_ptr<Workbench> workbench_;
-    TPleaseWait* pleaseWait_ = nullptr;
+    ProgressDialog* progressDialog_ = nullptr;
     QString directory_;
     QStringList fileMask_;
     bool dragging_ = false;

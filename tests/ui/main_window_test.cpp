@@ -22,7 +22,7 @@
 #include "ui/bevel_panel.h"
 #include "ui/image_view.h"
 #include "ui/main_window.h"
-#include "ui/please_wait.h"
+#include "ui/progress_dialog.h"
 
 using namespace vexo;
 
@@ -84,7 +84,7 @@ private:
     QTemporaryDir folder_;
     QString sample_;
     std::unique_ptr<TMain> window_;
-    TPleaseWait* pleaseWait_ = nullptr;
+    ProgressDialog* progressDialog_ = nullptr;
 };
 
 void MainWindowTest::initTestCase() {
@@ -121,8 +121,8 @@ void MainWindowTest::initTestCase() {
 void MainWindowTest::init() {
     QtScreen::answeredBoxes.clear();
     window_ = std::make_unique<TMain>();
-    pleaseWait_ = new TPleaseWait(window_.get());
-    window_->AttachProgressDialog(pleaseWait_);
+    progressDialog_ = new ProgressDialog(window_.get());
+    window_->AttachProgressDialog(progressDialog_);
     window_->OpenDirectory(folder_.path());
     window_->show();
     window_->activateWindow();
@@ -180,7 +180,7 @@ void MainWindowTest::startsWithNothingLoaded() {
     QCOMPARE(w.L->text(), QString("255:255:255"));
     QCOMPARE(w.LPos->text(), QString("199:200"));
     QVERIFY(QtScreen::answeredBoxes.empty());
-    QVERIFY(!pleaseWait_->isVisible());
+    QVERIFY(!progressDialog_->isVisible());
 }
 
 void MainWindowTest::fileClickLoadsAndEnablesGo() {
@@ -373,19 +373,21 @@ void MainWindowTest::progressDialogShownWhileAnOperationRuns() {
     bool centred = false;
     PaintSpy spy(w.Image, [&] {
         if (!w.workbench().busy()) return;
-        seenShown = seenShown || pleaseWait_->isVisible();
+        seenShown = seenShown || progressDialog_->isVisible();
         seenBusyCursor = seenBusyCursor || QApplication::overrideCursor() != nullptr;
-        const QPoint offset = pleaseWait_->frameGeometry().center() - w.frameGeometry().center();
+        const QPoint offset = progressDialog_->frameGeometry().center() - w.frameGeometry().center();
         centred = centred || (std::abs(offset.x()) <= 1 && std::abs(offset.y()) <= 1);
     });
     QTest::mouseClick(w.SBAction, Qt::LeftButton);
     QVERIFY(seenShown);
     QVERIFY(seenBusyCursor);
     QVERIFY(centred);
-    QVERIFY(!pleaseWait_->isVisible());
+    QVERIFY(!progressDialog_->isVisible());
     QVERIFY(QApplication::overrideCursor() == nullptr);
-    QCOMPARE(pleaseWait_->PB->value(), 0);
-    QCOMPARE(pleaseWait_->size(), QSize(218, 75));
+    const auto* bar = progressDialog_->findChild<QProgressBar*>("progressBar");
+    QVERIFY(bar != nullptr);
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(progressDialog_->size(), QSize(218, 75));
 }
 
 void MainWindowTest::inputDuringAnOperationIsUndone() {
@@ -425,7 +427,7 @@ void MainWindowTest::closingDuringAnOperationWaitsForIt() {
     QVERIFY(stillOpen);
     QVERIFY(!w.workbench().busy());
     QVERIFY(!w.isVisible());
-    QVERIFY(!pleaseWait_->isVisible());
+    QVERIFY(!progressDialog_->isVisible());
 }
 
 void MainWindowTest::closeRequestedByTheCoreWaitsForTheHandler() {
