@@ -9,7 +9,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vexo");
-    vexo::TMain mainWindow;
+    vexo::MainWindow mainWindow;
     vexo::ProgressDialog progressDialog(&mainWindow);
     mainWindow.AttachProgressDialog(&progressDialog);
     mainWindow.showMaximized();
