@@ -4,14 +4,14 @@
 #include <QTimer>
 
 #include "ui/main_window.h"
-#include "ui/please_wait.h"
+#include "ui/progress_dialog.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vexo");
-    vexo::TMain mainWindow;
-    vexo::TPleaseWait pleaseWait(&mainWindow);
-    mainWindow.AttachProgressDialog(&pleaseWait);
+    vexo::MainWindow mainWindow;
+    vexo::ProgressDialog progressDialog(&mainWindow);
+    mainWindow.AttachProgressDialog(&progressDialog);
     mainWindow.showMaximized();
     // Without a window manager nobody honours the maximise request: fill the
     // screen by hand so the picture area is as large as on a desktop.

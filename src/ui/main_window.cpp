@@ -25,7 +25,7 @@
 #include "ui/bevel_panel.h"
 #include "ui/desktop_font.h"
 #include "ui/image_view.h"
-#include "ui/please_wait.h"
+#include "ui/progress_dialog.h"
 
 namespace vexo {
 
@@ -35,7 +35,7 @@ constexpr int kTopHeight = 89;
 constexpr int kLeftWidth = 137;
 constexpr int kLeftBorder = 5;
 constexpr int kSplitZone = 5;  // the panel's right border zone that serves as the splitter
-constexpr int kDirectoryListHeight = 106;
+constexpr int kFolderListHeight = 106;
 constexpr int kShortcutLeft = 141;  // the left edge of the operation list
 constexpr int kShortcutPitch = 25;
 
@@ -79,7 +79,7 @@ QStringList MaskPatterns(const QString& masks) {
 
 }  // namespace
 
-TMain::TMain() {
+MainWindow::MainWindow() {
     setWindowTitle("Vexo");
     setFont(DesktopFont(8));
     move(204, 110);
@@ -88,217 +88,220 @@ TMain::TMain() {
     CreateLeftPanel();
     CreatePictureArea();
     LayOutWindow();
-    screen_.Attach({this, Image, L, LPos, CB});
+    screen_.Attach({this, imageView_, colourReadout_, positionReadout_, logList_});
     workbench_ = std::make_unique<Workbench>(screen_);
     ConnectHandlers();
-    FormCreate();
+    OpenDirectory(QDir::currentPath());
+    // Made last, the shortcut buttons come last in the keyboard focus chain.
+    CreateShortcutButtons();
+    UpdateControls();
 }
 
-TMain::~TMain() = default;
+MainWindow::~MainWindow() = default;
 
-void TMain::AttachProgressDialog(TPleaseWait* dialog) {
-    pleaseWait_ = dialog;
+void MainWindow::AttachProgressDialog(ProgressDialog* dialog) {
+    progressDialog_ = dialog;
     screen_.AttachProgressDialog(dialog);
 }
 
 // --- Set-up ---
 
-void TMain::CreateTopStrip() {
-    PTop = new BevelPanel(this);
-    PTop->setObjectName("PTop");
-    PTop->setFixedHeight(kTopHeight);
+void MainWindow::CreateTopStrip() {
+    topStrip_ = new BevelPanel(this);
+    topStrip_->setObjectName("topStrip");
+    topStrip_->setFixedHeight(kTopHeight);
 
-    DCB = new QComboBox(PTop);
-    DCB->setObjectName("DCB");
-    DCB->setGeometry(8, 5, 129, 19);
+    driveList_ = new QComboBox(topStrip_);
+    driveList_->setObjectName("driveList");
+    driveList_->setGeometry(8, 5, 129, 19);
     FillDriveList();
 
-    FCB = new QComboBox(PTop);
-    FCB->setObjectName("FCB");
-    FCB->setGeometry(8, 31, 129, 21);
-    for (const FileFilter& filter : kFileFilters) FCB->addItem(filter.description, QString(filter.masks));
-    fileMask_ = MaskPatterns(kFileFilters[0].masks);
-    WidenPopup(FCB);
+    fileFilterList_ = new QComboBox(topStrip_);
+    fileFilterList_->setObjectName("fileFilterList");
+    fileFilterList_->setGeometry(8, 31, 129, 21);
+    for (const FileFilter& filter : kFileFilters) fileFilterList_->addItem(filter.description, QString(filter.masks));
+    filePatterns_ = MaskPatterns(kFileFilters[0].masks);
+    WidenPopup(fileFilterList_);
 
     CreateOperationControls();
     CreateReadouts();
 }
 
-void TMain::CreateOperationControls() {
-    CBAction = new QComboBox(PTop);
-    CBAction->setObjectName("CBAction");
-    CBAction->setGeometry(kShortcutLeft, 4, 161, 21);
-    CBAction->setMaxVisibleItems(20);
-    for (const OperationInfo& operation : OperationTable) CBAction->addItem(operation.label);
-    WidenPopup(CBAction);
+void MainWindow::CreateOperationControls() {
+    operationList_ = new QComboBox(topStrip_);
+    operationList_->setObjectName("operationList");
+    operationList_->setGeometry(kShortcutLeft, 4, 161, 21);
+    operationList_->setMaxVisibleItems(20);
+    for (const OperationInfo& operation : OperationTable) operationList_->addItem(operation.label);
+    WidenPopup(operationList_);
 
-    SBAction = new QToolButton(PTop);
-    SBAction->setObjectName("SBAction");
-    SBAction->setText("&GO");
-    SBAction->setGeometry(312, 4, 29, 21);
-    SBAction->setFocusPolicy(Qt::NoFocus);
-    SBAction->setEnabled(false);
+    goButton_ = new QToolButton(topStrip_);
+    goButton_->setObjectName("goButton");
+    goButton_->setText("&GO");
+    goButton_->setGeometry(312, 4, 29, 21);
+    goButton_->setFocusPolicy(Qt::NoFocus);
+    goButton_->setEnabled(false);
 
-    CHBGoOn = new QCheckBox("Go on", PTop);
-    CHBGoOn->setObjectName("CHBGoOn");
-    CHBGoOn->setGeometry(347, 6, 54, 17);
+    goOnCheck_ = new QCheckBox("Go on", topStrip_);
+    goOnCheck_->setObjectName("goOnCheck");
+    goOnCheck_->setGeometry(347, 6, 54, 17);
 
-    LPrah = new QLabel("Treshold / Segment size:", PTop);
-    LPrah->setObjectName("LPrah");
-    LPrah->setGeometry(231, 28, 74, 26);
-    LPrah->setWordWrap(true);
-    LPrah->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    FitWrappedText(LPrah);
+    parameterLabel_ = new QLabel("Treshold / Segment size:", topStrip_);
+    parameterLabel_->setObjectName("parameterLabel");
+    parameterLabel_->setGeometry(231, 28, 74, 26);
+    parameterLabel_->setWordWrap(true);
+    parameterLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    FitWrappedText(parameterLabel_);
 
-    ETH = new QLineEdit("20", PTop);
-    ETH->setObjectName("ETH");
-    ETH->setGeometry(307, 30, 33, 21);
+    parameterEdit_ = new QLineEdit("20", topStrip_);
+    parameterEdit_->setObjectName("parameterEdit");
+    parameterEdit_->setGeometry(307, 30, 33, 21);
 
-    SBRefresh = new QToolButton(PTop);
-    SBRefresh->setObjectName("SBRefresh");
-    SBRefresh->setText("R");
-    SBRefresh->setGeometry(344, 28, 23, 22);
-    SBRefresh->setFocusPolicy(Qt::NoFocus);
-    SBRefresh->setToolTip("Resets the picture");
+    refreshButton_ = new QToolButton(topStrip_);
+    refreshButton_->setObjectName("refreshButton");
+    refreshButton_->setText("R");
+    refreshButton_->setGeometry(344, 28, 23, 22);
+    refreshButton_->setFocusPolicy(Qt::NoFocus);
+    refreshButton_->setToolTip("Resets the picture");
 
-    TB = new QSlider(Qt::Horizontal, PTop);
-    TB->setObjectName("TB");
-    TB->setGeometry(368, 24, 113, 33);
-    TB->setTickPosition(QSlider::TicksBelow);
-    TB->setTickInterval(1);
-    TB->setRange(0, 10);
-    TB->setValue(0);
-    TB->hide();
+    segmentOffsetSlider_ = new QSlider(Qt::Horizontal, topStrip_);
+    segmentOffsetSlider_->setObjectName("segmentOffsetSlider");
+    segmentOffsetSlider_->setGeometry(368, 24, 113, 33);
+    segmentOffsetSlider_->setTickPosition(QSlider::TicksBelow);
+    segmentOffsetSlider_->setTickInterval(1);
+    segmentOffsetSlider_->setRange(0, 10);
+    segmentOffsetSlider_->setValue(0);
+    segmentOffsetSlider_->hide();
 }
 
-void TMain::CreateReadouts() {
-    L = new QLabel("255:255:255", PTop);
-    L->setObjectName("L");
-    L->move(144, 34);
-    L->adjustSize();
+void MainWindow::CreateReadouts() {
+    colourReadout_ = new QLabel("255:255:255", topStrip_);
+    colourReadout_->setObjectName("colourReadout");
+    colourReadout_->move(144, 34);
+    colourReadout_->adjustSize();
 
-    LPos = new QLabel("199:200", PTop);
-    LPos->setObjectName("LPos");
-    LPos->move(8, 64);
-    LPos->adjustSize();
+    positionReadout_ = new QLabel("199:200", topStrip_);
+    positionReadout_->setObjectName("positionReadout");
+    positionReadout_->move(8, 64);
+    positionReadout_->adjustSize();
 
-    CB = new QComboBox(PTop);
-    CB->setObjectName("CB");
-    CB->setEditable(true);
-    CB->setGeometry(56, 60, 81, 21);
+    logList_ = new QComboBox(topStrip_);
+    logList_->setObjectName("logList");
+    logList_->setEditable(true);
+    logList_->setGeometry(56, 60, 81, 21);
     // A long readout stays readable where it reaches a neighbour.
-    L->raise();
-    LPos->raise();
+    colourReadout_->raise();
+    positionReadout_->raise();
 }
 
-void TMain::CreateLeftPanel() {
-    PLeft = new BevelPanel(this);
-    PLeft->setObjectName("PLeft");
-    PLeft->SetBevels(kLeftBorder, 1);
-    PLeft->setFixedWidth(kLeftWidth);
-    PLeft->setMouseTracking(true);
-    PLeft->installEventFilter(this);
+void MainWindow::CreateLeftPanel() {
+    leftPanel_ = new BevelPanel(this);
+    leftPanel_->setObjectName("leftPanel");
+    leftPanel_->SetBevels(kLeftBorder, 1);
+    leftPanel_->setFixedWidth(kLeftWidth);
+    leftPanel_->setMouseTracking(true);
+    leftPanel_->installEventFilter(this);
 
-    DLB = new QTreeWidget(PLeft);
-    DLB->setObjectName("DLB");
-    DLB->setFixedHeight(kDirectoryListHeight);
-    DLB->setHeaderHidden(true);
-    DLB->setRootIsDecorated(false);
-    DLB->setItemsExpandable(false);
-    DLB->setIndentation(10);
-    DLB->setStyleSheet("QTreeView::branch { image: none; border-image: none; }");
-    FLB = new QListWidget(PLeft);
-    FLB->setObjectName("FLB");
+    folderList_ = new QTreeWidget(leftPanel_);
+    folderList_->setObjectName("folderList");
+    folderList_->setFixedHeight(kFolderListHeight);
+    folderList_->setHeaderHidden(true);
+    folderList_->setRootIsDecorated(false);
+    folderList_->setItemsExpandable(false);
+    folderList_->setIndentation(10);
+    folderList_->setStyleSheet("QTreeView::branch { image: none; border-image: none; }");
+    fileList_ = new QListWidget(leftPanel_);
+    fileList_->setObjectName("fileList");
 
-    auto* column = new QVBoxLayout(PLeft);
-    const int inset = PLeft->contentInset();
+    auto* column = new QVBoxLayout(leftPanel_);
+    const int inset = leftPanel_->contentInset();
     column->setContentsMargins(inset, inset, inset, inset);
     column->setSpacing(0);
-    column->addWidget(DLB);
-    column->addWidget(FLB, 1);
+    column->addWidget(folderList_);
+    column->addWidget(fileList_, 1);
 }
 
-void TMain::CreatePictureArea() {
-    SB = new QScrollArea(this);
-    SB->setObjectName("SB");
-    SB->setWidgetResizable(false);
-    SB->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Image = new ImageView;
-    Image->setObjectName("Image");
-    Image->installEventFilter(this);
-    SB->setWidget(Image);
+void MainWindow::CreatePictureArea() {
+    pictureScroll_ = new QScrollArea(this);
+    pictureScroll_->setObjectName("pictureScroll");
+    pictureScroll_->setWidgetResizable(false);
+    pictureScroll_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    imageView_ = new ImageView;
+    imageView_->setObjectName("imageView");
+    imageView_->installEventFilter(this);
+    pictureScroll_->setWidget(imageView_);
 }
 
-void TMain::LayOutWindow() {
+void MainWindow::LayOutWindow() {
     auto* rows = new QVBoxLayout(this);
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(0);
-    rows->addWidget(PTop);
+    rows->addWidget(topStrip_);
     auto* below = new QHBoxLayout;
     below->setSpacing(0);
-    below->addWidget(PLeft);
-    below->addWidget(SB, 1);
+    below->addWidget(leftPanel_);
+    below->addWidget(pictureScroll_, 1);
     rows->addLayout(below, 1);
 }
 
-void TMain::ConnectHandlers() {
-    connect(DCB, &QComboBox::activated, this, &TMain::DCBChange);
-    connect(FCB, &QComboBox::activated, this, &TMain::FCBChange);
-    connect(DLB, &QTreeWidget::itemActivated, this, &TMain::DLBOpen);
-    connect(FLB, &QListWidget::itemClicked, this, &TMain::FLBClick);
-    connect(FLB, &QListWidget::itemActivated, this, &TMain::FLBClick);
-    connect(SBAction, &QToolButton::clicked, this, &TMain::SBActionClick);
-    connect(SBRefresh, &QToolButton::clicked, this, &TMain::SBRefreshClick);
-    connect(CBAction, &QComboBox::activated, this, &TMain::CBActionChange);
-    connect(ETH, &QLineEdit::textChanged, this, &TMain::ETHChange);
-    connect(TB, &QSlider::valueChanged, this, &TMain::TBChange);
-    connect(CHBGoOn, &QCheckBox::toggled, this, &TMain::CHBGoOnClick);
+void MainWindow::ConnectHandlers() {
+    connect(driveList_, &QComboBox::activated, this, &MainWindow::OnDriveChosen);
+    connect(fileFilterList_, &QComboBox::activated, this, &MainWindow::OnFileFilterChosen);
+    connect(folderList_, &QTreeWidget::itemActivated, this, &MainWindow::OnFolderOpened);
+    connect(fileList_, &QListWidget::itemClicked, this, &MainWindow::OnFileClicked);
+    connect(fileList_, &QListWidget::itemActivated, this, &MainWindow::OnFileClicked);
+    connect(goButton_, &QToolButton::clicked, this, &MainWindow::OnGoClicked);
+    connect(refreshButton_, &QToolButton::clicked, this, &MainWindow::OnRefreshClicked);
+    connect(operationList_, &QComboBox::activated, this, &MainWindow::OnOperationChosen);
+    connect(parameterEdit_, &QLineEdit::textChanged, this, &MainWindow::OnParameterTextChanged);
+    connect(segmentOffsetSlider_, &QSlider::valueChanged, this, &MainWindow::OnSegmentOffsetMoved);
+    connect(goOnCheck_, &QCheckBox::toggled, this, &MainWindow::OnGoOnToggled);
 }
 
-void TMain::CreateShortcutButtons() {
-    for (int i = 0; i < CBAction->count(); ++i) {
-        auto* button = new QPushButton(QString::number(i), PTop);
+void MainWindow::CreateShortcutButtons() {
+    for (int i = 0; i < operationList_->count(); ++i) {
+        auto* button = new QPushButton(QString::number(i), topStrip_);
         button->setObjectName(QString("shortcutButton%1").arg(i));
         button->setGeometry(kShortcutLeft + i * kShortcutPitch, 60, 20, 20);
-        button->setToolTip(CBAction->itemText(i));
-        connect(button, &QPushButton::clicked, this, [this, i] { ShortcutClick(i); });
+        button->setToolTip(operationList_->itemText(i));
+        connect(button, &QPushButton::clicked, this, [this, i] { OnShortcutClicked(i); });
         button->show();
-        shortcutButtons.push_back(button);
+        shortcutButtons_.push_back(button);
     }
 }
 
 // --- File browser ---
 
-void TMain::FillDriveList() {
+void MainWindow::FillDriveList() {
     QStringList roots{"/", QDir::homePath()};
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
         if (volume.isValid() && volume.isReady()) roots << volume.rootPath();
     roots.removeDuplicates();
-    DCB->clear();
-    DCB->addItems(roots);
-    WidenPopup(DCB);
+    driveList_->clear();
+    driveList_->addItems(roots);
+    WidenPopup(driveList_);
 }
 
-void TMain::OpenDirectory(const QString& path) {
+void MainWindow::OpenDirectory(const QString& path) {
     const QDir dir(path);
     if (!dir.exists()) return;
     directory_ = dir.absolutePath();
     // The drive entry is the longest root that holds the folder.
     int drive = -1;
-    for (int i = 0; i < DCB->count(); ++i) {
-        const QString root = DCB->itemText(i);
+    for (int i = 0; i < driveList_->count(); ++i) {
+        const QString root = driveList_->itemText(i);
         const bool holds = directory_ == root || directory_.startsWith(root.endsWith('/') ? root : root + '/');
-        if (holds && (drive < 0 || root.size() > DCB->itemText(drive).size())) drive = i;
+        if (holds && (drive < 0 || root.size() > driveList_->itemText(drive).size())) drive = i;
     }
-    DCB->setCurrentIndex(drive);
-    FillDirectoryList();
+    driveList_->setCurrentIndex(drive);
+    FillFolderList();
     FillFileList();
 }
 
 // The folder's ancestors from the root down to the folder itself, each one
 // level deeper, then its sub-folders.
-void TMain::FillDirectoryList() {
-    DLB->clear();
+void MainWindow::FillFolderList() {
+    folderList_->clear();
     QStringList chain;
     for (QDir dir(directory_);;) {
         chain.prepend(dir.absolutePath());
@@ -309,7 +312,7 @@ void TMain::FillDirectoryList() {
     QTreeWidgetItem* folder = nullptr;
     for (const QString& path : chain) {
         const QString name = QDir(path).isRoot() ? path : QDir(path).dirName();
-        folder = folder == nullptr ? new QTreeWidgetItem(DLB) : new QTreeWidgetItem(folder);
+        folder = folder == nullptr ? new QTreeWidgetItem(folderList_) : new QTreeWidgetItem(folder);
         folder->setText(0, name);
         folder->setIcon(0, open);
         folder->setData(0, Qt::UserRole, path);
@@ -320,31 +323,20 @@ void TMain::FillDirectoryList() {
         item->setIcon(0, closed);
         item->setData(0, Qt::UserRole, current.absoluteFilePath(sub));
     }
-    DLB->expandAll();
-    DLB->setCurrentItem(folder);
-    DLB->scrollToItem(folder);
+    folderList_->expandAll();
+    folderList_->setCurrentItem(folder);
+    folderList_->scrollToItem(folder);
 }
 
-void TMain::FillFileList() {
-    FLB->clear();
+void MainWindow::FillFileList() {
+    fileList_->clear();
     const QDir dir(directory_);
-    FLB->addItems(dir.entryList(fileMask_, QDir::Files, QDir::Name | QDir::IgnoreCase));
+    fileList_->addItems(dir.entryList(filePatterns_, QDir::Files, QDir::Name | QDir::IgnoreCase));
 }
 
 // --- Handlers ---
 
-void TMain::FormCreate() {
-    OpenDirectory(QDir::currentPath());
-    dragging_ = false;
-    CreateShortcutButtons();
-    MirrorControls();
-}
-
-void TMain::FormClose() {
-    if (pleaseWait_ != nullptr) pleaseWait_->hide();
-}
-
-void TMain::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (workbench_->busy()) {
         // The running operation stops after its current step; the window
         // closes when its handler has returned.
@@ -352,66 +344,66 @@ void TMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    FormClose();
+    if (progressDialog_ != nullptr) progressDialog_->hide();
     event->accept();
 }
 
-void TMain::DCBChange(int index) {
-    if (index >= 0) OpenDirectory(DCB->itemText(index));
+void MainWindow::OnDriveChosen(int index) {
+    if (index >= 0) OpenDirectory(driveList_->itemText(index));
 }
 
-void TMain::FCBChange(int index) {
+void MainWindow::OnFileFilterChosen(int index) {
     if (index < 0) return;
-    fileMask_ = MaskPatterns(FCB->itemData(index).toString());
+    filePatterns_ = MaskPatterns(fileFilterList_->itemData(index).toString());
     FillFileList();
 }
 
-void TMain::DLBOpen(QTreeWidgetItem* item) {
+void MainWindow::OnFolderOpened(QTreeWidgetItem* item) {
     if (item != nullptr) OpenDirectory(item->data(0, Qt::UserRole).toString());
 }
 
-void TMain::FLBClick(QListWidgetItem* item) {
+void MainWindow::OnFileClicked(QListWidgetItem* item) {
     if (item == nullptr) return;
     workbench_->FileClick(QDir(directory_).absoluteFilePath(item->text()).toStdString());
     AfterHandler();
 }
 
-void TMain::SBActionClick() {
+void MainWindow::OnGoClicked() {
     workbench_->GoClick();
     AfterHandler();
 }
 
-void TMain::SBRefreshClick() {
+void MainWindow::OnRefreshClicked() {
     workbench_->RefreshClick();
     AfterHandler();
 }
 
-void TMain::CBActionChange(int index) {
+void MainWindow::OnOperationChosen(int index) {
     workbench_->ChooseOperation(index);
     AfterHandler();
 }
 
-void TMain::ETHChange(const QString& text) {
+void MainWindow::OnParameterTextChanged(const QString& text) {
     workbench_->SetParameterText(text.toStdString());
     AfterHandler();
 }
 
-void TMain::TBChange(int position) {
+void MainWindow::OnSegmentOffsetMoved(int position) {
     workbench_->SetTrackBarPosition(position);
     AfterHandler();
 }
 
-void TMain::CHBGoOnClick(bool checked) {
+void MainWindow::OnGoOnToggled(bool checked) {
     workbench_->SetGoOn(checked);
     AfterHandler();
 }
 
-void TMain::ShortcutClick(int index) {
+void MainWindow::OnShortcutClicked(int index) {
     workbench_->ShortcutClick(index);
     AfterHandler();
 }
 
-void TMain::ImageMouseMove(QMouseEvent* event) {
+void MainWindow::OnImageMouseMoved(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     workbench_->ImageMouseMove(at.x(), at.y());
     AfterHandler();
@@ -419,38 +411,38 @@ void TMain::ImageMouseMove(QMouseEvent* event) {
 
 // The splitter: the panel's right border zone. The width follows the mouse
 // but keeps the zone on the window, so the panel can always be dragged back.
-void TMain::PLeftMouseMove(QMouseEvent* event) {
+void MainWindow::OnLeftPanelMouseMoved(QMouseEvent* event) {
     const int x = qRound(event->position().x());
-    if (dragging_) {
-        PLeft->setFixedWidth(std::clamp(x, kSplitZone, std::max(kSplitZone, width() - kSplitZone)));
+    if (draggingSplitter_) {
+        leftPanel_->setFixedWidth(std::clamp(x, kSplitZone, std::max(kSplitZone, width() - kSplitZone)));
         return;
     }
-    if (x >= PLeft->width() - kSplitZone)
-        PLeft->setCursor(Qt::SplitHCursor);
+    if (x >= leftPanel_->width() - kSplitZone)
+        leftPanel_->setCursor(Qt::SplitHCursor);
     else
-        PLeft->unsetCursor();
+        leftPanel_->unsetCursor();
 }
 
-void TMain::PLeftMouseDown() {
-    if (PLeft->testAttribute(Qt::WA_SetCursor) && PLeft->cursor().shape() == Qt::SplitHCursor) {
-        dragging_ = true;
-        PLeft->grabMouse();
+void MainWindow::OnLeftPanelMousePressed() {
+    if (leftPanel_->testAttribute(Qt::WA_SetCursor) && leftPanel_->cursor().shape() == Qt::SplitHCursor) {
+        draggingSplitter_ = true;
+        leftPanel_->grabMouse();
     }
 }
 
-void TMain::PLeftMouseUp() {
-    dragging_ = false;
-    PLeft->releaseMouse();
+void MainWindow::OnLeftPanelMouseReleased() {
+    draggingSplitter_ = false;
+    leftPanel_->releaseMouse();
 }
 
-bool TMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Image && event->type() == QEvent::MouseMove) {
-        ImageMouseMove(static_cast<QMouseEvent*>(event));
-    } else if (watched == PLeft) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == imageView_ && event->type() == QEvent::MouseMove) {
+        OnImageMouseMoved(static_cast<QMouseEvent*>(event));
+    } else if (watched == leftPanel_) {
         switch (event->type()) {
-            case QEvent::MouseButtonPress: PLeftMouseDown(); break;
-            case QEvent::MouseMove: PLeftMouseMove(static_cast<QMouseEvent*>(event)); break;
-            case QEvent::MouseButtonRelease: PLeftMouseUp(); break;
+            case QEvent::MouseButtonPress: OnLeftPanelMousePressed(); break;
+            case QEvent::MouseMove: OnLeftPanelMouseMoved(static_cast<QMouseEvent*>(event)); break;
+            case QEvent::MouseButtonRelease: OnLeftPanelMouseReleased(); break;
             default: break;
         }
     }
@@ -459,33 +451,33 @@ bool TMain::eventFilter(QObject* watched, QEvent* event) {
 
 // --- Mirroring the workbench ---
 
-void TMain::AfterHandler() {
-    MirrorControls();
+void MainWindow::AfterHandler() {
+    UpdateControls();
     if (workbench_->busy()) return;
     if (workbench_->closeRequested() || screen_.closeRequested()) close();
 }
 
-void TMain::MirrorControls() {
+void MainWindow::UpdateControls() {
     const Controls& controls = workbench_->controls();
     {
-        const QSignalBlocker block(CBAction);
-        CBAction->setCurrentIndex(controls.selectedOperation);
+        const QSignalBlocker block(operationList_);
+        operationList_->setCurrentIndex(controls.selectedOperation);
     }
     const QString parameter = QString::fromStdString(controls.parameterText);
-    if (ETH->text() != parameter) {
-        const QSignalBlocker block(ETH);
-        ETH->setText(parameter);
+    if (parameterEdit_->text() != parameter) {
+        const QSignalBlocker block(parameterEdit_);
+        parameterEdit_->setText(parameter);
     }
-    SBAction->setEnabled(controls.goEnabled);
+    goButton_->setEnabled(controls.goEnabled);
     {
-        const QSignalBlocker block(TB);
-        TB->setRange(0, controls.trackBar.maximum);
-        TB->setValue(controls.trackBar.position);
+        const QSignalBlocker block(segmentOffsetSlider_);
+        segmentOffsetSlider_->setRange(0, controls.trackBar.maximum);
+        segmentOffsetSlider_->setValue(controls.trackBar.position);
     }
-    TB->setVisible(controls.trackBar.visible);
+    segmentOffsetSlider_->setVisible(controls.trackBar.visible);
     {
-        const QSignalBlocker block(CHBGoOn);
-        CHBGoOn->setChecked(controls.goOn);
+        const QSignalBlocker block(goOnCheck_);
+        goOnCheck_->setChecked(controls.goOn);
     }
 }
 

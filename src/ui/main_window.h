@@ -30,48 +30,31 @@ namespace vexo {
 
 class BevelPanel;
 class ImageView;
-class TPleaseWait;
+class ProgressDialog;
 
-class TMain : public QWidget {
+// Every widget carries an object name equal to its member's name without the
+// trailing underscore ("operationList", "goButton", ...); the shortcut buttons
+// are "shortcutButton0" to "shortcutButton17".
+class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    TMain();
-    ~TMain() override;
+    MainWindow();
+    ~MainWindow() override;
 
-    void AttachProgressDialog(TPleaseWait* dialog);
-    // Shows `path` in the directory list and its matching files in the file list.
+    void AttachProgressDialog(ProgressDialog* dialog);
+    // Shows `path` in the folder list and its matching files in the file list.
     void OpenDirectory(const QString& path);
     const QString& currentDirectory() const { return directory_; }
 
     Workbench& workbench() { return *workbench_; }
     QtScreen& screen() { return screen_; }
 
-    // Controls, named as the user knows them.
-    BevelPanel* PTop = nullptr;
-    QComboBox* DCB = nullptr;
-    QComboBox* FCB = nullptr;
-    QComboBox* CBAction = nullptr;
-    QToolButton* SBAction = nullptr;
-    QCheckBox* CHBGoOn = nullptr;
-    QLabel* L = nullptr;
-    QLabel* LPrah = nullptr;
-    QLineEdit* ETH = nullptr;
-    QToolButton* SBRefresh = nullptr;
-    QSlider* TB = nullptr;
-    QLabel* LPos = nullptr;
-    QComboBox* CB = nullptr;
-    std::vector<QPushButton*> shortcutButtons;
-    BevelPanel* PLeft = nullptr;
-    QTreeWidget* DLB = nullptr;
-    QListWidget* FLB = nullptr;
-    QScrollArea* SB = nullptr;
-    ImageView* Image = nullptr;
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Set-up.
     void CreateTopStrip();
     void CreateOperationControls();
     void CreateReadouts();
@@ -79,40 +62,64 @@ private:
     void CreatePictureArea();
     void LayOutWindow();
     void ConnectHandlers();
-    void FillDriveList();
-    void FillDirectoryList();
-    void FillFileList();
     void CreateShortcutButtons();
 
-    void FormCreate();
-    void FormClose();
-    void DCBChange(int index);
-    void FCBChange(int index);
-    void DLBOpen(QTreeWidgetItem* item);
-    void FLBClick(QListWidgetItem* item);
-    void SBActionClick();
-    void SBRefreshClick();
-    void CBActionChange(int index);
-    void ETHChange(const QString& text);
-    void TBChange(int position);
-    void CHBGoOnClick(bool checked);
-    void ShortcutClick(int index);
-    void ImageMouseMove(QMouseEvent* event);
-    void PLeftMouseDown();
-    void PLeftMouseMove(QMouseEvent* event);
-    void PLeftMouseUp();
+    // File browser.
+    void FillDriveList();
+    void FillFolderList();
+    void FillFileList();
+
+    // Handlers, named for what the user did.
+    void OnDriveChosen(int index);
+    void OnFileFilterChosen(int index);
+    void OnFolderOpened(QTreeWidgetItem* item);
+    void OnFileClicked(QListWidgetItem* item);
+    void OnGoClicked();
+    void OnRefreshClicked();
+    void OnOperationChosen(int index);
+    void OnParameterTextChanged(const QString& text);
+    void OnSegmentOffsetMoved(int position);
+    void OnGoOnToggled(bool checked);
+    void OnShortcutClicked(int index);
+    void OnImageMouseMoved(QMouseEvent* event);
+    void OnLeftPanelMousePressed();
+    void OnLeftPanelMouseMoved(QMouseEvent* event);
+    void OnLeftPanelMouseReleased();
 
     // After every handler: the controls show the workbench's state, and the
     // window closes if that was asked for while the handler ran.
     void AfterHandler();
-    void MirrorControls();
+    void UpdateControls();
+
+    // The control strip on top.
+    BevelPanel* topStrip_ = nullptr;
+    QComboBox* driveList_ = nullptr;
+    QComboBox* fileFilterList_ = nullptr;
+    QComboBox* operationList_ = nullptr;
+    QToolButton* goButton_ = nullptr;
+    QCheckBox* goOnCheck_ = nullptr;
+    QLabel* colourReadout_ = nullptr;  // also shows the crossing count
+    QLabel* parameterLabel_ = nullptr;
+    QLineEdit* parameterEdit_ = nullptr;
+    QToolButton* refreshButton_ = nullptr;
+    QSlider* segmentOffsetSlider_ = nullptr;  // shown only while segmentation is chosen
+    QLabel* positionReadout_ = nullptr;
+    QComboBox* logList_ = nullptr;
+    std::vector<QPushButton*> shortcutButtons_;  // one per operation
+    // The file browser on the left; its right border zone is the splitter.
+    BevelPanel* leftPanel_ = nullptr;
+    QTreeWidget* folderList_ = nullptr;
+    QListWidget* fileList_ = nullptr;
+    // The picture.
+    QScrollArea* pictureScroll_ = nullptr;
+    ImageView* imageView_ = nullptr;
 
     QtScreen screen_;
     std::unique_ptr<Workbench> workbench_;
-    TPleaseWait* pleaseWait_ = nullptr;
+    ProgressDialog* progressDialog_ = nullptr;
     QString directory_;
-    QStringList fileMask_;
-    bool dragging_ = false;
+    QStringList filePatterns_;  // of the chosen file filter
+    bool draggingSplitter_ = false;
 };
 
 }  // namespace vexo

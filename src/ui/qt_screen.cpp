@@ -11,7 +11,7 @@
 #include "core/render.h"
 #include "ui/desktop_font.h"
 #include "ui/image_view.h"
-#include "ui/please_wait.h"
+#include "ui/progress_dialog.h"
 
 namespace vexo {
 
@@ -78,7 +78,7 @@ void QtScreen::SetLabel(QLabel* label, const std::string& text) {
     label->adjustSize();
 }
 
-void QtScreen::SetReadout(const std::string& text) { SetLabel(widgets_.readout, text); }
+void QtScreen::SetReadout(const std::string& text) { SetLabel(widgets_.colourReadout, text); }
 
 void QtScreen::SetPositionReadout(const std::string& text) { SetLabel(widgets_.positionReadout, text); }
 
@@ -95,11 +95,11 @@ void QtScreen::LogClear() {
 }
 
 void QtScreen::ShowProgress(int position, int maximum) {
-    if (pleaseWait_ != nullptr) pleaseWait_->SetProgress(position, maximum);
+    if (progressDialog_ != nullptr) progressDialog_->SetProgress(position, maximum);
 }
 
 void QtScreen::SetProgressDialogVisible(bool visible) {
-    if (pleaseWait_ != nullptr) pleaseWait_->SetShown(visible);
+    if (progressDialog_ != nullptr) progressDialog_->SetShown(visible);
 }
 
 void QtScreen::SetBusyCursor(bool busy) {

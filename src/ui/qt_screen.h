@@ -17,22 +17,22 @@ class QWidget;
 namespace vexo {
 
 class ImageView;
-class TPleaseWait;
+class ProgressDialog;
 
 class QtScreen : public Screen {
 public:
     struct Widgets {
         QWidget* window = nullptr;
         ImageView* image = nullptr;
-        QLabel* readout = nullptr;          // L
-        QLabel* positionReadout = nullptr;  // LPos
-        QComboBox* log = nullptr;           // CB
+        QLabel* colourReadout = nullptr;    // the colour under the mouse; also the crossing count
+        QLabel* positionReadout = nullptr;  // the picture position under the mouse
+        QComboBox* log = nullptr;           // the measured line spacings, one item per line
     };
 
     QtScreen();
     ~QtScreen() override;
     void Attach(const Widgets& widgets) { widgets_ = widgets; }
-    void AttachProgressDialog(TPleaseWait* dialog) { pleaseWait_ = dialog; }
+    void AttachProgressDialog(ProgressDialog* dialog) { progressDialog_ = dialog; }
 
     // RequestClose was called: the main window closes once the running
     // handler has returned.
@@ -78,7 +78,7 @@ private:
     static void SetLabel(QLabel* label, const std::string& text);
 
     Widgets widgets_;
-    TPleaseWait* pleaseWait_ = nullptr;
+    ProgressDialog* progressDialog_ = nullptr;
     bool busyCursor_ = false;
     bool closeRequested_ = false;
     std::string missingBitmap_;  // why the last SizeDisplay left no bitmap

@@ -22,7 +22,7 @@
 #include "ui/bevel_panel.h"
 #include "ui/image_view.h"
 #include "ui/main_window.h"
-#include "ui/please_wait.h"
+#include "ui/progress_dialog.h"
 
 using namespace vexo;
 
@@ -42,6 +42,25 @@ public:
 
 private:
     std::function<void()> action_;
+};
+
+// The window's widgets, found by their object names.
+struct WindowWidgets {
+    QComboBox* fileFilterList = nullptr;
+    QComboBox* operationList = nullptr;
+    QToolButton* goButton = nullptr;
+    QCheckBox* goOnCheck = nullptr;
+    QLabel* colourReadout = nullptr;
+    QLineEdit* parameterEdit = nullptr;
+    QToolButton* refreshButton = nullptr;
+    QSlider* segmentOffsetSlider = nullptr;
+    QLabel* positionReadout = nullptr;
+    QComboBox* logList = nullptr;
+    std::vector<QPushButton*> shortcutButtons;
+    BevelPanel* leftPanel = nullptr;
+    QTreeWidget* folderList = nullptr;
+    QListWidget* fileList = nullptr;
+    ImageView* imageView = nullptr;
 };
 
 }  // namespace
@@ -75,16 +94,23 @@ private:
     void ClickFile(const QString& name);
     void Load(const QString& name) {
         ClickFile(name);
-        QVERIFY(SBActionEnabled());
+        QVERIFY(GoEnabled());
     }
-    bool SBActionEnabled() const { return window_->SBAction->isEnabled(); }
+    bool GoEnabled() const { return ui_.goButton->isEnabled(); }
+    template <class Widget>
+    void Find(Widget*& widget, const char* name) {
+        widget = window_->findChild<Widget*>(name);
+        QVERIFY2(widget != nullptr, name);
+    }
+    void FindWidgets();
     void ChooseWithKeyboard(int index);
     void SetParameter(const QString& text);
 
     QTemporaryDir folder_;
     QString sample_;
-    std::unique_ptr<TMain> window_;
-    TPleaseWait* pleaseWait_ = nullptr;
+    std::unique_ptr<MainWindow> window_;
+    WindowWidgets ui_;
+    ProgressDialog* progressDialog_ = nullptr;
 };
 
 void MainWindowTest::initTestCase() {
@@ -120,9 +146,10 @@ void MainWindowTest::initTestCase() {
 
 void MainWindowTest::init() {
     QtScreen::answeredBoxes.clear();
-    window_ = std::make_unique<TMain>();
-    pleaseWait_ = new TPleaseWait(window_.get());
-    window_->AttachProgressDialog(pleaseWait_);
+    window_ = std::make_unique<MainWindow>();
+    progressDialog_ = new ProgressDialog(window_.get());
+    window_->AttachProgressDialog(progressDialog_);
+    FindWidgets();
     window_->OpenDirectory(folder_.path());
     window_->show();
     window_->activateWindow();
@@ -134,77 +161,97 @@ void MainWindowTest::cleanup() {
     while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
 }
 
+void MainWindowTest::FindWidgets() {
+    ui_ = {};
+    Find(ui_.fileFilterList, "fileFilterList");
+    Find(ui_.operationList, "operationList");
+    Find(ui_.goButton, "goButton");
+    Find(ui_.goOnCheck, "goOnCheck");
+    Find(ui_.colourReadout, "colourReadout");
+    Find(ui_.parameterEdit, "parameterEdit");
+    Find(ui_.refreshButton, "refreshButton");
+    Find(ui_.segmentOffsetSlider, "segmentOffsetSlider");
+    Find(ui_.positionReadout, "positionReadout");
+    Find(ui_.logList, "logList");
+    Find(ui_.leftPanel, "leftPanel");
+    Find(ui_.folderList, "folderList");
+    Find(ui_.fileList, "fileList");
+    Find(ui_.imageView, "imageView");
+    while (auto* button = window_->findChild<QPushButton*>(QString("shortcutButton%1").arg(ui_.shortcutButtons.size())))
+        ui_.shortcutButtons.push_back(button);
+}
+
 QListWidgetItem* MainWindowTest::FileItem(const QString& name) {
-    const auto found = window_->FLB->findItems(name, Qt::MatchExactly);
+    const auto found = ui_.fileList->findItems(name, Qt::MatchExactly);
     return found.isEmpty() ? nullptr : found.first();
 }
 
 void MainWindowTest::ClickFile(const QString& name) {
     QListWidgetItem* item = FileItem(name);
     QVERIFY2(item != nullptr, qPrintable(name));
-    QListWidget* list = window_->FLB;
+    QListWidget* list = ui_.fileList;
     list->scrollToItem(item);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
 }
 
 void MainWindowTest::ChooseWithKeyboard(int index) {
-    QComboBox* list = window_->CBAction;
+    QComboBox* list = ui_.operationList;
     list->setFocus();
     while (list->currentIndex() < index) QTest::keyClick(list, Qt::Key_Down);
     while (list->currentIndex() > index) QTest::keyClick(list, Qt::Key_Up);
 }
 
 void MainWindowTest::SetParameter(const QString& text) {
-    window_->ETH->setFocus();
-    window_->ETH->selectAll();
-    QTest::keyClicks(window_->ETH, text);
+    ui_.parameterEdit->setFocus();
+    ui_.parameterEdit->selectAll();
+    QTest::keyClicks(ui_.parameterEdit, text);
 }
 
 void MainWindowTest::startsWithNothingLoaded() {
-    TMain& w = *window_;
+    MainWindow& w = *window_;
     QCOMPARE(w.windowTitle(), QString("Vexo"));
-    QVERIFY(!SBActionEnabled());
-    QVERIFY(w.TB->isHidden());
-    QCOMPARE(w.CBAction->count(), 18);
-    QCOMPARE(w.CBAction->currentIndex(), 0);
-    QCOMPARE(w.ETH->text(), QString("20"));
-    QCOMPARE(int(w.shortcutButtons.size()), 18);
-    QCOMPARE(w.shortcutButtons[6]->toolTip(), QString("Hough cross detection (6)"));
-    QCOMPARE(w.shortcutButtons[17]->geometry(), QRect(141 + 17 * 25, 60, 20, 20));
+    QVERIFY(!GoEnabled());
+    QVERIFY(ui_.segmentOffsetSlider->isHidden());
+    QCOMPARE(ui_.operationList->count(), 18);
+    QCOMPARE(ui_.operationList->currentIndex(), 0);
+    QCOMPARE(ui_.parameterEdit->text(), QString("20"));
+    QCOMPARE(int(ui_.shortcutButtons.size()), 18);
+    QCOMPARE(ui_.shortcutButtons[6]->toolTip(), QString("Hough cross detection (6)"));
+    QCOMPARE(ui_.shortcutButtons[17]->geometry(), QRect(141 + 17 * 25, 60, 20, 20));
 
     // Without a picture, GO's shortcut, "R", a shortcut button and the mouse do nothing.
-    QTest::mouseClick(w.SBRefresh, Qt::LeftButton);
-    QTest::mouseClick(w.shortcutButtons[0], Qt::LeftButton);
-    QTest::mouseMove(w.Image, QPoint(0, 0));
+    QTest::mouseClick(ui_.refreshButton, Qt::LeftButton);
+    QTest::mouseClick(ui_.shortcutButtons[0], Qt::LeftButton);
+    QTest::mouseMove(ui_.imageView, QPoint(0, 0));
     QCOMPARE(w.windowTitle(), QString("Vexo"));
-    QCOMPARE(w.L->text(), QString("255:255:255"));
-    QCOMPARE(w.LPos->text(), QString("199:200"));
+    QCOMPARE(ui_.colourReadout->text(), QString("255:255:255"));
+    QCOMPARE(ui_.positionReadout->text(), QString("199:200"));
     QVERIFY(QtScreen::answeredBoxes.empty());
-    QVERIFY(!pleaseWait_->isVisible());
+    QVERIFY(!progressDialog_->isVisible());
 }
 
 void MainWindowTest::fileClickLoadsAndEnablesGo() {
-    TMain& w = *window_;
+    MainWindow& w = *window_;
     // Only JPEG names are listed, whatever the case of the extension.
     QVERIFY(FileItem("narrow.JPG") != nullptr);
     QVERIFY(FileItem("notes.txt") == nullptr);
-    w.CB->addItem("old log line");
+    ui_.logList->addItem("old log line");
 
     Load(sample_);
     const ImageState& image = w.workbench().image();
     QCOMPARE(w.windowTitle(),
              QString("Vexo - %1 (%2x%3)").arg(sample_).arg(image.width).arg(image.height));
-    QCOMPARE(w.Image->size(), QSize(image.stride, image.height));
-    QCOMPARE(w.CB->count(), 0);
+    QCOMPARE(ui_.imageView->size(), QSize(image.stride, image.height));
+    QCOMPARE(ui_.logList->count(), 0);
     // The picture is shown: no pixel of the white, red-outlined empty bitmap is left at the corner.
-    QCOMPARE(w.Image->bitmap().pixelColor(0, 0).red(), w.Image->bitmap().pixelColor(0, 0).green());
+    QCOMPARE(ui_.imageView->bitmap().pixelColor(0, 0).red(), ui_.imageView->bitmap().pixelColor(0, 0).green());
 }
 
 void MainWindowTest::goRunsTheSelectedOperation() {
-    TMain& w = *window_;
+    MainWindow& w = *window_;
     Load(sample_);
     const QString title = w.windowTitle();
-    QTest::mouseClick(w.SBAction, Qt::LeftButton);
+    QTest::mouseClick(ui_.goButton, Qt::LeftButton);
     QCOMPARE(w.windowTitle(), title + " [horizontal Sobel filter]");
     QCOMPARE(int(w.workbench().image().activePlane), 1);
     QCOMPARE(w.workbench().lastOperation().operation, 0);
@@ -216,125 +263,125 @@ void MainWindowTest::goRunsTheSelectedOperation() {
 }
 
 void MainWindowTest::choosingSegmentationShowsTheTrackBar() {
-    TMain& w = *window_;
+    MainWindow& w = *window_;
     ChooseWithKeyboard(3);
-    QVERIFY(w.TB->isVisible());
-    QCOMPARE(w.ETH->text(), QString("30"));
-    QCOMPARE(w.TB->maximum(), 29);
-    QCOMPARE(w.TB->value(), 0);
+    QVERIFY(ui_.segmentOffsetSlider->isVisible());
+    QCOMPARE(ui_.parameterEdit->text(), QString("30"));
+    QCOMPARE(ui_.segmentOffsetSlider->maximum(), 29);
+    QCOMPARE(ui_.segmentOffsetSlider->value(), 0);
 
-    w.TB->setFocus();
-    QTest::keyClick(w.TB, Qt::Key_Right);
+    ui_.segmentOffsetSlider->setFocus();
+    QTest::keyClick(ui_.segmentOffsetSlider, Qt::Key_Right);
     QCOMPARE(w.workbench().controls().trackBar.position, 1);
 
     // Typing a new size changes the bar's range and puts it back to 0.
     SetParameter("12");
-    QCOMPARE(w.TB->maximum(), 11);
-    QCOMPARE(w.TB->value(), 0);
+    QCOMPARE(ui_.segmentOffsetSlider->maximum(), 11);
+    QCOMPARE(ui_.segmentOffsetSlider->value(), 0);
 
     ChooseWithKeyboard(4);
-    QVERIFY(w.TB->isHidden());
-    QCOMPARE(w.ETH->text(), QString("150"));
+    QVERIFY(ui_.segmentOffsetSlider->isHidden());
+    QCOMPARE(ui_.parameterEdit->text(), QString("150"));
 }
 
 void MainWindowTest::goOnSelectsTheNextOperation() {
-    TMain& w = *window_;
+    MainWindow& w = *window_;
     Load(sample_);
-    QTest::mouseClick(w.CHBGoOn, Qt::LeftButton, {}, QPoint(5, w.CHBGoOn->height() / 2));
+    QTest::mouseClick(ui_.goOnCheck, Qt::LeftButton, {}, QPoint(5, ui_.goOnCheck->height() / 2));
     QVERIFY(w.workbench().controls().goOn);
-    QTest::mouseClick(w.SBAction, Qt::LeftButton);
-    QCOMPARE(w.CBAction->currentIndex(), 1);
+    QTest::mouseClick(ui_.goButton, Qt::LeftButton);
+    QCOMPARE(ui_.operationList->currentIndex(), 1);
     // Only selected: the parameter box keeps its text.
-    QCOMPARE(w.ETH->text(), QString("20"));
+    QCOMPARE(ui_.parameterEdit->text(), QString("20"));
     QCOMPARE(w.workbench().lastOperation().operation, 0);
 }
 
 void MainWindowTest::shortcutButtonSelectsAndRuns() {
-    TMain& w = *window_;
+    MainWindow& w = *window_;
     Load(sample_);
     SetParameter("77");
     const QString title = w.windowTitle();
-    QTest::mouseClick(w.shortcutButtons[6], Qt::LeftButton);
-    QCOMPARE(w.CBAction->currentIndex(), 6);
-    QCOMPARE(w.ETH->text(), QString("77"));
+    QTest::mouseClick(ui_.shortcutButtons[6], Qt::LeftButton);
+    QCOMPARE(ui_.operationList->currentIndex(), 6);
+    QCOMPARE(ui_.parameterEdit->text(), QString("77"));
     QCOMPARE(w.windowTitle(), title + " [Hough cross detection]");
     QCOMPARE(w.workbench().lastOperation().operation, 6);
     QCOMPARE(QString::fromStdString(w.workbench().lastOperation().parameterText), QString("77"));
 
     // Button 3 does not bring up the track bar.
-    QTest::mouseClick(w.shortcutButtons[3], Qt::LeftButton);
-    QVERIFY(w.TB->isHidden());
+    QTest::mouseClick(ui_.shortcutButtons[3], Qt::LeftButton);
+    QVERIFY(ui_.segmentOffsetSlider->isHidden());
 }
 
 void MainWindowTest::brokenFileChangesNothing() {
-    TMain& w = *window_;
+    MainWindow& w = *window_;
     ClickFile("broken.jpg");
     QCOMPARE(int(QtScreen::answeredBoxes.size()), 1);
     QCOMPARE(QtScreen::answeredBoxes[0].caption, QString("Vexo"));
     QVERIFY(QtScreen::answeredBoxes[0].errorIcon);
     QVERIFY2(QtScreen::answeredBoxes[0].text.startsWith("JPEG error #"),
              qPrintable(QtScreen::answeredBoxes[0].text));
-    QVERIFY(!SBActionEnabled());
+    QVERIFY(!GoEnabled());
     QCOMPARE(w.windowTitle(), QString("Vexo"));
 
     Load(sample_);
-    QTest::mouseClick(w.SBAction, Qt::LeftButton);
+    QTest::mouseClick(ui_.goButton, Qt::LeftButton);
     const QString title = w.windowTitle();
-    const QImage shown = w.Image->bitmap().copy();
+    const QImage shown = ui_.imageView->bitmap().copy();
     ClickFile("broken.jpg");
     QCOMPARE(int(QtScreen::answeredBoxes.size()), 2);
-    QVERIFY(SBActionEnabled());
+    QVERIFY(GoEnabled());
     QCOMPARE(w.windowTitle(), title);
-    QCOMPARE(w.Image->bitmap(), shown);
+    QCOMPARE(ui_.imageView->bitmap(), shown);
     // "R" still brings back the picture that was loaded.
-    QTest::mouseClick(w.SBRefresh, Qt::LeftButton);
-    QVERIFY(w.Image->bitmap() != shown);
+    QTest::mouseClick(ui_.refreshButton, Qt::LeftButton);
+    QVERIFY(ui_.imageView->bitmap() != shown);
     QCOMPARE(int(w.workbench().image().activePlane), 0);
 }
 
 void MainWindowTest::allFilesFilterListsEveryFile() {
-    TMain& w = *window_;
-    w.FCB->setFocus();
-    QTest::keyClick(w.FCB, Qt::Key_Down);
-    QCOMPARE(w.FCB->currentText(), QString("All files (*.*)"));
+    MainWindow& w = *window_;
+    ui_.fileFilterList->setFocus();
+    QTest::keyClick(ui_.fileFilterList, Qt::Key_Down);
+    QCOMPARE(ui_.fileFilterList->currentText(), QString("All files (*.*)"));
     QVERIFY(FileItem("notes.txt") != nullptr);
     ClickFile("notes.txt");
     QCOMPARE(int(QtScreen::answeredBoxes.size()), 1);
-    QVERIFY(!SBActionEnabled());
+    QVERIFY(!GoEnabled());
 
     // The directory list shows the folder and lets the user open its parent.
     const QString parent = QDir(folder_.path() + "/..").absolutePath();
-    QTreeWidgetItem* here = w.DLB->currentItem();
+    QTreeWidgetItem* here = ui_.folderList->currentItem();
     QVERIFY(here != nullptr);
     QCOMPARE(here->data(0, Qt::UserRole).toString(), QDir(folder_.path()).absolutePath());
-    w.DLB->setFocus();
-    w.DLB->setCurrentItem(w.DLB->itemAbove(here));
-    QTest::keyClick(w.DLB, Qt::Key_Return);
+    ui_.folderList->setFocus();
+    ui_.folderList->setCurrentItem(ui_.folderList->itemAbove(here));
+    QTest::keyClick(ui_.folderList, Qt::Key_Return);
     QCOMPARE(w.currentDirectory(), parent);
 }
 
 void MainWindowTest::readoutsUnderTheMouse() {
-    TMain& w = *window_;
+    MainWindow& w = *window_;
     Load("narrow.JPG");
-    QCOMPARE(w.Image->size(), QSize(8, 4));
+    QCOMPARE(ui_.imageView->size(), QSize(8, 4));
 
-    QTest::mouseMove(w.Image, QPoint(6, 2));
-    QCOMPARE(w.L->text(), QString("0:0:0"));
-    QCOMPARE(w.LPos->text(), QString("6 : 2"));
-    QTest::mouseMove(w.Image, QPoint(1, 3));
-    QCOMPARE(w.L->text(), QString("255:255:255"));
+    QTest::mouseMove(ui_.imageView, QPoint(6, 2));
+    QCOMPARE(ui_.colourReadout->text(), QString("0:0:0"));
+    QCOMPARE(ui_.positionReadout->text(), QString("6 : 2"));
+    QTest::mouseMove(ui_.imageView, QPoint(1, 3));
+    QCOMPARE(ui_.colourReadout->text(), QString("255:255:255"));
 
     ImageState& image = w.workbench().image();
     image.marks.at(1, 3) = kMarkGreen;
     w.workbench().RenderPlane(image.active());
-    QTest::mouseMove(w.Image, QPoint(2, 3));
-    QTest::mouseMove(w.Image, QPoint(1, 3));
-    QCOMPARE(w.L->text(), QString("0:255:0"));
-    QCOMPARE(w.LPos->text(), QString("1 : 3"));
+    QTest::mouseMove(ui_.imageView, QPoint(2, 3));
+    QTest::mouseMove(ui_.imageView, QPoint(1, 3));
+    QCOMPARE(ui_.colourReadout->text(), QString("0:255:0"));
+    QCOMPARE(ui_.positionReadout->text(), QString("1 : 3"));
 }
 
 void MainWindowTest::splitterFollowsTheMouse() {
-    QWidget* panel = window_->PLeft;
+    QWidget* panel = ui_.leftPanel;
     const int y = panel->height() / 2;
 
     // Away from the edge: the default cursor, and a press starts no drag.
@@ -366,46 +413,48 @@ void MainWindowTest::splitterFollowsTheMouse() {
 }
 
 void MainWindowTest::progressDialogShownWhileAnOperationRuns() {
-    TMain& w = *window_;
+    MainWindow& w = *window_;
     Load(sample_);
     bool seenShown = false;
     bool seenBusyCursor = false;
     bool centred = false;
-    PaintSpy spy(w.Image, [&] {
+    PaintSpy spy(ui_.imageView, [&] {
         if (!w.workbench().busy()) return;
-        seenShown = seenShown || pleaseWait_->isVisible();
+        seenShown = seenShown || progressDialog_->isVisible();
         seenBusyCursor = seenBusyCursor || QApplication::overrideCursor() != nullptr;
-        const QPoint offset = pleaseWait_->frameGeometry().center() - w.frameGeometry().center();
+        const QPoint offset = progressDialog_->frameGeometry().center() - w.frameGeometry().center();
         centred = centred || (std::abs(offset.x()) <= 1 && std::abs(offset.y()) <= 1);
     });
-    QTest::mouseClick(w.SBAction, Qt::LeftButton);
+    QTest::mouseClick(ui_.goButton, Qt::LeftButton);
     QVERIFY(seenShown);
     QVERIFY(seenBusyCursor);
     QVERIFY(centred);
-    QVERIFY(!pleaseWait_->isVisible());
+    QVERIFY(!progressDialog_->isVisible());
     QVERIFY(QApplication::overrideCursor() == nullptr);
-    QCOMPARE(pleaseWait_->PB->value(), 0);
-    QCOMPARE(pleaseWait_->size(), QSize(218, 75));
+    const auto* bar = progressDialog_->findChild<QProgressBar*>("progressBar");
+    QVERIFY(bar != nullptr);
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(progressDialog_->size(), QSize(218, 75));
 }
 
 void MainWindowTest::inputDuringAnOperationIsUndone() {
-    TMain& w = *window_;
+    MainWindow& w = *window_;
     Load(sample_);
     const QString title = w.windowTitle();
     bool tried = false;
-    PaintSpy spy(w.Image, [&] {
+    PaintSpy spy(ui_.imageView, [&] {
         if (!w.workbench().busy() || tried) return;
         tried = true;
-        window_->CBAction->setFocus();
-        QTest::keyClick(window_->CBAction, Qt::Key_Down);
+        ui_.operationList->setFocus();
+        QTest::keyClick(ui_.operationList, Qt::Key_Down);
         SetParameter("99");
-        QTest::mouseClick(w.shortcutButtons[2], Qt::LeftButton);
+        QTest::mouseClick(ui_.shortcutButtons[2], Qt::LeftButton);
         ClickFile("narrow.JPG");
         // The controls show the workbench's state, not what was typed.
-        QCOMPARE(w.CBAction->currentIndex(), 0);
-        QCOMPARE(w.ETH->text(), QString("20"));
+        QCOMPARE(ui_.operationList->currentIndex(), 0);
+        QCOMPARE(ui_.parameterEdit->text(), QString("20"));
     });
-    QTest::mouseClick(w.SBAction, Qt::LeftButton);
+    QTest::mouseClick(ui_.goButton, Qt::LeftButton);
     QVERIFY(tried);
     QCOMPARE(w.windowTitle(), title + " [horizontal Sobel filter]");
     QVERIFY(w.workbench().image().width > 5);
@@ -413,40 +462,40 @@ void MainWindowTest::inputDuringAnOperationIsUndone() {
 }
 
 void MainWindowTest::closingDuringAnOperationWaitsForIt() {
-    TMain& w = *window_;
+    MainWindow& w = *window_;
     Load(sample_);
     bool stillOpen = false;
-    PaintSpy spy(w.Image, [&] {
+    PaintSpy spy(ui_.imageView, [&] {
         if (!w.workbench().busy()) return;
         w.close();
         stillOpen = stillOpen || w.isVisible();
     });
-    QTest::mouseClick(w.SBAction, Qt::LeftButton);
+    QTest::mouseClick(ui_.goButton, Qt::LeftButton);
     QVERIFY(stillOpen);
     QVERIFY(!w.workbench().busy());
     QVERIFY(!w.isVisible());
-    QVERIFY(!pleaseWait_->isVisible());
+    QVERIFY(!progressDialog_->isVisible());
 }
 
 void MainWindowTest::closeRequestedByTheCoreWaitsForTheHandler() {
-    TMain& w = *window_;
+    MainWindow& w = *window_;
     Load(sample_);
     bool stillOpen = false;
-    PaintSpy spy(w.Image, [&] {
+    PaintSpy spy(ui_.imageView, [&] {
         if (!w.workbench().busy()) return;
         w.screen().RequestClose();
         stillOpen = stillOpen || w.isVisible();
     });
-    QTest::mouseClick(w.SBAction, Qt::LeftButton);
+    QTest::mouseClick(ui_.goButton, Qt::LeftButton);
     QVERIFY(stillOpen);
     QVERIFY(!w.isVisible());
 }
 
 void MainWindowTest::labelTextStaysInsideItsClip() {
-    TMain& w = *window_;
+    MainWindow& w = *window_;
     Load(sample_);
     Screen& screen = w.screen();
-    const QImage before = w.Image->bitmap().copy();
+    const QImage before = ui_.imageView->bitmap().copy();
 
     screen.SetFontBold(true);
     screen.SetBrushClear();
@@ -456,7 +505,7 @@ void MainWindowTest::labelTextStaysInsideItsClip() {
     QVERIFY(extent.height > 8);
     // A clip of 6 x 6 pixels from (20, 20): right and bottom are exclusive.
     screen.DrawTextClipped(20, 18, ClipRect{20, 20, 26, 26}, "W8");
-    const QImage& after = w.Image->bitmap();
+    const QImage& after = ui_.imageView->bitmap();
     int changedInside = 0;
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 40; ++x) {

@@ -9,22 +9,22 @@ namespace vexo {
 
 class BevelPanel;
 
-class TPleaseWait : public QDialog {
+class ProgressDialog : public QDialog {
     Q_OBJECT
 public:
     // `mainWindow` is the window the dialog is centred over; it also owns it.
-    explicit TPleaseWait(QWidget* mainWindow);
+    explicit ProgressDialog(QWidget* mainWindow);
 
     void SetProgress(int position, int maximum);
     // Shows the dialog centred over the main window, or hides it.
     void SetShown(bool shown);
 
-    BevelPanel* Panel1 = nullptr;
-    QProgressBar* PB = nullptr;
-
 private:
     void CreateControls();
     void CentreOverMainWindow();
+
+    BevelPanel* messagePanel_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
 };
 
 }  // namespace vexo

@@ -1,4 +1,4 @@
-#include "ui/please_wait.h"
+#include "ui/progress_dialog.h"
 
 #include <QProgressBar>
 
@@ -13,7 +13,7 @@ constexpr int kClientHeight = 75;
 constexpr int kPanelHeight = 57;
 }  // namespace
 
-TPleaseWait::TPleaseWait(QWidget* mainWindow)
+ProgressDialog::ProgressDialog(QWidget* mainWindow)
     : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setWindowTitle("Vexo");
     setModal(false);
@@ -24,28 +24,28 @@ TPleaseWait::TPleaseWait(QWidget* mainWindow)
     CreateControls();
 }
 
-void TPleaseWait::CreateControls() {
-    Panel1 = new BevelPanel(this);
-    Panel1->setObjectName("Panel1");
-    Panel1->setGeometry(0, 0, kClientWidth, kPanelHeight);
-    Panel1->SetBevels(10, 2);
-    Panel1->setFont(DesktopFont(14));
-    Panel1->SetCaption("PLEASE, WAIT", QColor(0x80, 0x00, 0x00));
+void ProgressDialog::CreateControls() {
+    messagePanel_ = new BevelPanel(this);
+    messagePanel_->setObjectName("messagePanel");
+    messagePanel_->setGeometry(0, 0, kClientWidth, kPanelHeight);
+    messagePanel_->SetBevels(10, 2);
+    messagePanel_->setFont(DesktopFont(14));
+    messagePanel_->SetCaption("PLEASE, WAIT", QColor(0x80, 0x00, 0x00));
 
-    PB = new QProgressBar(this);
-    PB->setObjectName("PB");
-    PB->setGeometry(0, kPanelHeight, kClientWidth, kClientHeight - kPanelHeight);
-    PB->setRange(0, 5);
-    PB->setValue(0);
-    PB->setTextVisible(false);
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName("progressBar");
+    progressBar_->setGeometry(0, kPanelHeight, kClientWidth, kClientHeight - kPanelHeight);
+    progressBar_->setRange(0, 5);
+    progressBar_->setValue(0);
+    progressBar_->setTextVisible(false);
 }
 
-void TPleaseWait::SetProgress(int position, int maximum) {
-    PB->setMaximum(maximum);
-    PB->setValue(position);
+void ProgressDialog::SetProgress(int position, int maximum) {
+    progressBar_->setMaximum(maximum);
+    progressBar_->setValue(position);
 }
 
-void TPleaseWait::SetShown(bool shown) {
+void ProgressDialog::SetShown(bool shown) {
     if (!shown) {
         // Where the platform gave the dialog the keyboard after all, it goes
         // back to the main window.
@@ -60,7 +60,7 @@ void TPleaseWait::SetShown(bool shown) {
     CentreOverMainWindow();
 }
 
-void TPleaseWait::CentreOverMainWindow() {
+void ProgressDialog::CentreOverMainWindow() {
     const QWidget* main = parentWidget();
     if (main == nullptr) return;
     const QRect over = main->frameGeometry();
