@@ -127,7 +127,9 @@ TEST_P(SobelShape, PumpsOncePerInnerColumnBeforeAnyWriteAndKeepsTheBorder) {
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
                 const bool inner = x >= 1 && x <= width - 2 && y >= 1 && y <= height - 2;
-                if (!inner) ASSERT_EQ(destination.at(x, y), 77) << x << "," << y;
+                if (!inner) {
+                    ASSERT_EQ(destination.at(x, y), 77) << x << "," << y;
+                }
             }
         }
     }
