@@ -251,10 +251,11 @@ TEST_F(CliTest, ReportFieldsInOrderAndAnInvalidThreshold) {
     EXPECT_EQ(run.err, "error: Wrong treshold!\n");
 
     const ordered_json report = ordered_json::parse(run.out);
-    EXPECT_EQ(Keys(report), (std::vector<std::string>{"picture", "loaded", "width", "height", "stride",
+    EXPECT_EQ(Keys(report), (std::vector<std::string>{"picture", "loaded", "width", "height", "stride", "source",
                                                       "activePlane", "caption", "label", "position", "log",
                                                       "messages", "progress", "steps"}));
     EXPECT_EQ(Keys(report["progress"]), (std::vector<std::string>{"maximum", "position", "visible"}));
+    EXPECT_EQ(report["source"], ordered_json::parse(R"({"width": 40, "height": 30, "scale": [8, 8]})"));
     EXPECT_EQ(report["picture"], "grid.jpg");
     EXPECT_EQ(report["caption"], "Vexo - grid.jpg (40x30) [horizontal Sobel filter]");
     EXPECT_EQ(report["messages"], ordered_json::parse(R"([{"kind": "error", "text": "Wrong treshold!"}])"));
@@ -371,9 +372,30 @@ TEST_F(CliTest, GridGetsReadableLabels) {
     ASSERT_EQ(cells.size(), 81u);
     EXPECT_EQ(cells[0]["label"], "A1");
     EXPECT_EQ(cells[80]["label"], "I9");
-    EXPECT_EQ(Keys(cells[0]), (std::vector<std::string>{"label", "column", "row", "corners", "box"}));
+    EXPECT_EQ(Keys(cells[0]), (std::vector<std::string>{"label", "column", "row", "corners", "sourceCorners", "box"}));
     EXPECT_EQ(Keys(cells[0]["corners"]), (std::vector<std::string>{"TL", "TR", "BL", "BR"}));
     ExpectLabelsDrawn(cells, ReadNetpbm(Path("d/display.ppm")));
+}
+
+// A picture above the working size loads at a scale, which the report and the
+// summary tell; --full-size loads it whole.
+TEST_F(CliTest, LargePictureLoadsAtItsScaleUnlessFullSize) {
+    WriteGrayJpeg(Path("big.jpg"), 1600, 1300, [](int x, int y) { return (x + y) % 256; });
+    const CliRun scaled = Run({Path("big.jpg").string(), "--json", "-"});
+    ASSERT_EQ(scaled.status, 0) << scaled.err;
+    const ordered_json report = ordered_json::parse(scaled.out);
+    EXPECT_EQ(report["width"], 1200);
+    EXPECT_EQ(report["height"], 975);
+    EXPECT_EQ(report["source"], ordered_json::parse(R"({"width": 1600, "height": 1300, "scale": [6, 8]})"));
+
+    const CliRun summary = Run({Path("big.jpg").string()});
+    EXPECT_NE(summary.out.find("\n1600 x 1300 shown at 6/8 (1200 x 975)\n"), std::string::npos) << summary.out;
+
+    const CliRun full = Run({Path("big.jpg").string(), "--full-size", "--json", "-"});
+    ASSERT_EQ(full.status, 0) << full.err;
+    const ordered_json fullReport = ordered_json::parse(full.out);
+    EXPECT_EQ(fullReport["width"], 1600);
+    EXPECT_EQ(fullReport["source"]["scale"], ordered_json::parse("[8, 8]"));
 }
 
 class CliSampleTest : public CliTest, public testing::WithParamInterface<const char*> {};

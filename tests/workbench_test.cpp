@@ -426,5 +426,34 @@ TEST(FrameTest, ClosingDuringAnOperationStopsAfterTheRunningStep) {
     EXPECT_TRUE(b.wb.lines().horizontalLines.empty());
 }
 
+// Cancel stops the operation at its next event pump; the frame still ends
+// (cursor, dialog, lines) but "Go on" does not move on, and the next
+// operation runs as usual.
+TEST(FrameTest, CancelStopsAtTheNextPumpAndTheFrameEnds) {
+    Bench b;
+    b.Load(30, 30, [](int x, int) { return x * 8; });
+    b.screen.pumpHookContext = &b;
+    b.screen.pumpHooks.push_back([](void* ctx) { static_cast<Bench*>(ctx)->wb.Cancel(); });
+    b.wb.SetGoOn(true);
+    b.Run(0, "20");
+    EXPECT_TRUE(b.wb.lastOperation().cancelled);
+    EXPECT_EQ(b.screen.pumps, 1);
+    EXPECT_FALSE(b.wb.busy());
+    EXPECT_FALSE(b.screen.busyCursor);
+    EXPECT_FALSE(b.screen.progressVisible);
+    EXPECT_EQ(b.wb.controls().selectedOperation, 0);
+    EXPECT_EQ(b.wb.image().activePlane, 0);  // stopped inside the convolution, before the toggle
+
+    b.screen.pumpHooks.clear();
+    b.wb.GoClick();
+    EXPECT_FALSE(b.wb.lastOperation().cancelled);
+    EXPECT_EQ(b.wb.controls().selectedOperation, 1);
+    EXPECT_EQ(b.wb.image().activePlane, 1);
+
+    b.wb.Cancel();  // nothing runs: nothing to stop
+    b.wb.GoClick();
+    EXPECT_FALSE(b.wb.lastOperation().cancelled);
+}
+
 }  // namespace
 }  // namespace vexo

@@ -22,6 +22,7 @@ struct OperationRecord {
     std::vector<LineEnds> horizontalLines;  // as they stood just before they were freed
     std::vector<LineEnds> verticalLines;
     std::vector<Cell> cells;
+    bool cancelled = false;  // stopped by Cancel before its pipeline ended
 };
 
 }  // namespace vexo

@@ -21,7 +21,7 @@ namespace vexo {
 Pipeline::Pipeline(Workbench& bench, const OperationInfo& operation)
     : bench_(bench),
       operation_(operation),
-      pump_([&bench] { bench.screen_.PumpEvents(); }),
+      pump_([&bench] { bench.Pump(); }),
       houghHooks_{[&bench] { bench.progress_.Step(); }, {}} {}
 
 ImageState& Pipeline::image() { return bench_.image_; }

@@ -114,6 +114,15 @@ void Workbench::Close() {
     if (busy_) closeRequested_ = true;
 }
 
+void Workbench::Cancel() {
+    if (busy_) cancelRequested_ = true;
+}
+
+void Workbench::Pump() {
+    screen_.PumpEvents();
+    if (cancelRequested_) throw Cancelled();
+}
+
 void Workbench::OperationChanged() {
     const OperationInfo* operation = FindOperation(controls_.selectedOperation);
     controls_.trackBar.visible = operation != nullptr && operation->segmentOffset;
@@ -143,7 +152,7 @@ void Workbench::ParameterTextChanged() {
 // ------------------------------------------------------------------ loading
 
 void Workbench::LoadImage(const std::string& path) {
-    LoadDecoded(DecodePictureFile(path), path);
+    LoadDecoded(DecodePictureFile(path, fullSize_), path);
 }
 
 // Nothing of the current picture changes until the new one is decoded and its
@@ -165,6 +174,7 @@ void Workbench::LoadDecoded(std::unique_ptr<JpegDecoder> decoder, const std::str
     displayRow_.reserve(std::size_t(StrideFor(width)) * 3);
     screen_.SizeDisplay(StrideFor(width), height);
 
+    image_.source = decoder->Source();
     image_.decoder = std::move(decoder);
     if (image_.planes[0]) FreePlanes(image_);
     image_.width = width;
@@ -218,6 +228,7 @@ void Workbench::RunOperation() {
     } idle{busy_};
 
     lastOperation_ = OperationRecord{lastOperation_.sequence + 1, index, controls_.parameterText, {}, {}, {}};
+    cancelRequested_ = false;
     screen_.SetBusyCursor(true);
     progress_.SetPosition(0);
     progress_.Show();
@@ -227,6 +238,10 @@ void Workbench::RunOperation() {
             Pipeline pipeline(*this, *operation);
             operation->run(pipeline);
         }
+    } catch (const Cancelled&) {
+        // The frame ends as usual, but "Go on" does not move on.
+        cancelRequested_ = false;
+        lastOperation_.cancelled = true;
     } catch (...) {
         // The program is ending (memory exhausted, or the window closed):
         // leave nothing busy behind.
@@ -242,6 +257,7 @@ void Workbench::RunOperation() {
     lines_->verticalLines.Clear();
     screen_.SetBusyCursor(false);
     progress_.Hide();
+    if (lastOperation_.cancelled) return;
     if (controls_.goOn && index < kOperationCount - 1) controls_.selectedOperation = index + 1;
 }
 

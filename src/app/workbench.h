@@ -61,6 +61,12 @@ public:
     void SetGoOn(bool checked);
     // The main window is closing: the program ends after the running step.
     void Close();
+    // Asks the running operation to stop at its next event pump; nothing
+    // happens when no operation runs.
+    void Cancel();
+    // Later loads decode at full size (true) or at the working size (false).
+    void SetFullSize(bool fullSize) { fullSize_ = fullSize; }
+    bool fullSize() const { return fullSize_; }
 
     // --- Operations of the core, also used by tests. ---
 
@@ -90,6 +96,9 @@ private:
     // A pipeline works on the workbench's picture, lines, screen and record.
     friend class Pipeline;
 
+    // Hands pending events to the window; stops the operation when it has
+    // been cancelled meanwhile.
+    void Pump();
     void ParameterTextChanged();
     void OperationChanged();
     template <typename F>
@@ -105,6 +114,8 @@ private:
     bool busy_ = false;
     bool terminated_ = false;
     bool closeRequested_ = false;
+    bool cancelRequested_ = false;
+    bool fullSize_ = false;
 };
 
 }  // namespace vexo

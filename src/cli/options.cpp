@@ -7,20 +7,6 @@
 
 namespace vexo::cli {
 
-const char* StepName(StepKind kind) {
-    switch (kind) {
-        case StepKind::Op: return "op";
-        case StepKind::Shortcut: return "shortcut";
-        case StepKind::Param: return "param";
-        case StepKind::Offset: return "offset";
-        case StepKind::GoOn: return "go-on";
-        case StepKind::NoGoOn: return "no-go-on";
-        case StepKind::Go: return "go";
-        case StepKind::Refresh: return "refresh";
-    }
-    return "?";
-}
-
 namespace {
 
 // A whole decimal int: an optional "-" only when `allowSign`, then ASCII digits.
@@ -114,6 +100,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             options.dump = v;
         } else if (arg == "--quiet") {
             options.quiet = true;
+        } else if (arg == "--full-size") {
+            options.fullSize = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return fail("unknown option '" + arg + "'");
         } else if (havePicture) {
@@ -139,7 +127,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 std::string UsageLine(const std::string& error) {
     return "vexo-cli: " + error +
            "; usage: vexo-cli PICTURE [--op N[:TEXT] | --shortcut N | --param TEXT | --offset K |"
-           " --go-on | --no-go-on | --go | --refresh ...] [--png FILE] [--json FILE] [--dump DIR] [--quiet]";
+           " --go-on | --no-go-on | --go | --refresh ...] [--full-size] [--png FILE] [--json FILE] [--dump DIR] [--quiet]";
 }
 
 }  // namespace vexo::cli

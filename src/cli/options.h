@@ -6,12 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "app/step_record.h"
+
 namespace vexo::cli {
-
-enum class StepKind { Op, Shortcut, Param, Offset, GoOn, NoGoOn, Go, Refresh };
-
-// The name of a step kind in the report ("op", "go-on", ...).
-const char* StepName(StepKind kind);
 
 struct Step {
     StepKind kind = StepKind::Go;
@@ -27,6 +24,7 @@ struct Options {
     std::optional<std::string> json;  // "-" is standard output
     std::optional<std::string> dump;
     bool quiet = false;
+    bool fullSize = false;  // decode at 1/1 whatever the picture's size
 
     bool anyOutput() const { return png || json || dump; }
 };

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "app/report_json.h"
 #include "core/image_state.h"
 
 namespace vexo::cli {
@@ -9,59 +10,6 @@ namespace vexo::cli {
 using nlohmann::ordered_json;
 
 namespace {
-
-ordered_json Messages(const std::vector<RecordedMessage>& messages) {
-    ordered_json list = ordered_json::array();
-    for (const RecordedMessage& m : messages)
-        list.push_back({{"kind", m.kind == RecordedMessage::Error ? "error" : "info"}, {"text", m.text}});
-    return list;
-}
-
-ordered_json Lines(const std::vector<LineEnds>& lines) {
-    ordered_json list = ordered_json::array();
-    for (const LineEnds& line : lines) list.push_back({{"a", line.a}, {"b", line.b}});
-    return list;
-}
-
-ordered_json Corner(const std::optional<Point>& p) {
-    if (!p) return nullptr;
-    return ordered_json::array({p->x, p->y});
-}
-
-ordered_json Cells(const std::vector<Cell>& cells) {
-    ordered_json list = ordered_json::array();
-    for (const Cell& cell : cells) {
-        ordered_json item;
-        item["label"] = cell.label;
-        item["column"] = cell.column;
-        item["row"] = cell.row;
-        item["corners"] = {{"TL", Corner(cell.tl)}, {"TR", Corner(cell.tr)},
-                           {"BL", Corner(cell.bl)}, {"BR", Corner(cell.br)}};
-        if (cell.box)
-            item["box"] = ordered_json::array({cell.box->left, cell.box->top, cell.box->right, cell.box->bottom});
-        else
-            item["box"] = nullptr;
-        list.push_back(std::move(item));
-    }
-    return list;
-}
-
-ordered_json StepJson(const StepRecord& step) {
-    ordered_json item;
-    item["step"] = StepName(step.kind);
-    if (step.operation) item["operation"] = *step.operation;
-    item["parameterText"] = step.parameterText;
-    item["messages"] = Messages(step.messages);
-    item["caption"] = step.caption;
-    item["label"] = step.label;
-    item["activePlane"] = step.activePlane;
-    item["logAdded"] = step.logAdded;
-    item["progress"] = {{"maximum", step.progressMaximum}, {"position", step.progressPosition}};
-    item["horizontalLines"] = Lines(step.horizontalLines);
-    item["verticalLines"] = Lines(step.verticalLines);
-    item["cells"] = Cells(step.cells);
-    return item;
-}
 
 std::string CornerText(const std::optional<Point>& p) {
     return p ? std::to_string(p->x) + "," + std::to_string(p->y) : "-";
@@ -79,17 +27,18 @@ ordered_json BuildReport(const std::string& picturePath, Workbench& workbench, c
     report["width"] = loaded ? image.width : 0;
     report["height"] = loaded ? image.height : 0;
     report["stride"] = loaded ? image.stride : 0;
+    if (loaded) report["source"] = SourceJson(image.source);
     report["activePlane"] = image.activePlane;
     report["caption"] = screen.caption;
     report["label"] = screen.readout;
     report["position"] = screen.positionReadout;
     report["log"] = screen.log;
-    report["messages"] = Messages(screen.messages);
+    report["messages"] = MessagesJson(screen.messages);
     report["progress"] = {{"maximum", workbench.progress().maximum()},
                           {"position", workbench.progress().position()},
                           {"visible", workbench.progress().visible()}};
     ordered_json list = ordered_json::array();
-    for (const StepRecord& step : steps) list.push_back(StepJson(step));
+    for (const StepRecord& step : steps) list.push_back(StepJson(step, image.source.scale));
     report["steps"] = std::move(list);
     return report;
 }
@@ -101,6 +50,8 @@ std::string ReportText(const ordered_json& report) {
 std::string Summary(Workbench& workbench, const MemoryScreen& screen) {
     std::ostringstream out;
     out << screen.caption << "\n";
+    const ImageState& image = workbench.image();
+    if (image.loaded() && image.source.scale != 8) out << WorkingSizeText(image) << "\n";
     for (const RecordedMessage& m : screen.messages)
         out << (m.kind == RecordedMessage::Error ? "error: " : "message: ") << m.text << "\n";
     const OperationRecord& last = workbench.lastOperation();

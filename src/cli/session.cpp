@@ -53,6 +53,7 @@ bool Guard(MemoryScreen& screen, auto&& action) {
 
 SessionResult RunSession(const Options& options, Workbench& workbench, MemoryScreen& screen) {
     SessionResult result;
+    workbench.SetFullSize(options.fullSize);
     bool alive = Guard(screen, [&] { workbench.FileClick(options.picture); });
     const bool loaded = workbench.image().loaded();
     if (!alive || workbench.terminated()) {

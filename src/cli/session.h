@@ -18,22 +18,6 @@ inline constexpr int kExitUsage = 1;
 inline constexpr int kExitNotLoaded = 2;
 inline constexpr int kExitTerminated = 3;
 
-struct StepRecord {
-    StepKind kind = StepKind::Go;
-    std::optional<int> operation;  // the operation that ran during the step, if one did
-    std::string parameterText;     // the parameter box when it ran, else at the step's end
-    std::vector<RecordedMessage> messages;
-    std::string caption;
-    std::string label;
-    int activePlane = 0;
-    std::vector<std::string> logAdded;
-    int progressMaximum = 0;
-    int progressPosition = 0;
-    std::vector<LineEnds> horizontalLines;
-    std::vector<LineEnds> verticalLines;
-    std::vector<Cell> cells;
-};
-
 struct SessionResult {
     int status = kExitOk;  // kExitOk, kExitNotLoaded or kExitTerminated
     std::vector<StepRecord> steps;

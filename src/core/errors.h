@@ -27,6 +27,13 @@ public:
     const char* what() const noexcept override { return "stopped"; }
 };
 
+// The user cancelled the running operation: it stops at its next event pump
+// and the frame ends as after a finished operation.
+class Cancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "cancelled"; }
+};
+
 inline constexpr const char* kNotEnoughMemory = "Not enough memory! Program terminated!";
 inline constexpr const char* kNodeOutOfMemory = "Out of memory by new(neu)!";
 

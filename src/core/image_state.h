@@ -20,6 +20,7 @@ struct ImageState {
     MarkPlane marks;
     std::unique_ptr<JpegDecoder> decoder;
     std::string title;
+    SourceSize source;  // the file's own size and the scale it was decoded at
 
     GrayPlane& active() { return planes[activePlane]; }
     GrayPlane& other() { return planes[1 - activePlane]; }
@@ -37,6 +38,14 @@ void FreePlanes(ImageState& image);
 // Fills the plane from the decoded picture: each sample is the red component
 // of the palette entry its index selects.
 void PlaneFromBitmap(const DecodedBitmap& bitmap, GrayPlane& target);
+
+// A coordinate of the decoded picture in the file's own pixels for a picture
+// decoded at M/8: (c + 0.5) * 8 / M - 0.5 to nearest, halves to even.
+int64_t SourceCoordinate(int32_t c, int scale);
+
+// "4000 x 3000 shown at 2/8 (1000 x 750)" for a scaled picture, "640 x 480"
+// for one shown at full size.
+std::string WorkingSizeText(const ImageState& image);
 
 // The file name part of a path: the text after its last "/".
 std::string FileNameOf(const std::string& path);

@@ -74,7 +74,10 @@ void ProgressMonitor(j_common_ptr cinfo) {
 
 // Creates the decompressor, reads the header and sets every decompression
 // parameter; the output size is then known. False after a libjpeg error.
-bool ReadHeaderStage(Session& s, const uint8_t* data, std::size_t size) {
+// The scale is chosen here: 1/1 at full size or when both declared sides are
+// at most kWorkingSide, else the largest M/8 (M from 7 down to 1) whose output
+// sides (libjpeg's, rounded up) both fit, and 1/8 when none does.
+bool ReadHeaderStage(Session& s, const uint8_t* data, std::size_t size, bool fullSize) {
     if (setjmp(s.jump)) return false;
     jpeg_create_decompress(&s.cinfo);
     s.cinfo.mem->max_memory_to_use = kLibjpegMemoryLimit;
@@ -90,7 +93,22 @@ bool ReadHeaderStage(Session& s, const uint8_t* data, std::size_t size) {
     s.cinfo.dither_mode = JDITHER_FS;
     s.cinfo.two_pass_quantize = FALSE;
     jpeg_calc_output_dimensions(&s.cinfo);
+    const auto fits = [&s] {
+        return s.cinfo.output_width <= JDIMENSION(kWorkingSide) && s.cinfo.output_height <= JDIMENSION(kWorkingSide);
+    };
+    if (!fullSize && !fits()) {
+        s.cinfo.scale_denom = 8;
+        for (int m = 7; m >= 1; --m) {
+            s.cinfo.scale_num = static_cast<unsigned>(m);
+            jpeg_calc_output_dimensions(&s.cinfo);
+            if (fits()) break;
+        }
+    }
     return true;
+}
+
+int ScaleOf(const jpeg_decompress_struct& cinfo) {
+    return cinfo.scale_denom == 8 ? static_cast<int>(cinfo.scale_num) : 8;
 }
 
 // Starts the decompressor (a multi-scan file is read whole here, which is
@@ -153,12 +171,12 @@ private:
 
 }  // namespace
 
-JpegDecoder::JpegDecoder(std::vector<uint8_t> fileBytes) : bytes_(std::move(fileBytes)) {}
+JpegDecoder::JpegDecoder(std::vector<uint8_t> fileBytes, bool fullSize)
+    : bytes_(std::move(fileBytes)), fullSize_(fullSize) {}
 
 std::unique_ptr<JpegDecoder> JpegDecoder::FromBitmap(DecodedBitmap bitmap) {
     auto decoder = std::make_unique<JpegDecoder>(std::vector<uint8_t>{});
-    decoder->width_ = bitmap.width;
-    decoder->height_ = bitmap.height;
+    decoder->TakeSizes(bitmap.width, bitmap.height, 8, bitmap.width, bitmap.height);
     decoder->bitmap_ = std::move(bitmap);
     decoder->decoded_ = true;
     decoder->decodedBitmap = &decoder->bitmap_;
@@ -169,9 +187,15 @@ void JpegDecoder::ReadHeader() {
     if (decoded_) return;
     Decompressor decompressor;
     Session& s = decompressor.session();
-    if (!ReadHeaderStage(s, bytes_.data(), bytes_.size())) decompressor.Fail();
-    width_ = static_cast<int>(s.cinfo.output_width);
-    height_ = static_cast<int>(s.cinfo.output_height);
+    if (!ReadHeaderStage(s, bytes_.data(), bytes_.size(), fullSize_)) decompressor.Fail();
+    TakeSizes(s.cinfo.image_width, s.cinfo.image_height, ScaleOf(s.cinfo), s.cinfo.output_width,
+              s.cinfo.output_height);
+}
+
+void JpegDecoder::TakeSizes(int64_t sourceWidth, int64_t sourceHeight, int scale, int64_t width, int64_t height) {
+    source_ = SourceSize{static_cast<int32_t>(sourceWidth), static_cast<int32_t>(sourceHeight), scale};
+    width_ = static_cast<int>(width);
+    height_ = static_cast<int>(height);
 }
 
 void JpegDecoder::DecodeBitmap() {
@@ -181,13 +205,14 @@ void JpegDecoder::DecodeBitmap() {
     }
     Decompressor decompressor;
     Session& s = decompressor.session();
-    if (!ReadHeaderStage(s, bytes_.data(), bytes_.size())) decompressor.Fail();
+    if (!ReadHeaderStage(s, bytes_.data(), bytes_.size(), fullSize_)) decompressor.Fail();
 
     // Callers refuse large pictures after ReadHeader; this guard keeps a
     // direct call from allocating and decoding a giant picture all the same.
+    // The limit applies to the size the file declares, whatever the scale.
+    CheckPictureSize(s.cinfo.image_width, s.cinfo.image_height);
     const JDIMENSION width = s.cinfo.output_width;
     const JDIMENSION height = s.cinfo.output_height;
-    CheckPictureSize(width, height);
 
     DecodedBitmap bitmap;
     bitmap.width = static_cast<int>(width);
@@ -202,8 +227,7 @@ void JpegDecoder::DecodeBitmap() {
 
     warningCount_ = s.warningCount;
     firstWarningCode_ = s.firstWarningCode;
-    width_ = bitmap.width;
-    height_ = bitmap.height;
+    TakeSizes(s.cinfo.image_width, s.cinfo.image_height, ScaleOf(s.cinfo), width, height);
     bitmap_ = std::move(bitmap);
     decoded_ = true;
     decodedBitmap = &bitmap_;

@@ -1,8 +1,8 @@
 // JPEG decoding into an 8-bit palette picture.
 //
-// Every JPEG is decoded to gray (colour files as their luminance) at full
-// size with block smoothing and libjpeg's default DCT, then reduced by the
-// one-pass quantiser to 236 levels with Floyd-Steinberg dithering. The bitmap
+// Every JPEG is decoded to gray (colour files as their luminance) at 1/1, or
+// at libjpeg's scale M/8 when it is larger than the working size, with block
+// smoothing and libjpeg's default DCT, then reduced by the one-pass quantiser to 236 levels with Floyd-Steinberg dithering. The bitmap
 // holds one level index per pixel and the palette maps index j to the gray
 // level (255 * j + 117) / 235. The decoder never calls exit(): libjpeg errors
 // become VexoError "JPEG error #N" with libjpeg's message code; warnings
@@ -30,21 +30,37 @@ struct DecodedBitmap {
     int paletteSize = 0;
 };
 
+// Pictures with a side above this many pixels are decoded at a smaller scale
+// unless they are asked for at full size.
+inline constexpr int kWorkingSide = 1200;
+
+// The picture file's own size, as its header declares it, and the scale M of
+// M/8 it was decoded at (8 at full size).
+struct SourceSize {
+    int32_t width = 0;
+    int32_t height = 0;
+    int scale = 8;
+};
+
 // The JPEG decoder of one file: keeps the file's bytes and decodes on demand,
 // once; later requests return the same bitmap.
 class JpegDecoder {
 public:
-    explicit JpegDecoder(std::vector<uint8_t> fileBytes);
+    // fullSize: decode at 1/1 whatever the size; otherwise a picture with a
+    // side above kWorkingSide is decoded at the largest M/8 that fits it.
+    explicit JpegDecoder(std::vector<uint8_t> fileBytes, bool fullSize = true);
     // decodedBitmap points into the object itself.
     JpegDecoder(const JpegDecoder&) = delete;
     JpegDecoder& operator=(const JpegDecoder&) = delete;
     // A decoder that already holds a decoded bitmap (tests, fuzzing).
     static std::unique_ptr<JpegDecoder> FromBitmap(DecodedBitmap bitmap);
 
-    // Reads the header only: the full-size output dimensions. Throws VexoError.
+    // Reads the header only: the declared size, the scale and the output
+    // dimensions at that scale. Throws VexoError.
     void ReadHeader();
     int Width() const { return width_; }
     int Height() const { return height_; }
+    const SourceSize& Source() const { return source_; }
 
     // Decodes if not yet done and sets decodedBitmap. Throws VexoError.
     void DecodeBitmap();
@@ -56,7 +72,11 @@ public:
     int FirstWarningCode() const { return firstWarningCode_; }
 
 private:
+    void TakeSizes(int64_t sourceWidth, int64_t sourceHeight, int scale, int64_t width, int64_t height);
+
     std::vector<uint8_t> bytes_;
+    bool fullSize_ = false;
+    SourceSize source_;
     DecodedBitmap bitmap_;
     bool decoded_ = false;
     int width_ = 0;

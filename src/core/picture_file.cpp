@@ -44,10 +44,10 @@ std::vector<uint8_t> ReadPictureFile(const std::string& path) {
     return bytes;
 }
 
-std::unique_ptr<JpegDecoder> DecodePictureFile(const std::string& path) {
-    auto decoder = std::make_unique<JpegDecoder>(ReadPictureFile(path));
+std::unique_ptr<JpegDecoder> DecodePictureFile(const std::string& path, bool fullSize) {
+    auto decoder = std::make_unique<JpegDecoder>(ReadPictureFile(path), fullSize);
     decoder->ReadHeader();
-    CheckPictureSize(decoder->Width(), decoder->Height());
+    CheckPictureSize(decoder->Source().width, decoder->Source().height);
     decoder->DecodeBitmap();
     return decoder;
 }

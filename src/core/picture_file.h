@@ -15,8 +15,9 @@ namespace vexo {
 // anything else (a folder, a pipe, a device, an unreadable or oversized file).
 std::vector<uint8_t> ReadPictureFile(const std::string& path);
 
-// Reads the file, refuses a picture too large by its header (CheckPictureSize)
-// before decoding anything, then decodes it. Throws VexoError or Terminate.
-std::unique_ptr<JpegDecoder> DecodePictureFile(const std::string& path);
+// Reads the file, refuses a picture too large by its header (CheckPictureSize
+// of the declared size) before decoding anything, then decodes it, at the
+// working size unless fullSize. Throws VexoError or Terminate.
+std::unique_ptr<JpegDecoder> DecodePictureFile(const std::string& path, bool fullSize);
 
 }  // namespace vexo

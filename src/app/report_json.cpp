@@ -1,0 +1,89 @@
+#include "app/report_json.h"
+
+namespace vexo {
+
+using nlohmann::ordered_json;
+
+const char* StepName(StepKind kind) {
+    switch (kind) {
+        case StepKind::Op: return "op";
+        case StepKind::Shortcut: return "shortcut";
+        case StepKind::Param: return "param";
+        case StepKind::Offset: return "offset";
+        case StepKind::GoOn: return "go-on";
+        case StepKind::NoGoOn: return "no-go-on";
+        case StepKind::Go: return "go";
+        case StepKind::Refresh: return "refresh";
+    }
+    return "?";
+}
+
+namespace {
+
+ordered_json Lines(const std::vector<LineEnds>& lines) {
+    ordered_json list = ordered_json::array();
+    for (const LineEnds& line : lines) list.push_back({{"a", line.a}, {"b", line.b}});
+    return list;
+}
+
+ordered_json Corner(const std::optional<Point>& p) {
+    if (!p) return nullptr;
+    return ordered_json::array({p->x, p->y});
+}
+
+ordered_json SourceCorner(const std::optional<Point>& p, int scale) {
+    if (!p) return nullptr;
+    return ordered_json::array({SourceCoordinate(p->x, scale), SourceCoordinate(p->y, scale)});
+}
+
+}  // namespace
+
+ordered_json MessagesJson(const std::vector<RecordedMessage>& messages) {
+    ordered_json list = ordered_json::array();
+    for (const RecordedMessage& m : messages)
+        list.push_back({{"kind", m.kind == RecordedMessage::Error ? "error" : "info"}, {"text", m.text}});
+    return list;
+}
+
+ordered_json CellsJson(const std::vector<Cell>& cells, int scale) {
+    ordered_json list = ordered_json::array();
+    for (const Cell& cell : cells) {
+        ordered_json item;
+        item["label"] = cell.label;
+        item["column"] = cell.column;
+        item["row"] = cell.row;
+        item["corners"] = {{"TL", Corner(cell.tl)}, {"TR", Corner(cell.tr)},
+                           {"BL", Corner(cell.bl)}, {"BR", Corner(cell.br)}};
+        item["sourceCorners"] = {{"TL", SourceCorner(cell.tl, scale)}, {"TR", SourceCorner(cell.tr, scale)},
+                                 {"BL", SourceCorner(cell.bl, scale)}, {"BR", SourceCorner(cell.br, scale)}};
+        if (cell.box)
+            item["box"] = ordered_json::array({cell.box->left, cell.box->top, cell.box->right, cell.box->bottom});
+        else
+            item["box"] = nullptr;
+        list.push_back(std::move(item));
+    }
+    return list;
+}
+
+ordered_json StepJson(const StepRecord& step, int scale) {
+    ordered_json item;
+    item["step"] = StepName(step.kind);
+    if (step.operation) item["operation"] = *step.operation;
+    item["parameterText"] = step.parameterText;
+    item["messages"] = MessagesJson(step.messages);
+    item["caption"] = step.caption;
+    item["label"] = step.label;
+    item["activePlane"] = step.activePlane;
+    item["logAdded"] = step.logAdded;
+    item["progress"] = {{"maximum", step.progressMaximum}, {"position", step.progressPosition}};
+    item["horizontalLines"] = Lines(step.horizontalLines);
+    item["verticalLines"] = Lines(step.verticalLines);
+    item["cells"] = CellsJson(step.cells, scale);
+    return item;
+}
+
+ordered_json SourceJson(const SourceSize& source) {
+    return {{"width", source.width}, {"height", source.height}, {"scale", ordered_json::array({source.scale, 8})}};
+}
+
+}  // namespace vexo
