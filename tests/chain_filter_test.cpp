@@ -123,6 +123,21 @@ TEST_P(LongChain, SpansTheWidestPicture) {
 
 INSTANTIATE_TEST_SUITE_P(Directions, LongChain, ::testing::Bool());
 
+// One chain that covers the picture is a single long walk: the pump is
+// offered inside it too, not only between the starts of the scan.
+TEST(ChainFilterTest, PumpIsOfferedWithinTheWalksOfALargeChain) {
+    for (bool horizontal : {true, false}) {
+        auto pumps = [horizontal](uint8_t value) {
+            Plane plane = test::FilledPlane(256, 256, value);
+            int count = 0;
+            const EventPump pump = [&count] { ++count; };
+            horizontal ? ChainFilterHorizontal(plane, 3, pump) : ChainFilterVertical(plane, 3, pump);
+            return count;
+        };
+        EXPECT_GT(pumps(1), pumps(0)) << (horizontal ? "horizontal" : "vertical");
+    }
+}
+
 // Size, density of nonzero samples, minimum length.
 class ChainMatchesReference
     : public ::testing::TestWithParam<std::tuple<std::tuple<int, int>, double, int32_t>> {};
@@ -132,16 +147,20 @@ TEST_P(ChainMatchesReference, BothDirections) {
     const auto [width, height] = size;
     for (uint32_t seed = 1; seed <= 3; ++seed) {
         const Plane source = test::RandomEdgePlane(width, height, density, seed);
+        // Pumping between pieces of the work changes nothing.
+        int pumps = 0;
+        const EventPump pump = [&pumps] { ++pumps; };
         Plane fast = test::CopyPlane(source), slow = test::CopyPlane(source);
-        ChainFilterHorizontal(fast, minimum);
+        ChainFilterHorizontal(fast, minimum, pump);
         reference::ChainFilterHorizontal(slow, minimum);
         ASSERT_EQ(Samples(fast), Samples(slow)) << "horizontal, seed " << seed;
 
         fast = test::CopyPlane(source);
         slow = test::CopyPlane(source);
-        ChainFilterVertical(fast, minimum);
+        ChainFilterVertical(fast, minimum, pump);
         reference::ChainFilterVertical(slow, minimum);
         ASSERT_EQ(Samples(fast), Samples(slow)) << "vertical, seed " << seed;
+        ASSERT_GE(pumps, 2 * height);
 
         // Top to bottom is left to right on the transposed picture.
         Plane transposed = Transposed(source);

@@ -183,14 +183,21 @@ TEST(GapLines, NoiseWithoutMinimumTerminatesAndTracesAll) {
     }
 }
 
-// One run as long as the largest picture side: the trace must not nest.
-TEST(GapLines, LongestRunDoesNotNest) {
+// One run as long as the largest picture side: the trace must not nest, and
+// it offers the event pump while it runs (beyond the one call per index of
+// the scan).
+TEST(GapLines, LongestRunDoesNotNestAndPumps) {
     for (bool vertical : {false, true}) {
         Plane plane = MakePlane(vertical ? 1 : 16384, vertical ? 16384 : 1);
         std::memset(plane.begin(), 255, plane.size());
         Plane marks = MakePlane(plane.width, plane.height);
         LineLists lists;
-        RunGap(vertical, plane, marks, 20, lists);
+        int pumps = 0;
+        if (vertical)
+            GapLinesVertical(plane, marks, 20, lists, [&pumps] { ++pumps; });
+        else
+            GapLinesHorizontal(plane, marks, 20, lists, [&pumps] { ++pumps; });
+        EXPECT_GT(pumps, 16384);
         EXPECT_EQ(Collect(vertical ? lists.verticalLines : lists.horizontalLines), (Lines{{0, 0}}));
         EXPECT_EQ(plane.at(plane.width - 1, plane.height - 1), 200);
         EXPECT_EQ(marks.at(plane.width / 2, plane.height / 2), 50);

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -413,17 +415,54 @@ TEST(FrameTest, InputDuringAnOperationIsIgnored) {
     EXPECT_EQ(b.wb.image().activePlane, 1);
 }
 
-TEST(FrameTest, ClosingDuringAnOperationStopsAfterTheRunningStep) {
+TEST(FrameTest, ClosingDuringAnOperationStopsAtTheNextPump) {
     Bench b;
     b.Load(30, 30, [](int x, int) { return x * 8; });
     b.screen.pumpHookContext = &b;
     b.screen.pumpHooks.push_back([](void* ctx) { static_cast<Bench*>(ctx)->wb.Close(); });
     b.Run(13, "");
     EXPECT_TRUE(b.wb.closeRequested());
+    EXPECT_EQ(b.screen.pumps, 1);
     EXPECT_FALSE(b.wb.busy());
     EXPECT_FALSE(b.screen.busyCursor);
-    EXPECT_EQ(b.wb.image().activePlane, 1);  // the first convolution and toggle ran, nothing after
+    EXPECT_FALSE(b.screen.progressVisible);
+    EXPECT_EQ(b.wb.image().activePlane, 0);  // stopped inside the first convolution
     EXPECT_TRUE(b.wb.lines().horizontalLines.empty());
+    EXPECT_TRUE(b.screen.messages.empty());
+}
+
+// "Go on" and the track bar stay live while an operation runs: the end of
+// the running operation follows "Go on" as it is then, and a moved track bar
+// keeps its position for the segmentation that follows.
+TEST(FrameTest, GoOnAndTrackBarCountDuringAnOperation) {
+    Bench b;
+    b.Load(30, 30, [](int x, int) { return x * 8; });
+    b.wb.ChooseOperation(3);  // track bar maximum 29
+    b.screen.pumpHookContext = &b;
+    b.screen.pumpHooks.push_back([](void* ctx) {
+        auto& bench = *static_cast<Bench*>(ctx);
+        bench.wb.SetGoOn(true);
+        bench.wb.SetTrackBarPosition(bench.screen.pumps == 1 ? 40 : 7);
+    });
+    b.Run(0, "20");
+    b.screen.pumpHooks.clear();
+    EXPECT_TRUE(b.wb.controls().goOn);
+    EXPECT_EQ(b.wb.controls().selectedOperation, 1);
+    EXPECT_EQ(b.wb.controls().trackBar.position, 7);
+
+    // Segmentation with step 30 and the offset 7 set during the operation.
+    b.wb.SetParameterText("30");  // resets the position only with operation 3 selected
+    ASSERT_EQ(b.wb.controls().trackBar.position, 7);
+    const uint8_t before = b.active().at(10, 10);
+    b.wb.ShortcutClick(3);
+    EXPECT_EQ(b.active().at(10, 10), before / 30 * 30 + 7);
+
+    // Unticked during the next one: it does not move on.
+    b.wb.ChooseOperation(0);
+    b.screen.pumpHooks.push_back([](void* ctx) { static_cast<Bench*>(ctx)->wb.SetGoOn(false); });
+    b.wb.GoClick();
+    EXPECT_FALSE(b.wb.controls().goOn);
+    EXPECT_EQ(b.wb.controls().selectedOperation, 0);
 }
 
 // Cancel stops the operation at its next event pump; the frame still ends
@@ -454,6 +493,93 @@ TEST(FrameTest, CancelStopsAtTheNextPumpAndTheFrameEnds) {
     b.wb.GoClick();
     EXPECT_FALSE(b.wb.lastOperation().cancelled);
 }
+
+// Soft grid lines, 30 gray levels below the background: edges that every
+// pipeline keeps, so that the line finders have lines in the lists while
+// they run and the grid searches label cells.
+uint8_t SoftGrid(int x, int y) { return (x % 10 < 2 || y % 10 < 2) ? 150 : 180; }
+
+// Cancels at the pump numbered `at` (from 1); counts every pump.
+struct CancelAt {
+    Bench* bench;
+    int at = 0;
+    int pumps = 0;
+};
+
+void CancelAtPump(void* context) {
+    auto& c = *static_cast<CancelAt*>(context);
+    if (++c.pumps == c.at) c.bench->wb.Cancel();
+}
+
+void CopyPlane(const Plane& from, Plane& to) { std::copy(from.begin(), from.begin() + from.size(), to.begin()); }
+
+// Every operation, cancelled at each of its event pumps in turn (every pause
+// point pumps here), stops at that pump and ends its frame: not busy, the
+// cursor and the dialog restored, the line lists empty, "Go on" not moving
+// on. The workbench then runs the operation again exactly as a fresh one
+// holding the same planes would.
+class CancelTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(CancelTest, AtEveryPump) {
+    const int op = GetParam();
+    auto prepare = [](Bench& b) {
+        b.Load(80, 60, SoftGrid);
+        b.wb.SetPumpInterval(std::chrono::steady_clock::duration::zero());
+    };
+    int pumps = 0;
+    {
+        Bench b;
+        prepare(b);
+        b.Run(op, "20");
+        pumps = b.screen.pumps;
+    }
+    ASSERT_GT(pumps, 0);
+    for (int at = 1; at <= pumps; ++at) {
+        Bench b;
+        prepare(b);
+        CancelAt cancel{&b, at};
+        b.screen.pumpHookContext = &cancel;
+        b.screen.pumpHooks.push_back(CancelAtPump);
+        b.wb.SetGoOn(true);
+        b.Run(op, "20");
+        const std::string where = "pump " + std::to_string(at);
+        ASSERT_TRUE(b.wb.lastOperation().cancelled) << where;
+        EXPECT_EQ(cancel.pumps, at) << where;
+        EXPECT_FALSE(b.wb.busy()) << where;
+        EXPECT_FALSE(b.screen.busyCursor) << where;
+        EXPECT_FALSE(b.screen.progressVisible) << where;
+        EXPECT_TRUE(b.wb.lines().horizontalLines.empty()) << where;
+        EXPECT_TRUE(b.wb.lines().verticalLines.empty()) << where;
+        EXPECT_EQ(b.wb.controls().selectedOperation, op) << where;
+
+        Bench fresh;
+        prepare(fresh);
+        for (int i = 0; i < 2; ++i) CopyPlane(b.wb.image().planes[i], fresh.wb.image().planes[i]);
+        CopyPlane(b.marks(), fresh.marks());
+        fresh.wb.image().activePlane = b.wb.image().activePlane;
+        b.screen.pumpHooks.clear();
+        b.wb.SetGoOn(false);
+        b.wb.GoClick();
+        fresh.Run(op, "20");
+        ASSERT_FALSE(b.wb.lastOperation().cancelled) << where;
+        EXPECT_EQ(b.wb.image().activePlane, fresh.wb.image().activePlane) << where;
+        for (int i = 0; i < 2; ++i) {
+            const Plane& plane = b.wb.image().planes[i];
+            EXPECT_TRUE(std::equal(plane.begin(), plane.begin() + plane.size(), fresh.wb.image().planes[i].begin()))
+                << where << ", plane " << i;
+        }
+        EXPECT_TRUE(std::equal(b.marks().begin(), b.marks().begin() + b.marks().size(), fresh.marks().begin()))
+            << where;
+        EXPECT_EQ(b.screen.display, fresh.screen.display) << where;
+        const OperationRecord& again = b.wb.lastOperation();
+        const OperationRecord& expected = fresh.wb.lastOperation();
+        EXPECT_EQ(again.horizontalLines.size(), expected.horizontalLines.size()) << where;
+        EXPECT_EQ(again.verticalLines.size(), expected.verticalLines.size()) << where;
+        EXPECT_EQ(again.cells.size(), expected.cells.size()) << where;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, CancelTest, ::testing::Range(0, kOperationCount));
 
 }  // namespace
 }  // namespace vexo

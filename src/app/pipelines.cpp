@@ -22,7 +22,8 @@ Pipeline::Pipeline(Workbench& bench, const OperationInfo& operation)
     : bench_(bench),
       operation_(operation),
       pump_([&bench] { bench.Pump(); }),
-      houghHooks_{[&bench] { bench.progress_.Step(); }, {}} {}
+      pause_([&bench] { bench.Pause(); }),
+      houghHooks_{[&bench] { bench.progress_.Step(); }, pause_} {}
 
 ImageState& Pipeline::image() { return bench_.image_; }
 LineLists& Pipeline::lines() { return *bench_.lines_; }
@@ -45,9 +46,17 @@ int32_t Pipeline::RejectParameter() {
 
 int32_t Pipeline::SegmentOffset() const { return bench_.controls_.trackBar.position; }
 
-void Pipeline::Render(const GrayPlane& plane) { bench_.RenderPlane(plane); }
+// A render ends a step: the window gets its events before it, when they are
+// due, so that work between pumps never adds up across steps.
+void Pipeline::Render(const GrayPlane& plane) {
+    bench_.Pause();
+    bench_.RenderPlane(plane);
+}
 
-void Pipeline::Refresh(bool withSender) { bench_.Refresh(withSender); }
+void Pipeline::Refresh(bool withSender) {
+    bench_.Pause();
+    bench_.Refresh(withSender);
+}
 
 void Pipeline::ShowLog(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) screen().LogAppend(line);
@@ -100,9 +109,9 @@ int32_t ChainFilter(Pipeline& p, bool vertical) {
     ImageState& im = p.image();
     const int32_t minimum = p.Parameter();
     if (vertical)
-        ChainFilterVertical(im.active(), minimum);
+        ChainFilterVertical(im.active(), minimum, p.pause());
     else
-        ChainFilterHorizontal(im.active(), minimum);
+        ChainFilterHorizontal(im.active(), minimum, p.pause());
     p.Render(im.active());
     return minimum;
 }
@@ -113,9 +122,9 @@ void GapLines(Pipeline& p, bool vertical) {
     const int32_t minimum = ChainFilter(p, vertical);
     ClearMarks(im.marks);
     if (vertical)
-        GapLinesVertical(im.active(), im.marks, minimum, p.lines());
+        GapLinesVertical(im.active(), im.marks, minimum, p.lines(), p.pause());
     else
-        GapLinesHorizontal(im.active(), im.marks, minimum, p.lines());
+        GapLinesHorizontal(im.active(), im.marks, minimum, p.lines(), p.pause());
     p.Render(im.active());
 }
 
@@ -247,17 +256,17 @@ void RunChainGridSearch(Pipeline& p) {
     ConvolveThreshold(im.active(), im.other(), horizontalSobelKernel, 50, p.pump());
     im.Toggle();
     p.Render(im.active());
-    ChainFilterHorizontal(im.active(), 80);
+    ChainFilterHorizontal(im.active(), 80, p.pause());
     p.Render(im.active());
-    GapLinesHorizontal(im.active(), im.marks, 80, p.lines());
+    GapLinesHorizontal(im.active(), im.marks, 80, p.lines(), p.pause());
     p.Render(im.active());
     // From the plane that was active when the operation started into the
     // horizontally processed one.
     ConvolveThreshold(im.other(), im.active(), verticalSobelKernel, 20, p.pump());
     p.Render(im.active());
-    ChainFilterVertical(im.active(), 80);
+    ChainFilterVertical(im.active(), 80, p.pause());
     p.Render(im.active());
-    GapLinesVertical(im.active(), im.marks, 80, p.lines());
+    GapLinesVertical(im.active(), im.marks, 80, p.lines(), p.pause());
     p.Render(im.active());
     // Labelled after the last render, so the labels stay visible.
     LabelAndRecordCells(p);

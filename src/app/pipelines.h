@@ -30,9 +30,12 @@ public:
     LineLists& lines();
     Screen& screen();
     ProgressBar& progress();
-    // The workbench's event pump (the convolutions call it).
+    // The workbench's event pump (the convolutions call it at fixed points).
     const EventPump& pump() const { return pump_; }
-    // What the Hough transforms call back: a step of the progress bar.
+    // The pause points of long work: the workbench's pump, about every 50 ms.
+    const EventPump& pause() const { return pause_; }
+    // What the Hough transforms call back: a step of the progress bar, and
+    // their pause points.
     const WorkHooks& houghHooks() const { return houghHooks_; }
 
     // Appends the operation's name to the title, when it has one.
@@ -44,9 +47,9 @@ public:
     // The position of the segment-offset track bar.
     int32_t SegmentOffset() const;
     // Shows the plane with the marks over it; stops the operation once the
-    // window is closing.
+    // window is closing. A pause point comes first.
     void Render(const GrayPlane& plane);
-    // Back to the loaded picture (see Workbench::Refresh).
+    // Back to the loaded picture (see Workbench::Refresh), after a pause point.
     void Refresh(bool withSender);
     // Appends the lines to the log list.
     void ShowLog(const std::vector<std::string>& lines);
@@ -57,6 +60,7 @@ private:
     Workbench& bench_;
     const OperationInfo& operation_;
     EventPump pump_;
+    EventPump pause_;
     WorkHooks houghHooks_;
 };
 

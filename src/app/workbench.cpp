@@ -99,15 +99,17 @@ void Workbench::ShortcutClick(int index) {
     });
 }
 
+// The track bar and "Go on" stay live while an operation runs: neither can
+// change the picture state under it.
 void Workbench::SetTrackBarPosition(int position) {
-    Guarded([&] {
-        TrackBar& tb = controls_.trackBar;
-        tb.position = position < 0 ? 0 : (position > tb.maximum ? tb.maximum : position);
-    });
+    if (terminated_) return;
+    TrackBar& tb = controls_.trackBar;
+    tb.position = position < 0 ? 0 : (position > tb.maximum ? tb.maximum : position);
 }
 
 void Workbench::SetGoOn(bool checked) {
-    Guarded([&] { controls_.goOn = checked; });
+    if (terminated_) return;
+    controls_.goOn = checked;
 }
 
 void Workbench::Close() {
@@ -120,7 +122,13 @@ void Workbench::Cancel() {
 
 void Workbench::Pump() {
     screen_.PumpEvents();
+    lastPump_ = std::chrono::steady_clock::now();
+    if (closeRequested_) throw Stopped();
     if (cancelRequested_) throw Cancelled();
+}
+
+void Workbench::Pause() {
+    if (std::chrono::steady_clock::now() - lastPump_ >= pumpInterval_) Pump();
 }
 
 void Workbench::OperationChanged() {
@@ -229,6 +237,7 @@ void Workbench::RunOperation() {
 
     lastOperation_ = OperationRecord{lastOperation_.sequence + 1, index, controls_.parameterText, {}, {}, {}};
     cancelRequested_ = false;
+    lastPump_ = std::chrono::steady_clock::now();
     screen_.SetBusyCursor(true);
     progress_.SetPosition(0);
     progress_.Show();

@@ -3,6 +3,7 @@
 // inside their common frame and reaches the screen only through Screen.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -41,8 +42,9 @@ public:
     Workbench(const Workbench&) = delete;
     Workbench& operator=(const Workbench&) = delete;
 
-    // --- Handlers. Each is ignored while an operation runs or after the
-    // program has been told to end. Errors are shown through the screen. ---
+    // --- Handlers. Each is ignored after the program has been told to end,
+    // and all but SetTrackBarPosition, SetGoOn, Close and Cancel while an
+    // operation runs. Errors are shown through the screen. ---
 
     // A click on a file: empties the log, loads the picture, enables GO.
     void FileClick(const std::string& path);
@@ -57,13 +59,22 @@ public:
     void SetParameterText(const std::string& text);
     // A numbered shortcut button.
     void ShortcutClick(int index);
+    // Also while an operation runs: a later step reads the new position.
     void SetTrackBarPosition(int position);
+    // Also while an operation runs: its end then selects the next operation
+    // (or not) by the new state.
     void SetGoOn(bool checked);
-    // The main window is closing: the program ends after the running step.
+    // The main window is closing during an operation: the operation stops at
+    // its next event pump and the program ends once the handler returns.
     void Close();
-    // Asks the running operation to stop at its next event pump; nothing
-    // happens when no operation runs.
+    // Asks the running operation to stop at its next event pump; the frame
+    // ends as usual except that "Go on" does not move on, and
+    // lastOperation().cancelled tells. Nothing happens when no operation runs.
     void Cancel();
+    // The least time between two event pumps at the pause points of long
+    // work (50 ms unless set); zero pumps at every pause point, so that the
+    // pumps of an operation can be counted.
+    void SetPumpInterval(std::chrono::steady_clock::duration interval) { pumpInterval_ = interval; }
     // Later loads decode at full size (true) or at the working size (false).
     void SetFullSize(bool fullSize) { fullSize_ = fullSize; }
     bool fullSize() const { return fullSize_; }
@@ -97,8 +108,11 @@ private:
     friend class Pipeline;
 
     // Hands pending events to the window; stops the operation when it has
-    // been cancelled meanwhile.
+    // been cancelled or the window closed meanwhile.
     void Pump();
+    // A pause point of long work: pumps once the pump interval has passed
+    // since the last pump.
+    void Pause();
     void ParameterTextChanged();
     void OperationChanged();
     template <typename F>
@@ -116,6 +130,8 @@ private:
     bool closeRequested_ = false;
     bool cancelRequested_ = false;
     bool fullSize_ = false;
+    std::chrono::steady_clock::duration pumpInterval_ = std::chrono::milliseconds(50);
+    std::chrono::steady_clock::time_point lastPump_;
 };
 
 }  // namespace vexo

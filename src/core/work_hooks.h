@@ -7,13 +7,17 @@
 namespace vexo {
 
 // Handles pending window events, then returns. Called from the thread that
-// started the work; it may throw to stop the work (the window is closing).
+// started the work; it may throw to stop the work (the operation was
+// cancelled or the window is closing).
 using EventPump = std::function<void()>;
 
-// Work that reports its stages: `step` after each finished stage. `pump`, when
-// set, is for work that can hand pending events to the window between pieces
-// of its own (from the calling thread only, never from a helper thread); work
-// that does not say it pumps never calls it. Either may be left empty.
+// Work that reports its stages: `step` after each finished stage. `pump` is
+// offered at the pause points of long work: between pieces of a few
+// milliseconds at most, from the calling thread only, never from a helper
+// thread. The caller decides whether a pause point hands events to the
+// window (the workbench does so about every 50 ms) and may throw from it to
+// stop the work; whatever the work has written so far stays. Either may be
+// left empty.
 struct WorkHooks {
     std::function<void()> step;
     EventPump pump;

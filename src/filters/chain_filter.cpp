@@ -22,6 +22,12 @@
 // The walks are as deep as the longest chain (up to the full width or height),
 // so they run on one explicit stack of frames, reused for every start. Each
 // sample is claimed, erased and searched at most once: linear time.
+//
+// The event pump is offered before every row of the passes over the whole
+// plane, before every column (row) of the scan for starts, and inside a walk
+// after every kStepsPerPause steps, so that a chain as large as the picture
+// does not hold the window up either. A pump that throws leaves the plane as
+// far as the filter got.
 #include "filters/chain_filter.h"
 
 #include <algorithm>
@@ -38,6 +44,10 @@ constexpr uint8_t kUnclaimed = 250;
 constexpr uint8_t kClaimed = 251;
 constexpr uint8_t kKept = 255;
 
+// Steps of the walks between two offers of the event pump: well under a
+// millisecond of work.
+constexpr uint32_t kStepsPerPause = uint32_t(1) << 14;
+
 struct Frame {
     int32_t x;
     int32_t y;
@@ -48,26 +58,34 @@ struct Frame {
 template <bool Horizontal>
 class ChainWalker {
 public:
-    explicit ChainWalker(GrayPlane& plane)
-        : data_(plane.begin()), width_(plane.width), height_(plane.height) {
+    ChainWalker(GrayPlane& plane, const EventPump& pump)
+        : data_(plane.begin()), width_(plane.width), height_(plane.height), pump_(pump) {
         // One frame per column (row) that a walk can cover.
         stack_.reserve(std::size_t(Horizontal ? width_ : height_));
     }
 
     void Run(int32_t minimumLength) {
-        const std::size_t count = std::size_t(width_) * std::size_t(height_);
-        for (std::size_t i = 0; i < count; ++i) data_[i] = data_[i] != 0 ? kUnclaimed : uint8_t(0);
+        for (int y = 0; y < height_; ++y) {
+            Pause();
+            uint8_t* row = data_ + std::size_t(y) * std::size_t(width_);
+            for (int x = 0; x < width_; ++x) row[x] = row[x] != 0 ? kUnclaimed : uint8_t(0);
+        }
         if (Horizontal) {
             ScanColumns(minimumLength);
         } else {
             for (int y = 0; y < height_; ++y) {
+                Pause();
                 uint8_t* row = data_ + std::size_t(y) * std::size_t(width_);
                 for (int x = 0; x < width_; ++x) {
                     if (row[x] == kUnclaimed) FilterChain(x, y, minimumLength);
                 }
             }
         }
-        for (std::size_t i = 0; i < count; ++i) data_[i] = data_[i] == kClaimed ? uint8_t(0) : data_[i];
+        for (int y = 0; y < height_; ++y) {
+            Pause();
+            uint8_t* row = data_ + std::size_t(y) * std::size_t(width_);
+            for (int x = 0; x < width_; ++x) row[x] = row[x] == kClaimed ? uint8_t(0) : row[x];
+        }
     }
 
 private:
@@ -88,6 +106,7 @@ private:
         std::vector<Candidates> rows;
         rows.reserve(std::size_t(height_));
         for (int x0 = 0; x0 < width_; x0 += kBand) {
+            Pause();
             const int band = std::min(kBand, width_ - x0);
             rows.clear();
             for (int y = 0; y < height_; ++y) {
@@ -96,6 +115,7 @@ private:
                 if (columns != 0) rows.push_back({y, columns});
             }
             for (int c = 0; c < band; ++c) {
+                Pause();
                 for (const Candidates& row : rows) {
                     if ((row.columns >> c & 1u) != 0 && At(x0 + c, row.y) == kUnclaimed) {
                         FilterChain(x0 + c, row.y, minimumLength);
@@ -128,6 +148,17 @@ private:
 
     uint8_t& At(int x, int y) { return data_[std::size_t(y) * std::size_t(width_) + std::size_t(x)]; }
 
+    void Pause() {
+        if (pump_) pump_();
+    }
+
+    // One step of a walk; every kStepsPerPause of them the pump is offered.
+    void CountStep() {
+        if (++steps_ < kStepsPerPause) return;
+        steps_ = 0;
+        Pause();
+    }
+
     // Forward neighbour k (0..2) of (x, y): false when it lies outside the plane.
     bool Neighbour(int x, int y, int k, int& nx, int& ny) const {
         if (Horizontal) {
@@ -159,6 +190,7 @@ private:
         stack_.clear();
         stack_.push_back({x, y, 0, 1});
         while (!stack_.empty()) {
+            CountStep();
             Frame& frame = stack_.back();
             if (frame.next < 3) {
                 int nx, ny;
@@ -198,6 +230,7 @@ private:
         stack_.clear();
         stack_.push_back({x, y, 0, 1});
         while (!stack_.empty()) {
+            CountStep();
             Frame& frame = stack_.back();
             if (frame.next < 3) {
                 int nx, ny;
@@ -224,20 +257,26 @@ private:
     uint8_t* data_;
     int width_;
     int height_;
+    const EventPump& pump_;
+    uint32_t steps_ = 0;
     std::vector<Frame> stack_;
 };
 
 template <bool Horizontal>
-void RunFilter(GrayPlane& plane, int32_t minimumLength) {
+void RunFilter(GrayPlane& plane, int32_t minimumLength, const EventPump& pump) {
     if (!plane || plane.width <= 0 || plane.height <= 0) return;
-    ChainWalker<Horizontal> walker(plane);
+    ChainWalker<Horizontal> walker(plane, pump);
     walker.Run(minimumLength);
 }
 
 }  // namespace
 
-void ChainFilterHorizontal(GrayPlane& plane, int32_t minimumLength) { RunFilter<true>(plane, minimumLength); }
+void ChainFilterHorizontal(GrayPlane& plane, int32_t minimumLength, const EventPump& pump) {
+    RunFilter<true>(plane, minimumLength, pump);
+}
 
-void ChainFilterVertical(GrayPlane& plane, int32_t minimumLength) { RunFilter<false>(plane, minimumLength); }
+void ChainFilterVertical(GrayPlane& plane, int32_t minimumLength, const EventPump& pump) {
+    RunFilter<false>(plane, minimumLength, pump);
+}
 
 }  // namespace vexo

@@ -5,10 +5,14 @@
 #include <cstdint>
 
 #include "core/plane.h"
+#include "core/work_hooks.h"
 
 namespace vexo {
 
-void ChainFilterHorizontal(GrayPlane& plane, int32_t minimumLength);
-void ChainFilterVertical(GrayPlane& plane, int32_t minimumLength);
+// `pump` is offered between pieces of the work, a fraction of a millisecond
+// of it apart on any picture; it may throw to stop the filter, which then
+// leaves the plane as far as it got.
+void ChainFilterHorizontal(GrayPlane& plane, int32_t minimumLength, const EventPump& pump = {});
+void ChainFilterVertical(GrayPlane& plane, int32_t minimumLength, const EventPump& pump = {});
 
 }  // namespace vexo

@@ -17,6 +17,11 @@
 // Every sample is set to 200 as soon as the trace reaches it, so a trace can
 // never land on itself. Line ends are num / den with wrapping 32-bit products,
 // divided in double precision and rounded half to even.
+//
+// The event pump is offered before every main index of the scan and, within
+// a trace, after every kStepsPerPause steps (chain steps and gap-walk steps);
+// a pump that throws leaves the plane, the marks and the lines as far as the
+// tracing got.
 
 #include "lines/gap_lines.h"
 
@@ -35,6 +40,10 @@ constexpr uint8_t kRunEndDot = 250;
 constexpr uint8_t kLineMark = 50;
 constexpr int32_t kWindowReach = 7;
 
+// Steps of the traces between two offers of the event pump; a gap-walk step
+// searches its whole window, so this is well under a millisecond of work.
+constexpr uint32_t kStepsPerPause = uint32_t(1) << 12;
+
 struct Point {
     int32_t m;  // main coordinate
     int32_t c;  // cross coordinate
@@ -44,17 +53,20 @@ int64_t Abs(int64_t v) { return v < 0 ? -v : v; }
 
 class GapTracer {
 public:
-    GapTracer(GrayPlane& plane, MarkPlane& marks, int32_t minimumExtent, LineLists& lines, bool vertical)
+    GapTracer(GrayPlane& plane, MarkPlane& marks, int32_t minimumExtent, LineLists& lines, bool vertical,
+              const EventPump& pump)
         : plane_(plane),
           marks_(marks),
           minimumExtent_(minimumExtent),
           lines_(lines),
           vertical_(vertical),
           mainSize_(vertical ? plane.height : plane.width),
-          crossSize_(vertical ? plane.width : plane.height) {}
+          crossSize_(vertical ? plane.width : plane.height),
+          pump_(pump) {}
 
     void Run() {
         for (int32_t m = 0; m < mainSize_; ++m) {
+            Pause();
             for (int32_t c = 0; c < crossSize_; ++c) {
                 if (Sample(m, c) != kChain) continue;
                 const Point s{m, c};
@@ -70,6 +82,18 @@ public:
     }
 
 private:
+    void Pause() {
+        if (pump_) pump_();
+    }
+
+    // Counts a step of a trace; once kStepsPerPause steps have been made
+    // since the last pause (gap-walk steps included), the pump is offered.
+    void CountStep() {
+        if (++steps_ < kStepsPerPause) return;
+        steps_ = 0;
+        Pause();
+    }
+
     bool Inside(int64_t m, int64_t c) const { return m >= 0 && c >= 0 && m < mainSize_ && c < crossSize_; }
 
     uint8_t& Sample(int32_t m, int32_t c) { return vertical_ ? plane_.at(c, m) : plane_.at(m, c); }
@@ -90,6 +114,7 @@ private:
     Point FollowChain(Point s) {
         Point k = s;
         for (;;) {
+            CountStep();
             if (std::optional<Point> next = ForwardNeighbour(k)) {
                 k = *next;
                 Sample(k.m, k.c) = kTraced;
@@ -144,6 +169,7 @@ private:
         int64_t pm = k.m;
         int64_t pc = k.c;
         for (;;) {
+            ++steps_;  // counted towards the next pause of the trace
             if (pm >= mainLast || pm < 0) return std::nullopt;
             if (!mainDrives && pc >= crossLast) return std::nullopt;
             if (pc < -kWindowReach || pc > crossLast + kWindowReach) return std::nullopt;
@@ -195,6 +221,8 @@ private:
     const bool vertical_;
     const int32_t mainSize_;
     const int32_t crossSize_;
+    const EventPump& pump_;
+    uint32_t steps_ = 0;
 };
 
 // The marks must share the picture's geometry; anything else is a caller
@@ -206,14 +234,16 @@ bool Usable(const GrayPlane& plane, const MarkPlane& marks) {
 
 }  // namespace
 
-void GapLinesHorizontal(GrayPlane& plane, MarkPlane& marks, int32_t minimumExtent, LineLists& lines) {
+void GapLinesHorizontal(GrayPlane& plane, MarkPlane& marks, int32_t minimumExtent, LineLists& lines,
+                        const EventPump& pump) {
     if (!Usable(plane, marks)) return;
-    GapTracer(plane, marks, minimumExtent, lines, false).Run();
+    GapTracer(plane, marks, minimumExtent, lines, false, pump).Run();
 }
 
-void GapLinesVertical(GrayPlane& plane, MarkPlane& marks, int32_t minimumExtent, LineLists& lines) {
+void GapLinesVertical(GrayPlane& plane, MarkPlane& marks, int32_t minimumExtent, LineLists& lines,
+                      const EventPump& pump) {
     if (!Usable(plane, marks)) return;
-    GapTracer(plane, marks, minimumExtent, lines, true).Run();
+    GapTracer(plane, marks, minimumExtent, lines, true, pump).Run();
 }
 
 }  // namespace vexo

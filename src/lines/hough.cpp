@@ -33,8 +33,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <numeric>
 #include <system_error>
@@ -60,6 +63,17 @@ constexpr std::size_t kVotesPerExtraThread = std::size_t(1) << 22;
 // Rows of the table that one pass of the voting loop keeps hot in the cache.
 constexpr std::size_t kBlockBytes = std::size_t(512) << 10;
 constexpr int32_t kMaxBlockRows = 64;
+
+// Samples that one piece of a block's voting covers at least, whole groups
+// taken: at most 64 votes each, well under a millisecond of work.
+constexpr uint32_t kSliceSamples = uint32_t(1) << 12;
+
+// How long the calling thread waits for the helpers between two pauses.
+constexpr std::chrono::milliseconds kHelperWait{10};
+
+void Offer(const EventPump& pause) {
+    if (pause) pause();
+}
 
 // All samples of one group share the divisor D (x for the horizontal
 // transform, y for the vertical) and the numerator step B per k.
@@ -121,8 +135,9 @@ SampleGroup MakeGroup(int32_t divisor, int32_t step, uint32_t begin) {
 // Gathers the edge samples grouped by divisor, in an order where consecutive
 // samples of a group vote for different counters of the same row. Samples
 // without a vote inside the table are left out. False when the lists cannot
-// be obtained.
-bool CollectSamples(const GrayPlane& source, HoughDirection direction, int32_t n, SampleList& list) {
+// be obtained. The pause is offered before each row of both passes.
+bool CollectSamples(const GrayPlane& source, HoughDirection direction, int32_t n, SampleList& list,
+                    const EventPump& pause) {
     const int32_t width = source.width;
     const int32_t height = source.height;
     const bool horizontal = direction == HoughDirection::Horizontal;
@@ -132,6 +147,7 @@ bool CollectSamples(const GrayPlane& source, HoughDirection direction, int32_t n
     std::unique_ptr<uint32_t[]> perGroup(new (std::nothrow) uint32_t[std::size_t(groupsMax)]());
     if (!perGroup) return false;
     for (int32_t y = horizontal ? 0 : 1; y < height; ++y) {
+        Offer(pause);
         const uint8_t* row = source.row(y);
         if (horizontal) {
             for (int32_t x = 1; x < width; ++x) perGroup[x] += row[x] != 0;
@@ -158,6 +174,7 @@ bool CollectSamples(const GrayPlane& source, HoughDirection direction, int32_t n
         next += c;
     }
     for (int32_t y = horizontal ? 0 : 1; y < height; ++y) {
+        Offer(pause);
         const uint8_t* row = source.row(y);
         for (int32_t x = horizontal ? 1 : 0; x < width; ++x) {
             if (row[x] == 0) continue;
@@ -223,10 +240,12 @@ int32_t BlockRows(int32_t n) {
     return static_cast<int32_t>(std::clamp<std::size_t>(kBlockBytes / (2 * std::size_t(n)), 1, kMaxBlockRows));
 }
 
-// Votes of every sample for rows kBegin..kEnd-1 of the table.
-void VoteBlock(const SampleList& list, uint16_t* table, int32_t n, int32_t kBegin, int32_t kEnd) {
+// Votes of the samples of groups gBegin..gEnd-1 for rows kBegin..kEnd-1 of
+// the table.
+void VoteBlock(const SampleList& list, uint16_t* table, int32_t n, int32_t kBegin, int32_t kEnd, uint32_t gBegin,
+               uint32_t gEnd) {
     const std::size_t rowLength = std::size_t(n);
-    for (uint32_t g = 0; g < list.groupCount; ++g) {
+    for (uint32_t g = gBegin; g < gEnd; ++g) {
         const SampleGroup& group = list.groups[g];
         const uint32_t s = 2 * static_cast<uint32_t>(group.step);
         const uint64_t c = group.reciprocal;
@@ -269,9 +288,86 @@ int ThreadsFor(uint64_t votes) {
     return hardware >= 2 ? 2 : 1;
 }
 
+// The first group of every slice of the voting, then groupCount: slices of
+// whole groups with at least kSliceSamples samples each (the last one may
+// have fewer).
+std::vector<uint32_t> Slices(const SampleList& list) {
+    std::vector<uint32_t> starts{0};
+    uint32_t samples = 0;
+    for (uint32_t g = 0; g < list.groupCount; ++g) {
+        samples += list.groups[g].end - list.groups[g].begin;
+        if (samples >= kSliceSamples && g + 1 < list.groupCount) {
+            starts.push_back(g + 1);
+            samples = 0;
+        }
+    }
+    starts.push_back(list.groupCount);
+    return starts;
+}
+
+// The helper threads of the voting. They are told to stop (through `stop`)
+// and are joined when the crew ends, whether the voting finished or a pause
+// threw; what they run must outlive the crew.
+class VotingCrew {
+public:
+    explicit VotingCrew(std::atomic<bool>& stop) : stop_(stop) {}
+    VotingCrew(const VotingCrew&) = delete;
+    VotingCrew& operator=(const VotingCrew&) = delete;
+    ~VotingCrew() {
+        stop_.store(true, std::memory_order_relaxed);
+        for (std::thread& helper : helpers_) helper.join();
+    }
+
+    // Starts a helper running `work`; false when no thread can be had.
+    template <typename Work>
+    bool Start(Work& work) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            ++running_;
+        }
+        try {
+            helpers_.emplace_back([this, &work] {
+                work();
+                const std::lock_guard<std::mutex> lock(mutex_);
+                --running_;
+                done_.notify_one();
+            });
+        } catch (const std::system_error&) {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            --running_;
+            return false;
+        }
+        return true;
+    }
+
+    // Waits until every helper has finished its work, offering the pause in
+    // between when there is one.
+    void Finish(const EventPump& pause) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (running_ > 0) {
+            if (!pause) {
+                done_.wait(lock);
+                continue;
+            }
+            done_.wait_for(lock, kHelperWait);
+            lock.unlock();
+            pause();
+            lock.lock();
+        }
+    }
+
+private:
+    std::vector<std::thread> helpers_;
+    std::atomic<bool>& stop_;
+    std::mutex mutex_;
+    std::condition_variable done_;
+    int running_ = 0;
+};
+
 }  // namespace
 
-void VoteTableDirect(const GrayPlane& source, HoughDirection direction, uint16_t* table, int32_t n) {
+void VoteTableDirect(const GrayPlane& source, HoughDirection direction, uint16_t* table, int32_t n,
+                     const EventPump& pause) {
     const int32_t width = source.width;
     const int32_t height = source.height;
     const bool horizontal = direction == HoughDirection::Horizontal;
@@ -288,19 +384,21 @@ void VoteTableDirect(const GrayPlane& source, HoughDirection direction, uint16_t
                 if (r >= 0.0 && r < double(n))
                     ++table[std::size_t(k) * std::size_t(n) + static_cast<std::size_t>(r)];
             }
+            Offer(pause);
         }
     }
 }
 
-void VoteTable(const GrayPlane& source, HoughDirection direction, uint16_t* table, int32_t n, int threads) {
+void VoteTable(const GrayPlane& source, HoughDirection direction, uint16_t* table, int32_t n, int threads,
+               const EventPump& pause) {
     if (!source || source.width <= 0 || source.height <= 0 || n <= 0) return;
     if (n > kExactSideLimit) {
-        VoteTableDirect(source, direction, table, n);
+        VoteTableDirect(source, direction, table, n, pause);
         return;
     }
     SampleList list;
-    if (!CollectSamples(source, direction, n, list)) {
-        VoteTableDirect(source, direction, table, n);
+    if (!CollectSamples(source, direction, n, list, pause)) {
+        VoteTableDirect(source, direction, table, n, pause);
         return;
     }
     if (list.count == 0) return;
@@ -312,28 +410,35 @@ void VoteTable(const GrayPlane& source, HoughDirection direction, uint16_t* tabl
     if (threads <= 0) threads = ThreadsFor(votes);
     threads = std::clamp(threads, 1, blocks);
 
+    const std::vector<uint32_t> slices = Slices(list);
+
     // Each thread takes the next block of rows until none is left, so a
     // thread that gets less of the processor does less of the work. No
-    // counter is written by two threads.
+    // counter is written by two threads. A block is voted a slice of groups
+    // at a time; between slices the calling thread offers the pause and a
+    // helper looks whether the voting is stopping.
     std::atomic<int32_t> nextBlock{0};
-    auto work = [&list, &nextBlock, table, n, blockRows, blocks] {
+    std::atomic<bool> stop{false};
+    auto vote = [&list, &slices, &nextBlock, &stop, table, n, blockRows, blocks](const EventPump* pause) {
         for (int32_t block = nextBlock.fetch_add(1, std::memory_order_relaxed); block < blocks;
              block = nextBlock.fetch_add(1, std::memory_order_relaxed)) {
             const int32_t k0 = block * blockRows;
-            VoteBlock(list, table, n, k0, std::min(k0 + blockRows, n));
+            const int32_t k1 = std::min(k0 + blockRows, n);
+            for (std::size_t s = 0; s + 1 < slices.size(); ++s) {
+                VoteBlock(list, table, n, k0, k1, slices[s], slices[s + 1]);
+                if (pause != nullptr)
+                    Offer(*pause);
+                else if (stop.load(std::memory_order_relaxed))
+                    return;
+            }
         }
     };
-    std::vector<std::thread> workers;
-    workers.reserve(std::size_t(threads) - 1);
-    for (int t = 1; t < threads; ++t) {
-        try {
-            workers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // no more threads to be had: the others share the blocks
-        }
-    }
-    work();
-    for (std::thread& worker : workers) worker.join();
+    auto help = [&vote] { vote(nullptr); };
+    VotingCrew crew(stop);
+    for (int t = 1; t < threads; ++t)
+        if (!crew.Start(help)) break;  // no more threads to be had: the others share the blocks
+    vote(&pause);
+    crew.Finish(pause);
 }
 
 void ApplyThreshold(uint16_t* table, std::size_t count, int32_t threshold) {
@@ -347,9 +452,10 @@ void ApplyThreshold(uint16_t* table, std::size_t count, int32_t threshold) {
         if (table[i] < limit) table[i] = 0;
 }
 
-void FindPeaksDirect(uint16_t* table, int32_t n, int32_t radius, const PeakSink& sink) {
+void FindPeaksDirect(uint16_t* table, int32_t n, int32_t radius, const PeakSink& sink, const EventPump& pause) {
     const uint16_t marker = static_cast<uint16_t>(n);
     for (int32_t k = radius; k <= n - 1 - radius; ++k) {
+        Offer(pause);
         for (int32_t r = radius; r <= n - 1 - radius; ++r) {
             uint16_t& cell = table[std::size_t(k) * std::size_t(n) + std::size_t(r)];
             const uint16_t q = cell;
@@ -378,11 +484,11 @@ void FindPeaksDirect(uint16_t* table, int32_t n, int32_t radius, const PeakSink&
 // window exceeds its own. The window maxima come from per-row sliding maxima
 // of the thresholded counts, kept for the 2 radius + 1 rows around k; the
 // earlier peaks from, per column, the last row that a peak's window reaches.
-void FindPeaks(uint16_t* table, int32_t n, int32_t radius, const PeakSink& sink) {
+void FindPeaks(uint16_t* table, int32_t n, int32_t radius, const PeakSink& sink, const EventPump& pause) {
     if (n <= 2 * radius) return;
     if (n > 65535) {
         // The peak mark n no longer exceeds every count in 16 bits.
-        FindPeaksDirect(table, n, radius, sink);
+        FindPeaksDirect(table, n, radius, sink, pause);
         return;
     }
     const int32_t w = 2 * radius + 1;
@@ -390,7 +496,7 @@ void FindPeaks(uint16_t* table, int32_t n, int32_t radius, const PeakSink& sink)
     std::unique_ptr<uint16_t[]> rowMax(new (std::nothrow) uint16_t[un * (w + 2)]);
     std::unique_ptr<int32_t[]> reachedRow(new (std::nothrow) int32_t[un]);
     if (!rowMax || !reachedRow) {
-        FindPeaksDirect(table, n, radius, sink);
+        FindPeaksDirect(table, n, radius, sink, pause);
         return;
     }
     uint16_t* const prefix = rowMax.get() + un * w;
@@ -401,6 +507,7 @@ void FindPeaks(uint16_t* table, int32_t n, int32_t radius, const PeakSink& sink)
     const uint16_t marker = static_cast<uint16_t>(n);
 
     for (int32_t k = radius; k <= n - 1 - radius; ++k) {
+        Offer(pause);
         // Row k + radius enters the window rows, replacing row k - radius - 1;
         // it has no peak yet, so its sliding maxima are of plain counts.
         const int32_t entering = k + radius;
@@ -448,11 +555,20 @@ void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, Line
     const std::size_t cells = std::size_t(n) * std::size_t(n);
     std::unique_ptr<uint16_t[]> table(new (std::nothrow) uint16_t[cells]);
     CheckAllocation(table.get());
-    std::fill(table.get(), table.get() + cells, uint16_t(0));
+    // Zeroing and thresholding go a band of rows at a time, with a pause
+    // between bands.
+    const std::size_t band = std::size_t(hough_detail::BlockRows(n)) * std::size_t(n);
+    for (std::size_t at = 0; at < cells; at += band) {
+        hooks.Pump();
+        std::fill(table.get() + at, table.get() + std::min(at + band, cells), uint16_t(0));
+    }
 
-    hough_detail::VoteTable(source, direction, table.get(), n, 0);
+    hough_detail::VoteTable(source, direction, table.get(), n, 0, hooks.pump);
     hooks.Step();
-    hough_detail::ApplyThreshold(table.get(), cells, threshold);
+    for (std::size_t at = 0; at < cells; at += band) {
+        hooks.Pump();
+        hough_detail::ApplyThreshold(table.get() + at, std::min(band, cells - at), threshold);
+    }
 
     const bool horizontal = direction == HoughDirection::Horizontal;
     hough_detail::FindPeaks(table.get(), n, radius, [&](int32_t k, int32_t r) {
@@ -465,7 +581,7 @@ void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, Line
             if (marks) DrawLine(k, 0, r, n - 1, marks, kMarkGreen);
             AddLine(lines, kAppendVertical, k, r);
         }
-    });
+    }, hooks.pump);
     hooks.Step();
     hooks.Step();
 }

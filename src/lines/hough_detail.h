@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "core/plane.h"
+#include "core/work_hooks.h"
 
 namespace vexo::hough_detail {
 
@@ -26,12 +27,18 @@ inline int32_t PeakRadius(HoughDirection direction) {
 // Adds every vote of the source to the table (which the caller has zeroed).
 // n must be max(width, height) of the source. threads is the number of
 // threads that share the rows of the table; 0 chooses by the amount of work.
-// The counts never depend on the thread count.
-void VoteTable(const GrayPlane& source, HoughDirection direction, uint16_t* table, int32_t n, int threads);
+// The counts never depend on the thread count. `pause` is offered on the
+// calling thread between pieces of the work, also while it waits for the
+// helper threads; when it throws, the helpers stop and are joined before the
+// exception leaves, and the table holds part of the votes.
+void VoteTable(const GrayPlane& source, HoughDirection direction, uint16_t* table, int32_t n, int threads,
+               const EventPump& pause = {});
 
 // The same votes, one double division per vote. Used for sides beyond the
-// exact integer path, and when the working lists cannot be obtained.
-void VoteTableDirect(const GrayPlane& source, HoughDirection direction, uint16_t* table, int32_t n);
+// exact integer path, and when the working lists cannot be obtained. `pause`
+// is offered after each edge sample's votes.
+void VoteTableDirect(const GrayPlane& source, HoughDirection direction, uint16_t* table, int32_t n,
+                     const EventPump& pause = {});
 
 // Every counter below the threshold (a signed 32-bit comparison) becomes 0.
 void ApplyThreshold(uint16_t* table, std::size_t count, int32_t threshold);
@@ -41,10 +48,11 @@ using PeakSink = std::function<void(int32_t k, int32_t r)>;
 // Scans k, then r, over radius..n-1-radius. A nonzero counter that equals the
 // largest counter of its (2 radius + 1)^2 window is a peak: it becomes n
 // (stored in 16 bits) and is passed to the sink, in scan order. The table
-// must hold counts below n.
-void FindPeaks(uint16_t* table, int32_t n, int32_t radius, const PeakSink& sink);
+// must hold counts below n. `pause` is offered before each row k.
+void FindPeaks(uint16_t* table, int32_t n, int32_t radius, const PeakSink& sink, const EventPump& pause = {});
 
 // The same search scanning each window directly (no working rows).
-void FindPeaksDirect(uint16_t* table, int32_t n, int32_t radius, const PeakSink& sink);
+void FindPeaksDirect(uint16_t* table, int32_t n, int32_t radius, const PeakSink& sink,
+                     const EventPump& pause = {});
 
 }  // namespace vexo::hough_detail
