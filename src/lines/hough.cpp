@@ -40,7 +40,7 @@
 #include <mutex>
 #include <new>
 #include <numeric>
-#include <system_error>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -318,7 +318,8 @@ public:
         for (std::thread& helper : helpers_) helper.join();
     }
 
-    // Starts a helper running `work`; false when no thread can be had.
+    // Starts a helper running `work`, which must not throw; false when no
+    // thread can be had.
     template <typename Work>
     bool Start(Work& work) {
         {
@@ -332,7 +333,8 @@ public:
                 --running_;
                 done_.notify_one();
             });
-        } catch (const std::system_error&) {
+        } catch (const std::exception&) {
+            // No thread (or no room to keep it): the others share the work.
             const std::lock_guard<std::mutex> lock(mutex_);
             --running_;
             return false;

@@ -4,18 +4,22 @@
 // picture unchanged in size, the progress bar within its range, and no
 // message besides the parameter messages and the histogram's result.
 //
-// Input during an operation must be ignored, and closing the window during
-// one must stop it cleanly.
+// Input during an operation must be ignored, except "Go on" and the track
+// bar, which take effect; closing the window or cancelling during one must
+// stop it cleanly at that pump. Every pause point of long work pumps.
 //
 // Input layout (missing bytes read as 0):
 //   0      width - 1  (mod 64)         1      height - 1 (mod 64)
 //   2      first operation (mod 18)    3      flags, below
 //   4      second operation (mod 18); its top 3 bits: the event pump at
-//          which the window is closed (0 = never), with input while busy
+//          which the window is closed or the operation cancelled (0 =
+//          never), with input while busy
 //   5      parameter text length (mod 32); bit 5: move the segment track
-//          bar to the position in bytes 0..3 (clamped to its range) before GO
+//          bar to the position in bytes 0..3 (clamped to its range) before
+//          GO; bit 6: cancel instead of closing
 //   6..    the parameter text, then the samples, row by row, repeated
 //          cyclically when fewer than width x height (all 0 when none)
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -40,13 +44,16 @@ enum Flag : uint8_t {
     kInputWhileBusy = 128,   // click and type at every event pump of the operations
 };
 
-// Input that arrives while an operation runs (the convolutions pump events)
-// is ignored: nothing of the controls changes and nothing runs or loads. With
-// closeAtPump set, the window is closed at that pump.
+// Input that arrives while an operation runs is ignored: nothing runs or
+// loads and of the controls only "Go on" and the track bar position change.
+// With stopAtPump set, the window is closed (or the operation cancelled) at
+// that pump, counted over both operations.
 struct BusyInput {
     vexo::Workbench* bench = nullptr;
     int pumps = 0;
-    int closeAtPump = 0;
+    int stopAtPump = 0;
+    bool cancel = false;
+    bool cancelled = false;  // a cancel was asked during the running operation
 };
 
 void OnPump(void* context) {
@@ -64,14 +71,26 @@ void OnPump(void* context) {
     bench.SetGoOn(!before.goOn);
     bench.FileClick("/nonexistent/picture.jpg");
     const vexo::Controls& after = bench.controls();
+    const int position = input.pumps > before.trackBar.maximum ? before.trackBar.maximum : input.pumps;
     if (after.selectedOperation != before.selectedOperation || after.parameterText != before.parameterText ||
-        after.parameterValue != before.parameterValue || after.goOn != before.goOn ||
-        after.trackBar.position != before.trackBar.position || after.trackBar.visible != before.trackBar.visible ||
-        bench.lastOperation().sequence != sequence || !bench.busy()) {
+        after.parameterValue != before.parameterValue || after.trackBar.maximum != before.trackBar.maximum ||
+        after.trackBar.visible != before.trackBar.visible || bench.lastOperation().sequence != sequence ||
+        !bench.busy()) {
         std::fprintf(stderr, "fuzz_core: input during an operation was not ignored\n");
         std::abort();
     }
-    if (input.pumps == input.closeAtPump) bench.Close();
+    if (after.goOn == before.goOn || after.trackBar.position != position) {
+        std::fprintf(stderr, "fuzz_core: \"Go on\" or the track bar ignored during an operation\n");
+        std::abort();
+    }
+    if (input.pumps == input.stopAtPump) {
+        if (input.cancel) {
+            bench.Cancel();
+            input.cancelled = true;
+        } else {
+            bench.Close();
+        }
+    }
 }
 
 [[noreturn]] void Fail(const char* what, int operation) {
@@ -104,8 +123,21 @@ void CheckAfter(vexo::Workbench& bench, const vexo::MemoryScreen& screen, int wi
     }
 }
 
-// The window was closed during the operation: it stopped after the step that
-// was running and left nothing busy behind.
+// A cancelled operation stopped at the pump of the cancel and did not move
+// on; the frame's end is checked as for any operation.
+void CheckCancel(vexo::Workbench& bench, BusyInput& input, int operation) {
+    if (!input.cancelled) {
+        if (bench.lastOperation().cancelled) Fail("cancelled without a cancel", operation);
+        return;
+    }
+    input.cancelled = false;
+    if (!bench.lastOperation().cancelled) Fail("cancel not recorded", operation);
+    if (input.pumps != input.stopAtPump) Fail("pumped after the cancel", operation);
+    if (bench.controls().selectedOperation != operation) Fail("cancelled operation moved on", operation);
+}
+
+// The window was closed during the operation: it stopped at that pump and
+// left nothing busy behind.
 bool Closed(vexo::Workbench& bench, const vexo::MemoryScreen& screen, int operation) {
     if (!bench.closeRequested()) return false;
     if (bench.busy() || screen.busyCursor || screen.progressVisible) Fail("frame not closed after close", operation);
@@ -146,10 +178,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     bench.LoadDecoded(vexo::JpegDecoder::FromBitmap(std::move(bitmap)), "fuzz.jpg");
     if (!screen.messages.empty()) Fail("loading showed a message", -1);
 
+    bench.SetPumpInterval(std::chrono::steady_clock::duration::zero());
     BusyInput busyInput;
     if (flags & kInputWhileBusy) {
         busyInput.bench = &bench;
-        busyInput.closeAtPump = byte(4) >> 5;  // 0 (never) .. 7
+        busyInput.stopAtPump = byte(4) >> 5;  // 0 (never) .. 7
+        busyInput.cancel = (byte(5) & 0x40) != 0;
         screen.pumpHookContext = &busyInput;
         screen.pumpHooks.push_back(OnPump);
     }
@@ -167,6 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     bench.GoClick();
     if (Closed(bench, screen, first)) return 0;
     CheckAfter(bench, screen, width, height, first);
+    CheckCancel(bench, busyInput, first);
 
     if (flags & kRefreshBetween) bench.RefreshClick();
     if (flags & kSecondOperation) {
@@ -180,6 +215,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         }
         if (Closed(bench, screen, second)) return 0;
         CheckAfter(bench, screen, width, height, second);
+        CheckCancel(bench, busyInput, second);
     }
     if (flags & kMouseMove) bench.ImageMouseMove(int(byte(0)) - 64, int(byte(1)) - 64);
     return 0;

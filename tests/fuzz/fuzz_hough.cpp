@@ -1,11 +1,14 @@
 // The fast Hough stages against their straightforward forms: the integer
 // voting (on one and on two threads) must give exactly the counts of one
 // double division per vote, and the sliding-maximum peak search exactly the
-// peaks, in the same order, of scanning every window.
+// peaks, in the same order, of scanning every window. The voting pauses on
+// the calling thread only; a pause that throws stops it cleanly, every
+// helper joined.
 //
 // Input layout (missing bytes read as 0):
 //   0..1   width - 1 (mod 256)       2..3   height - 1 (mod 256)
-//   4      bit 0: vertical transform; bit 1: two threads
+//   4      bit 0: vertical transform; bit 1: two threads, three with bit 2;
+//          bit 7: throw from pause number 1 + bits 3..6 of the voting
 //   5..8   threshold (signed 32-bit, little-endian)
 //   9..    up to 64 edge points, 4 bytes each: x (mod width), y (mod height);
 //          a point with the top bit of its x set draws a straight run
@@ -16,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -24,6 +28,11 @@
 namespace {
 
 using vexo::hough_detail::HoughDirection;
+
+// Thrown from a pause to stop the voting.
+struct PauseStop {
+    int unused = 0;
+};
 
 uint32_t Le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 
@@ -40,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const int32_t width = 1 + int32_t(Le16(data) % 256);
     const int32_t height = 1 + int32_t(Le16(data + 2) % 256);
     const HoughDirection direction = (data[4] & 1) ? HoughDirection::Vertical : HoughDirection::Horizontal;
-    const int threads = (data[4] & 2) ? 2 : 1;
+    const int threads = (data[4] & 2) ? ((data[4] & 4) ? 3 : 2) : 1;
+    const int stopAt = (data[4] & 0x80) ? 1 + ((data[4] >> 3) & 15) : 0;
     int32_t threshold;
     std::memcpy(&threshold, data + 5, 4);
 
@@ -60,7 +70,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const int32_t n = width > height ? width : height;
     const std::size_t cells = std::size_t(n) * std::size_t(n);
     std::vector<uint16_t> fast(cells, 0), plain(cells, 0);
-    vexo::hough_detail::VoteTable(source, direction, fast.data(), n, threads);
+    const std::thread::id caller = std::this_thread::get_id();
+    int pauses = 0;
+    try {
+        vexo::hough_detail::VoteTable(source, direction, fast.data(), n, threads, [&] {
+            if (std::this_thread::get_id() != caller) {
+                std::fprintf(stderr, "fuzz_hough: pause on a helper thread\n");
+                std::abort();
+            }
+            if (++pauses == stopAt) throw PauseStop();
+        });
+    } catch (const PauseStop&) {
+        return 0;  // the table holds part of the votes
+    }
     vexo::hough_detail::VoteTableDirect(source, direction, plain.data(), n);
     for (std::size_t i = 0; i < cells; ++i)
         if (fast[i] != plain[i]) Mismatch("vote count", n, i, fast[i], plain[i]);
