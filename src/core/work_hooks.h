@@ -2,6 +2,7 @@
 // the event pump and a progress step.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 namespace vexo {
@@ -28,6 +29,28 @@ struct WorkHooks {
     void Pump() const {
         if (pump) pump();
     }
+};
+
+// The pause points of long work that counts its steps: Pause() offers the
+// pump at once; Step() counts a step and offers it once `period` steps have
+// been counted since the last offer; Count() adds steps without offering.
+class PauseCounter {
+public:
+    PauseCounter(const EventPump& pump, uint32_t period) : pump_(pump), period_(period) {}
+
+    void Pause() {
+        steps_ = 0;
+        if (pump_) pump_();
+    }
+    void Step() {
+        if (++steps_ >= period_) Pause();
+    }
+    void Count(uint32_t steps) { steps_ += steps; }
+
+private:
+    const EventPump& pump_;
+    const uint32_t period_;
+    uint32_t steps_ = 0;
 };
 
 }  // namespace vexo

@@ -59,14 +59,14 @@ template <bool Horizontal>
 class ChainWalker {
 public:
     ChainWalker(GrayPlane& plane, const EventPump& pump)
-        : data_(plane.begin()), width_(plane.width), height_(plane.height), pump_(pump) {
+        : data_(plane.begin()), width_(plane.width), height_(plane.height), pauses_(pump, kStepsPerPause) {
         // One frame per column (row) that a walk can cover.
         stack_.reserve(std::size_t(Horizontal ? width_ : height_));
     }
 
     void Run(int32_t minimumLength) {
         for (int y = 0; y < height_; ++y) {
-            Pause();
+            pauses_.Pause();
             uint8_t* row = data_ + std::size_t(y) * std::size_t(width_);
             for (int x = 0; x < width_; ++x) row[x] = row[x] != 0 ? kUnclaimed : uint8_t(0);
         }
@@ -74,7 +74,7 @@ public:
             ScanColumns(minimumLength);
         } else {
             for (int y = 0; y < height_; ++y) {
-                Pause();
+                pauses_.Pause();
                 uint8_t* row = data_ + std::size_t(y) * std::size_t(width_);
                 for (int x = 0; x < width_; ++x) {
                     if (row[x] == kUnclaimed) FilterChain(x, y, minimumLength);
@@ -82,7 +82,7 @@ public:
             }
         }
         for (int y = 0; y < height_; ++y) {
-            Pause();
+            pauses_.Pause();
             uint8_t* row = data_ + std::size_t(y) * std::size_t(width_);
             for (int x = 0; x < width_; ++x) row[x] = row[x] == kClaimed ? uint8_t(0) : row[x];
         }
@@ -106,7 +106,7 @@ private:
         std::vector<Candidates> rows;
         rows.reserve(std::size_t(height_));
         for (int x0 = 0; x0 < width_; x0 += kBand) {
-            Pause();
+            pauses_.Pause();
             const int band = std::min(kBand, width_ - x0);
             rows.clear();
             for (int y = 0; y < height_; ++y) {
@@ -115,7 +115,7 @@ private:
                 if (columns != 0) rows.push_back({y, columns});
             }
             for (int c = 0; c < band; ++c) {
-                Pause();
+                pauses_.Pause();
                 for (const Candidates& row : rows) {
                     if ((row.columns >> c & 1u) != 0 && At(x0 + c, row.y) == kUnclaimed) {
                         FilterChain(x0 + c, row.y, minimumLength);
@@ -148,17 +148,6 @@ private:
 
     uint8_t& At(int x, int y) { return data_[std::size_t(y) * std::size_t(width_) + std::size_t(x)]; }
 
-    void Pause() {
-        if (pump_) pump_();
-    }
-
-    // One step of a walk; every kStepsPerPause of them the pump is offered.
-    void CountStep() {
-        if (++steps_ < kStepsPerPause) return;
-        steps_ = 0;
-        Pause();
-    }
-
     // Forward neighbour k (0..2) of (x, y): false when it lies outside the plane.
     bool Neighbour(int x, int y, int k, int& nx, int& ny) const {
         if (Horizontal) {
@@ -190,7 +179,7 @@ private:
         stack_.clear();
         stack_.push_back({x, y, 0, 1});
         while (!stack_.empty()) {
-            CountStep();
+            pauses_.Step();
             Frame& frame = stack_.back();
             if (frame.next < 3) {
                 int nx, ny;
@@ -230,7 +219,7 @@ private:
         stack_.clear();
         stack_.push_back({x, y, 0, 1});
         while (!stack_.empty()) {
-            CountStep();
+            pauses_.Step();
             Frame& frame = stack_.back();
             if (frame.next < 3) {
                 int nx, ny;
@@ -257,8 +246,7 @@ private:
     uint8_t* data_;
     int width_;
     int height_;
-    const EventPump& pump_;
-    uint32_t steps_ = 0;
+    PauseCounter pauses_;  // a pause before every row or column, a step per walk step
     std::vector<Frame> stack_;
 };
 

@@ -62,11 +62,11 @@ public:
           vertical_(vertical),
           mainSize_(vertical ? plane.height : plane.width),
           crossSize_(vertical ? plane.width : plane.height),
-          pump_(pump) {}
+          pauses_(pump, kStepsPerPause) {}
 
     void Run() {
         for (int32_t m = 0; m < mainSize_; ++m) {
-            Pause();
+            pauses_.Pause();
             for (int32_t c = 0; c < crossSize_; ++c) {
                 if (Sample(m, c) != kChain) continue;
                 const Point s{m, c};
@@ -82,18 +82,6 @@ public:
     }
 
 private:
-    void Pause() {
-        if (pump_) pump_();
-    }
-
-    // Counts a step of a trace; once kStepsPerPause steps have been made
-    // since the last pause (gap-walk steps included), the pump is offered.
-    void CountStep() {
-        if (++steps_ < kStepsPerPause) return;
-        steps_ = 0;
-        Pause();
-    }
-
     bool Inside(int64_t m, int64_t c) const { return m >= 0 && c >= 0 && m < mainSize_ && c < crossSize_; }
 
     uint8_t& Sample(int32_t m, int32_t c) { return vertical_ ? plane_.at(c, m) : plane_.at(m, c); }
@@ -114,7 +102,7 @@ private:
     Point FollowChain(Point s) {
         Point k = s;
         for (;;) {
-            CountStep();
+            pauses_.Step();
             if (std::optional<Point> next = ForwardNeighbour(k)) {
                 k = *next;
                 Sample(k.m, k.c) = kTraced;
@@ -169,7 +157,7 @@ private:
         int64_t pm = k.m;
         int64_t pc = k.c;
         for (;;) {
-            ++steps_;  // counted towards the next pause of the trace
+            pauses_.Count(1);  // offered at the trace's next step
             if (pm >= mainLast || pm < 0) return std::nullopt;
             if (!mainDrives && pc >= crossLast) return std::nullopt;
             if (pc < -kWindowReach || pc > crossLast + kWindowReach) return std::nullopt;
@@ -221,8 +209,7 @@ private:
     const bool vertical_;
     const int32_t mainSize_;
     const int32_t crossSize_;
-    const EventPump& pump_;
-    uint32_t steps_ = 0;
+    PauseCounter pauses_;  // a pause before every main index, a step per trace step
 };
 
 // The marks must share the picture's geometry; anything else is a caller
