@@ -351,8 +351,11 @@ TEST(Hough, VotingPausesOnTheCallingThreadAndStopsAtAnyPause) {
             });
             EXPECT_EQ(table, expected) << where;
             EXPECT_FALSE(elsewhere) << where;
-            // More pauses than rows of the picture: the voting pauses too.
-            ASSERT_GT(pauses, 2 * 40) << where;
+            // More pauses than rows of the picture: the voting pauses too
+            // (with helpers, they may have taken every block).
+            if (threads == 1) {
+                ASSERT_GT(pauses, 2 * 40) << where;
+            }
             for (int at = 1; at <= pauses; ++at) {
                 std::fill(table.begin(), table.end(), uint16_t(0));
                 int calls = 0;
