@@ -1,0 +1,71 @@
+// Settings remembered between runs: the window's geometry, the file
+// browser's width, the zoom and fit, the last folder, the recent files and
+// "Load at full size". A settings file that cannot be read or parsed, and any
+// value that makes no sense, leave the defaults in place.
+#include <QDir>
+#include <QFileInfo>
+#include <QScreen>
+#include <QSettings>
+#include <algorithm>
+#include <cmath>
+
+#include "ui/bevel_panel.h"
+#include "ui/image_view.h"
+#include "ui/main_window.h"
+
+namespace vexo {
+
+void MainWindow::RestoreSettings() {
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Vexo", "Vexo");
+    if (settings.status() != QSettings::NoError) return;
+
+    bool ok = false;
+    const QByteArray geometry = settings.value("window/geometry").toByteArray();
+    if (geometry.isEmpty() || !restoreGeometry(geometry)) {
+        // A first start: the window's normal size, never smaller than it needs
+        // nor larger than the screen.
+        if (const QScreen* screen = QWidget::screen()) {
+            const QRect room = screen->availableGeometry();
+            const QSize wanted = size().expandedTo(minimumSizeHint()).boundedTo(room.size());
+            resize(wanted);
+        }
+    }
+    const int leftWidth = settings.value("window/leftPanelWidth").toInt(&ok);
+    if (ok && leftWidth >= 5 && leftWidth <= 4000) leftPanel_->setFixedWidth(leftWidth);
+
+    const QString folder = settings.value("browser/folder").toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) OpenDirectory(folder);
+
+    QStringList recent;
+    for (const QVariant& item : settings.value("files/recent").toList())
+        if (item.canConvert<QString>() && !item.toString().isEmpty()) recent << item.toString();
+    if (!recent.isEmpty()) {
+        recentFiles_ = recent;
+        UpdateRecentFileActions();
+    }
+
+    const QVariant fullSize = settings.value("loading/fullSize");
+    if (fullSize.isValid()) workbench_->SetFullSize(fullSize.toBool());
+
+    const double zoomValue = settings.value("view/zoom").toDouble(&ok);
+    if (ok && std::isfinite(zoomValue) && zoomValue >= kMinZoom && zoomValue <= kMaxZoom) SetZoom(zoomValue);
+    const QVariant fit = settings.value("view/fitToWindow");
+    if (fit.isValid()) SetFitToWindow(fit.toBool());
+    UpdateActions();
+}
+
+void MainWindow::SaveSettings() const {
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Vexo", "Vexo");
+    settings.setValue("window/geometry", saveGeometry());
+    settings.setValue("window/leftPanelWidth", leftPanel_->width());
+    settings.setValue("browser/folder", directory_);
+    QVariantList recent;
+    for (const QString& path : recentFiles_) recent << path;
+    settings.setValue("files/recent", recent);
+    settings.setValue("loading/fullSize", workbench_->fullSize());
+    settings.setValue("view/zoom", zoom());
+    settings.setValue("view/fitToWindow", fitToWindow_);
+    settings.sync();
+}
+
+}  // namespace vexo
