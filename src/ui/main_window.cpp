@@ -30,6 +30,7 @@
 #include "ui/desktop_font.h"
 #include "ui/image_view.h"
 #include "ui/progress_dialog.h"
+#include "ui/segment_slider.h"
 #include "ui/status_line.h"
 
 namespace vexo {
@@ -191,10 +192,9 @@ void MainWindow::CreateOperationControls() {
     refreshButton_->setFocusPolicy(Qt::NoFocus);
     refreshButton_->setToolTip("Resets the picture");
 
-    segmentOffsetSlider_ = new QSlider(Qt::Horizontal, topStrip_);
+    segmentOffsetSlider_ = new SegmentSlider(topStrip_);
     segmentOffsetSlider_->setObjectName("segmentOffsetSlider");
     segmentOffsetSlider_->setGeometry(368, 24, 113, 33);
-    segmentOffsetSlider_->setTickPosition(QSlider::TicksBelow);
     segmentOffsetSlider_->setRange(0, 10);
     segmentOffsetSlider_->setValue(0);
     segmentOffsetSlider_->hide();
@@ -355,12 +355,12 @@ void MainWindow::SetMinimumSizes() {
     }
     topStrip_->setMinimumWidth(right + 8);
     topStrip_->setFixedHeight(bottom);
-    const int inset = leftPanel_->contentInset();
-    leftPanel_->setMinimumHeight(2 * inset + kFolderListHeight + 3 * fileList_->fontMetrics().height());
+    fileList_->setMinimumHeight(3 * fileList_->fontMetrics().height() + 2 * fileList_->frameWidth());
     pictureScroll_->setMinimumSize(64, 64);
     // The readouts fit the room left of their right-hand neighbour.
     positionReadout_->setMaximumWidth(logList_->x() - positionReadout_->x() - 2);
     colourReadout_->setMaximumWidth(parameterLabel_->x() - colourReadout_->x() - 2);
+    setMinimumSize(minimumSizeHint());
 }
 
 // --- File browser ---
@@ -488,6 +488,7 @@ bool MainWindow::LoadFile(const QString& path) {
         ReportLoadFailure(path, messages);
     }
     AfterHandler();
+    UpdateActions();
     return loaded;
 }
 
@@ -690,23 +691,10 @@ void MainWindow::UpdateControls() {
             segmentOffsetSlider_->setRange(0, controls.trackBar.maximum);
             segmentOffsetSlider_->setValue(controls.trackBar.position);
         }
-        UpdateSliderTicks();
         const QSignalBlocker block(goOnCheck_);
         goOnCheck_->setChecked(controls.goOn);
     }
     segmentOffsetSlider_->setVisible(controls.trackBar.visible);
-}
-
-// A tick for every step where the steps are far enough apart to be seen,
-// else a tick every so many steps: drawing one per step of a huge range
-// would take minutes.
-void MainWindow::UpdateSliderTicks() {
-    constexpr int kMinTickSpacing = 4;  // pixels
-    const int64_t steps = int64_t(segmentOffsetSlider_->maximum()) - segmentOffsetSlider_->minimum();
-    const int64_t room = std::max(1, segmentOffsetSlider_->width());
-    int64_t interval = 1;
-    if (steps * kMinTickSpacing > room) interval = (steps * kMinTickSpacing + room - 1) / room;
-    segmentOffsetSlider_->setTickInterval(int(std::min<int64_t>(interval, std::numeric_limits<int>::max())));
 }
 
 }  // namespace vexo

@@ -181,7 +181,6 @@ private:
     // window closes if that was asked for while the handler ran.
     void AfterHandler();
     void UpdateControls();
-    void UpdateSliderTicks();
     void UpdatePictureStatus();
 
     // The control strip on top.

@@ -66,12 +66,11 @@ void MainWindow::CreateActions() {
 
     zoomInAction_ = MakeAction(this, "zoomInAction", "Zoom &In", QKeySequence(Qt::CTRL | Qt::Key_Plus),
                                "Draw the picture larger (also Ctrl+wheel)");
-    zoomInAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
-                                 QKeySequence::ZoomIn});
+    // Ctrl+= too: on many keyboards "+" needs Shift.
+    zoomInAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
     connect(zoomInAction_, &QAction::triggered, this, &MainWindow::ZoomIn);
     zoomOutAction_ = MakeAction(this, "zoomOutAction", "Zoom &Out", QKeySequence(Qt::CTRL | Qt::Key_Minus),
                                 "Draw the picture smaller (also Ctrl+wheel)");
-    zoomOutAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Minus), QKeySequence::ZoomOut});
     connect(zoomOutAction_, &QAction::triggered, this, &MainWindow::ZoomOut);
     actualSizeAction_ = MakeAction(this, "actualSizeAction", "&Actual Size", QKeySequence(Qt::CTRL | Qt::Key_0),
                                    "One screen pixel for every picture pixel");

@@ -8,12 +8,25 @@
 #include <QSettings>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "ui/bevel_panel.h"
 #include "ui/image_view.h"
 #include "ui/main_window.h"
 
 namespace vexo {
+
+namespace {
+
+// Only "true" and "false" (as QSettings writes them) count.
+std::optional<bool> ReadBool(const QSettings& settings, const char* key) {
+    const QString text = settings.value(key).toString();
+    if (text == "true") return true;
+    if (text == "false") return false;
+    return std::nullopt;
+}
+
+}  // namespace
 
 void MainWindow::RestoreSettings() {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Vexo", "Vexo");
@@ -44,13 +57,11 @@ void MainWindow::RestoreSettings() {
         UpdateRecentFileActions();
     }
 
-    const QVariant fullSize = settings.value("loading/fullSize");
-    if (fullSize.isValid()) workbench_->SetFullSize(fullSize.toBool());
+    if (const auto fullSize = ReadBool(settings, "loading/fullSize")) workbench_->SetFullSize(*fullSize);
 
     const double zoomValue = settings.value("view/zoom").toDouble(&ok);
     if (ok && std::isfinite(zoomValue) && zoomValue >= kMinZoom && zoomValue <= kMaxZoom) SetZoom(zoomValue);
-    const QVariant fit = settings.value("view/fitToWindow");
-    if (fit.isValid()) SetFitToWindow(fit.toBool());
+    if (const auto fit = ReadBool(settings, "view/fitToWindow")) SetFitToWindow(*fit);
     UpdateActions();
 }
 

@@ -530,5 +530,9 @@ void MainWindowTest::labelTextStaysInsideItsClip() {
     QCOMPARE(screen.DisplayPixel(after.width(), 0), (Rgb{0, 0, 0}));
 }
 
-QTEST_MAIN(MainWindowTest)
+int RunMainWindowTest(int argc, char** argv) {
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "main_window_test.moc"
