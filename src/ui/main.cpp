@@ -34,7 +34,7 @@ int main(int argc, char* argv[]) {
     // screen by hand so the picture area is as large as on a desktop.
     QTimer::singleShot(300, &mainWindow, [&mainWindow] {
         if (mainWindow.isMaximized() && mainWindow.QWidget::screen() != nullptr &&
-            mainWindow.width() < mainWindow.QWidget::screen()->availableGeometry().width() / 2) {
+            mainWindow.width() < mainWindow.QWidget::screen()->availableGeometry().width() * 9 / 10) {
             mainWindow.setGeometry(mainWindow.QWidget::screen()->availableGeometry());
         }
     });

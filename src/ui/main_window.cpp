@@ -108,17 +108,25 @@ MainWindow::MainWindow() {
     SetToolTips();
     SetMinimumSizes();
     setAcceptDrops(true);
+    // After a file dialog the keyboard comes back to the window, also where
+    // no window manager hands it back.
     askOpenPath = [this] {
-        return QFileDialog::getOpenFileName(this, "Open Picture", directory_,
-                                            "JPEG files (*.jpg *.jpeg *.JPG *.JPEG);;All files (*)");
+        const QString path = QFileDialog::getOpenFileName(this, "Open Picture", directory_,
+                                                          "JPEG files (*.jpg *.jpeg *.JPG *.JPEG);;All files (*)");
+        activateWindow();
+        return path;
     };
     askSavePicturePath = [this](const QString& suggested) {
-        return QFileDialog::getSaveFileName(this, "Save Picture As", suggested,
-                                            "PNG pictures (*.png);;JPEG pictures (*.jpg *.jpeg)");
+        const QString path = QFileDialog::getSaveFileName(this, "Save Picture As", suggested,
+                                                          "PNG pictures (*.png);;JPEG pictures (*.jpg *.jpeg)");
+        activateWindow();
+        return path;
     };
     askExportPath = [this](const QString& suggested) {
-        return QFileDialog::getSaveFileName(this, "Export Grid", suggested,
-                                            "JSON (*.json);;CSV, one row per cell (*.csv)");
+        const QString path = QFileDialog::getSaveFileName(this, "Export Grid", suggested,
+                                                          "JSON (*.json);;CSV, one row per cell (*.csv)");
+        activateWindow();
+        return path;
     };
     UpdateControls();
     UpdateActions();

@@ -39,8 +39,11 @@ void MainWindow::RestoreSettings() {
         // nor larger than the screen.
         if (const QScreen* screen = QWidget::screen()) {
             const QRect room = screen->availableGeometry();
-            const QSize wanted = size().expandedTo(minimumSizeHint()).boundedTo(room.size());
+            const QSize wanted = size().expandedTo(minimumSize()).boundedTo(room.size());
             resize(wanted);
+            const QPoint place(std::clamp(x(), room.left(), std::max(room.left(), room.right() + 1 - wanted.width())),
+                               std::clamp(y(), room.top(), std::max(room.top(), room.bottom() + 1 - wanted.height())));
+            move(place);
         }
     }
     const int leftWidth = settings.value("window/leftPanelWidth").toInt(&ok);
@@ -49,9 +52,8 @@ void MainWindow::RestoreSettings() {
     const QString folder = settings.value("browser/folder").toString();
     if (!folder.isEmpty() && QFileInfo(folder).isDir()) OpenDirectory(folder);
 
-    QStringList recent;
-    for (const QVariant& item : settings.value("files/recent").toList())
-        if (item.canConvert<QString>() && !item.toString().isEmpty()) recent << item.toString();
+    QStringList recent = settings.value("files/recent").toStringList();
+    recent.removeAll(QString());
     if (!recent.isEmpty()) {
         recentFiles_ = recent;
         UpdateRecentFileActions();
@@ -70,9 +72,7 @@ void MainWindow::SaveSettings() const {
     settings.setValue("window/geometry", saveGeometry());
     settings.setValue("window/leftPanelWidth", leftPanel_->width());
     settings.setValue("browser/folder", directory_);
-    QVariantList recent;
-    for (const QString& path : recentFiles_) recent << path;
-    settings.setValue("files/recent", recent);
+    settings.setValue("files/recent", recentFiles_);
     settings.setValue("loading/fullSize", workbench_->fullSize());
     settings.setValue("view/zoom", zoom());
     settings.setValue("view/fitToWindow", fitToWindow_);
