@@ -163,6 +163,8 @@ private:
     void OnSavePictureTriggered();
     void OnExportGridTriggered();
     void OnCancelRequested();
+    void WriteChosenFile(QString path, const char* extension, const char* verb, const char* done,
+                         const std::function<QString(const QString&)>& write);
 
     // Loads `path` as a click in the file list does; true when it loaded.
     bool LoadFile(const QString& path);

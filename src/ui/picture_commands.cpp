@@ -142,32 +142,31 @@ QString Suggested(const QString& directory, const std::string& picture, const ch
 }  // namespace
 
 void MainWindow::OnSavePictureTriggered() {
-    if (workbench_->busy()) return;
+    if (workbench_->busy() || !askSavePicturePath) return;
     const std::string picture = PictureText(workbench_->image()).section(':', 0, 0).toStdString();
-    QString path = askSavePicturePath ? askSavePicturePath(Suggested(directory_, picture, ".png")) : QString();
-    if (path.isEmpty()) return;
-    if (QFileInfo(path).suffix().isEmpty()) path += ".png";
-    const QString error = SavePicture(path);
-    if (error.isEmpty()) {
-        statusLine_->SetResult("Saved " + Quoted(path));
-        return;
-    }
-    statusLine_->SetResult("Cannot save " + QFileInfo(path).fileName() + ": " + error);
-    screen_.ErrorBox(("Cannot save " + Quoted(path) + ": " + error).toStdString());
+    WriteChosenFile(askSavePicturePath(Suggested(directory_, picture, ".png")), ".png", "save", "Saved",
+                    [this](const QString& path) { return SavePicture(path); });
 }
 
 void MainWindow::OnExportGridTriggered() {
-    if (workbench_->busy() || !exportedStep_) return;
-    QString path = askExportPath ? askExportPath(Suggested(directory_, exportedStep_->picture, ".json")) : QString();
+    if (workbench_->busy() || !exportedStep_ || !askExportPath) return;
+    WriteChosenFile(askExportPath(Suggested(directory_, exportedStep_->picture, ".json")), ".json", "export",
+                    "Exported", [this](const QString& path) { return ExportGrid(path); });
+}
+
+// A name without extension gets `extension`; the outcome goes to the status
+// line, a failure also into an error box.
+void MainWindow::WriteChosenFile(QString path, const char* extension, const char* verb, const char* done,
+                                 const std::function<QString(const QString&)>& write) {
     if (path.isEmpty()) return;
-    if (QFileInfo(path).suffix().isEmpty()) path += ".json";
-    const QString error = ExportGrid(path);
+    if (QFileInfo(path).suffix().isEmpty()) path += extension;
+    const QString error = write(path);
     if (error.isEmpty()) {
-        statusLine_->SetResult("Exported " + Quoted(path));
+        statusLine_->SetResult(QString(done) + " " + Quoted(path));
         return;
     }
-    statusLine_->SetResult("Cannot export " + QFileInfo(path).fileName() + ": " + error);
-    screen_.ErrorBox(("Cannot export " + Quoted(path) + ": " + error).toStdString());
+    statusLine_->SetResult(QString("Cannot %1 %2: %3").arg(verb, QFileInfo(path).fileName(), error));
+    screen_.ErrorBox(QString("Cannot %1 %2: %3").arg(verb, Quoted(path), error).toStdString());
 }
 
 }  // namespace vexo

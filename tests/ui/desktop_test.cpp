@@ -35,6 +35,7 @@
 #include <nlohmann/json.hpp>
 #include <unistd.h>
 
+#include "paint_spy.h"
 #include "ui/bevel_panel.h"
 #include "ui/image_view.h"
 #include "ui/main_window.h"
@@ -44,22 +45,6 @@
 using namespace vexo;
 
 namespace {
-
-// Calls `action` at every paint of `target` (the picture repaints at once in
-// the middle of an operation).
-class PaintSpy : public QObject {
-public:
-    PaintSpy(QWidget* target, std::function<void()> action) : action_(std::move(action)) {
-        target->installEventFilter(this);
-    }
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint && action_) action_();
-        return false;
-    }
-
-private:
-    std::function<void()> action_;
-};
 
 QByteArray ReadAll(const QString& path) {
     QFile file(path);

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+#include "paint_spy.h"
 #include "ui/bevel_panel.h"
 #include "ui/image_view.h"
 #include "ui/main_window.h"
@@ -27,22 +28,6 @@
 using namespace vexo;
 
 namespace {
-
-// Calls `action` at every paint of `target` (RepaintNow paints at once, in
-// the middle of an operation).
-class PaintSpy : public QObject {
-public:
-    PaintSpy(QWidget* target, std::function<void()> action) : action_(std::move(action)) {
-        target->installEventFilter(this);
-    }
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint && action_) action_();
-        return false;
-    }
-
-private:
-    std::function<void()> action_;
-};
 
 // The window's widgets, found by their object names.
 struct WindowWidgets {
