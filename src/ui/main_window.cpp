@@ -489,6 +489,7 @@ bool MainWindow::LoadFile(const QString& path) {
     workbench_->FileClick(path.toStdString());
     const bool loaded = workbench_->image().decoder.get() != before && workbench_->image().loaded();
     if (loaded) {
+        pictureName_ = QString::fromStdString(FileNameOf(path.toStdString()));
         exportedStep_.reset();
         AddRecentFile(QFileInfo(path).absoluteFilePath());
         ReportLoaded();
@@ -503,7 +504,7 @@ bool MainWindow::LoadFile(const QString& path) {
 void MainWindow::ReportLoaded() {
     const ImageState& image = workbench_->image();
     UpdatePictureStatus();
-    QString text = "Loaded " + PictureText(image).section(':', 0, 0);
+    QString text = "Loaded " + pictureName_;
     if (image.decoder) {
         const QString warning = DecoderWarningText(image.decoder->WarningCount(), image.decoder->FirstWarningCode());
         if (!warning.isEmpty()) text += " (" + warning + ")";
@@ -518,7 +519,7 @@ void MainWindow::ReportLoadFailure(const QString& path, std::size_t firstNewMess
     statusLine_->SetResult("Cannot open " + QFileInfo(path).fileName() + ": " + LoadFailureReason(path, box));
 }
 
-void MainWindow::UpdatePictureStatus() { statusLine_->SetPicture(PictureText(workbench_->image())); }
+void MainWindow::UpdatePictureStatus() { statusLine_->SetPicture(PictureText(pictureName_, workbench_->image())); }
 
 void MainWindow::OnGoClicked() {
     RunTimed([this] { workbench_->GoClick(); }, StepKind::Go);
@@ -583,7 +584,7 @@ void MainWindow::RunTimed(const std::function<void()>& press, StepKind kind) {
     if (record.sequence != sequence) {
         ExportedStep exported;
         const ImageState& image = workbench_->image();
-        exported.picture = PictureText(image).section(':', 0, 0).toStdString();
+        exported.picture = pictureName_.toStdString();
         exported.source = image.source;
         StepRecord& step = exported.step;
         step.kind = kind;

@@ -230,6 +230,7 @@ private:
     std::unique_ptr<Workbench> workbench_;
     ProgressDialog* progressDialog_ = nullptr;
     QString directory_;
+    QString pictureName_;  // file name of the loaded picture
     QStringList filePatterns_;  // of the chosen file filter
     QStringList recentFiles_;
     bool draggingSplitter_ = false;

@@ -143,7 +143,7 @@ QString Suggested(const QString& directory, const std::string& picture, const ch
 
 void MainWindow::OnSavePictureTriggered() {
     if (workbench_->busy() || !askSavePicturePath) return;
-    const std::string picture = PictureText(workbench_->image()).section(':', 0, 0).toStdString();
+    const std::string picture = pictureName_.toStdString();
     WriteChosenFile(askSavePicturePath(Suggested(directory_, picture, ".png")), ".png", "save", "Saved",
                     [this](const QString& path) { return SavePicture(path); });
 }

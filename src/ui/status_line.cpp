@@ -47,13 +47,9 @@ void StatusLine::SetZoom(double zoom) { zoom_->setText(ZoomText(zoom)); }
 
 void StatusLine::SetPixel(const QString& text) { pixel_->setText(text); }
 
-QString PictureText(const ImageState& image) {
+QString PictureText(const QString& name, const ImageState& image) {
     if (!image.loaded()) return {};
-    const QString name = QString::fromStdString(image.title);
-    // The title is "Vexo - NAME (WxH)": the name sits between the two.
-    static const QRegularExpression titled("^Vexo - (.*) \\(\\d+x\\d+\\)$");
-    const auto match = titled.match(name);
-    return (match.hasMatch() ? match.captured(1) : name) + ": " + QString::fromStdString(WorkingSizeText(image));
+    return name + ": " + QString::fromStdString(WorkingSizeText(image));
 }
 
 QString ZoomText(double zoom) { return QString::number(zoom * 100.0, 'g', 4) + " %"; }

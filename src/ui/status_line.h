@@ -38,7 +38,7 @@ private:
 };
 
 // "grid.jpg: 4000 x 3000 shown at 2/8 (1000 x 750)".
-QString PictureText(const ImageState& image);
+QString PictureText(const QString& name, const ImageState& image);
 // "100 %", "6.25 %", "1600 %".
 QString ZoomText(double zoom);
 // "(12, 34) 200" for a gray pixel, "(12, 34) 0:255:0" for a coloured one.
