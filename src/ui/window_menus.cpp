@@ -104,10 +104,12 @@ void MainWindow::CreateActions() {
     aboutAction_ = MakeAction(this, "aboutAction", "&About Vexo", {}, "Version of Vexo, Qt and libjpeg-turbo");
     connect(aboutAction_, &QAction::triggered, this, &MainWindow::ShowAbout);
 
-    // Esc stops the running operation; between operations it is left to the controls.
+    // Esc in the main window stops the running operation (the progress
+    // dialog has its own); between operations Esc is left to the controls,
+    // and a message box keeps it for itself.
     cancelAction_ = MakeAction(this, "cancelAction", "Cancel", QKeySequence(Qt::Key_Escape),
                                "Stop the running operation");
-    cancelAction_->setShortcutContext(Qt::ApplicationShortcut);
+    cancelAction_->setShortcutContext(Qt::WindowShortcut);
     cancelAction_->setEnabled(false);
     connect(cancelAction_, &QAction::triggered, this, &MainWindow::OnCancelRequested);
     addAction(cancelAction_);
