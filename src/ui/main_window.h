@@ -3,6 +3,7 @@
 // It forwards every input to the workbench and then mirrors the workbench's
 // controls into its widgets. Its member functions are defined by concern:
 // main_window.cpp (set-up, the strip, the browser and their handlers),
+// window_results.cpp (loads and operations reported in the status line),
 // window_menus.cpp (actions, menus, help), picture_commands.cpp (open, drop,
 // save, export, command line), zoom.cpp (zoom and fit), window_settings.cpp
 // (remembered settings).
