@@ -289,7 +289,7 @@ void DesktopTest::zoomKeepsReadoutsInPicturePixels() {
     scroll->horizontalScrollBar()->setValue(0);
     scroll->verticalScrollBar()->setValue(0);
     QTest::mouseMove(view, QPoint(85, 61));
-    QCOMPARE(Find<QLabel>("positionReadout")->text(), QString("42 : 30"));
+    QTRY_COMPARE(Find<QLabel>("positionReadout")->text(), QString("42 : 30"));
     const QColor pixel = before.pixelColor(42, 30);
     QCOMPARE(Find<QLabel>("colourReadout")->text(),
              QString("%1:%2:%3").arg(pixel.red()).arg(pixel.green()).arg(pixel.blue()));
@@ -298,7 +298,7 @@ void DesktopTest::zoomKeepsReadoutsInPicturePixels() {
     for (int i = 0; i < 6; ++i) QTest::keyClick(window_.get(), Qt::Key_Minus, Qt::ControlModifier);
     QCOMPARE(window_->zoom(), 0.25);
     QTest::mouseMove(view, QPoint(10, 7));
-    QCOMPARE(Find<QLabel>("positionReadout")->text(), QString("40 : 28"));
+    QTRY_COMPARE(Find<QLabel>("positionReadout")->text(), QString("40 : 28"));
 
     // Zoom stops at 1/16 and at 16.
     for (int i = 0; i < 20; ++i) window_->ZoomOut();
@@ -682,7 +682,7 @@ void DesktopTest::goOnAndTrackBarCountDuringAnOperation() {
 void DesktopTest::splitterCursorStaysOffTheLists() {
     auto* panel = Find<BevelPanel>("leftPanel");
     QTest::mouseMove(panel, QPoint(panel->width() - 3, panel->height() / 2));
-    QCOMPARE(panel->cursor().shape(), Qt::SplitHCursor);
+    QTRY_COMPARE(panel->cursor().shape(), Qt::SplitHCursor);
     // The pointer moves on into a list: the list shows its own cursor.
     for (const char* name : {"fileList", "folderList"}) {
         auto* list = Find<QAbstractScrollArea>(name);
