@@ -516,7 +516,7 @@ void DesktopTest::statusLineSaysWhyALoadFailed_data() {
     QTest::newRow("missing") << "nothing.jpg" << "no such file";
 }
 
-// The spec'd error box stays; the status line adds the file and the reason.
+// The error box stays as it was; the status line adds the file and the reason.
 void DesktopTest::statusLineSaysWhyALoadFailed() {
     QFETCH(QString, file);
     QFETCH(QString, why);
