@@ -15,6 +15,8 @@ build: deps
 run: build
 	./tools/run.sh $(BUILD)
 
+# The normal suite runs the window tests twice: offscreen, and on a virtual X
+# server (xvfb-run, platform xcb) so they are proven on a real display.
 # After the normal suite: the suite again under the sanitizers with a leak
 # check of vexo-cli (build-asan), then each fuzz target for FUZZ_SECONDS
 # seconds (build-fuzz).

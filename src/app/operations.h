@@ -49,6 +49,20 @@ struct ParameterRule {
 
 using PipelineFunction = void (*)(Pipeline&);
 
+// What the status line reports after an operation: the picture it changed,
+// the lines it found, or the grid and its cells.
+enum class OperationResult { Picture, HorizontalLines, VerticalLines, Crossings, Grid };
+
+// How an operation is explained to the user: a short title for the status
+// line, a plain description, what its parameter means with its useful range
+// (nullptr when the parameter box is not read), and what it leaves to report.
+struct OperationHelp {
+    const char* title;
+    const char* description;
+    const char* parameter;
+    OperationResult result;
+};
+
 struct OperationInfo {
     Operation operation;
     const char* label;          // item text of the operation list, hint of its button
@@ -57,6 +71,7 @@ struct OperationInfo {
     ParameterRule parameter;
     bool segmentOffset;         // the segment-offset track bar shows while it is chosen
     PipelineFunction run;
+    OperationHelp help;
 };
 
 extern const std::array<OperationInfo, kOperationCount> OperationTable;

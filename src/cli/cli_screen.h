@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "core/label_text.h"
 #include "core/memory_screen.h"
 
 namespace vexo::cli {
@@ -33,17 +34,11 @@ public:
     bool hasFont() const;
 
 private:
-    struct Fonts;
-    void Blend(int x, int y, int coverage);
     void DrawBoxes(int x, int y, const ClipRect& clip, const std::string& text);
 
     bool quiet_;
     std::ostream& messageStream_;
-    std::unique_ptr<Fonts> fonts_;
+    LabelFont font_;
 };
-
-// The code points of a UTF-8 text; a byte that does not start a valid
-// sequence stands for itself (read as Latin-1).
-std::u32string DecodeUtf8(const std::string& text);
 
 }  // namespace vexo::cli

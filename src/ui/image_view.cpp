@@ -2,6 +2,8 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 namespace vexo {
 
@@ -14,19 +16,58 @@ ImageView::ImageView(QWidget* parent) : QWidget(parent) {
 bool ImageView::NewBitmap(int width, int height) {
     bitmap_ = QImage();  // release the old bitmap before asking for the new one
     bitmap_ = QImage(width, height, QImage::Format_RGB888);
-    if (bitmap_.isNull()) {
-        resize(0, 0);
-        return false;
-    }
-    resize(width, height);
-    return true;
+    FitSizeToZoom();
+    emit bitmapSized();
+    return !bitmap_.isNull();
 }
 
+void ImageView::SetZoom(double zoom) {
+    zoom_ = std::clamp(zoom, kMinZoom, kMaxZoom);
+    FitSizeToZoom();
+    update();
+}
+
+void ImageView::FitSizeToZoom() {
+    if (bitmap_.isNull()) {
+        resize(0, 0);
+        return;
+    }
+    resize(std::max(1, int(std::ceil(bitmap_.width() * zoom_))), std::max(1, int(std::ceil(bitmap_.height() * zoom_))));
+}
+
+QPoint ImageView::BitmapPoint(QPointF position) const {
+    if (zoom_ == 1.0) return position.toPoint();
+    return {int(std::floor(position.x() / zoom_)), int(std::floor(position.y() / zoom_))};
+}
+
+// Only the exposed part is drawn: the bitmap pixels that cover it, scaled.
 void ImageView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect area = event->rect();
-    painter.fillRect(area, palette().window());
-    if (!bitmap_.isNull()) painter.drawImage(area.topLeft(), bitmap_, area);
+    if (bitmap_.isNull()) {
+        painter.fillRect(area, palette().window());
+        return;
+    }
+    if (zoom_ == 1.0) {
+        painter.drawImage(area.topLeft(), bitmap_, area);
+        return;
+    }
+    const int left = std::clamp(int(std::floor(area.left() / zoom_)), 0, bitmap_.width());
+    const int top = std::clamp(int(std::floor(area.top() / zoom_)), 0, bitmap_.height());
+    const int right = std::clamp(int(std::ceil((area.right() + 1) / zoom_)), 0, bitmap_.width());
+    const int bottom = std::clamp(int(std::ceil((area.bottom() + 1) / zoom_)), 0, bitmap_.height());
+    if (left >= right || top >= bottom) {
+        painter.fillRect(area, palette().window());
+        return;
+    }
+    painter.setClipRect(area);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, zoom_ < 1.0);
+    const QRectF source(left, top, right - left, bottom - top);
+    const QRectF target(left * zoom_, top * zoom_, (right - left) * zoom_, (bottom - top) * zoom_);
+    painter.drawImage(target, bitmap_, source);
+    // The last partial column and row of the control, left of the rounding.
+    const QRegion rest = QRegion(area) - QRegion(target.toAlignedRect());
+    for (const QRect& r : rest) painter.fillRect(r, palette().window());
 }
 
 }  // namespace vexo

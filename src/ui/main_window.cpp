@@ -1,12 +1,16 @@
 #include "ui/main_window.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +30,8 @@
 #include "ui/desktop_font.h"
 #include "ui/image_view.h"
 #include "ui/progress_dialog.h"
+#include "ui/segment_slider.h"
+#include "ui/status_line.h"
 
 namespace vexo {
 
@@ -88,13 +94,42 @@ MainWindow::MainWindow() {
     CreateLeftPanel();
     CreatePictureArea();
     LayOutWindow();
+    statusLine_ = new StatusLine(this);
+    statusLine_->setObjectName("statusLine");
+    setStatusBar(statusLine_);
     screen_.Attach({this, imageView_, colourReadout_, positionReadout_, logList_});
     workbench_ = std::make_unique<Workbench>(screen_);
+    CreateActions();
+    CreateMenus();
     ConnectHandlers();
     OpenDirectory(QDir::currentPath());
-    // Made last, the shortcut buttons come last in the keyboard focus chain.
+    // Made last, the shortcut buttons come last in the strip's keyboard focus chain.
     CreateShortcutButtons();
+    SetToolTips();
+    SetMinimumSizes();
+    setAcceptDrops(true);
+    // After a file dialog the keyboard comes back to the window, also where
+    // no window manager hands it back.
+    askOpenPath = [this] {
+        const QString path = QFileDialog::getOpenFileName(this, "Open Picture", directory_,
+                                                          "JPEG files (*.jpg *.jpeg *.JPG *.JPEG);;All files (*)");
+        activateWindow();
+        return path;
+    };
+    askSavePicturePath = [this](const QString& suggested) {
+        const QString path = QFileDialog::getSaveFileName(this, "Save Picture As", suggested,
+                                                          "PNG pictures (*.png);;JPEG pictures (*.jpg *.jpeg)");
+        activateWindow();
+        return path;
+    };
+    askExportPath = [this](const QString& suggested) {
+        const QString path = QFileDialog::getSaveFileName(this, "Export Grid", suggested,
+                                                          "JSON (*.json);;CSV, one row per cell (*.csv)");
+        activateWindow();
+        return path;
+    };
     UpdateControls();
+    UpdateActions();
 }
 
 MainWindow::~MainWindow() = default;
@@ -102,6 +137,7 @@ MainWindow::~MainWindow() = default;
 void MainWindow::AttachProgressDialog(ProgressDialog* dialog) {
     progressDialog_ = dialog;
     screen_.AttachProgressDialog(dialog);
+    connect(dialog, &ProgressDialog::cancelRequested, this, &MainWindow::OnCancelRequested);
 }
 
 // --- Set-up ---
@@ -164,11 +200,9 @@ void MainWindow::CreateOperationControls() {
     refreshButton_->setFocusPolicy(Qt::NoFocus);
     refreshButton_->setToolTip("Resets the picture");
 
-    segmentOffsetSlider_ = new QSlider(Qt::Horizontal, topStrip_);
+    segmentOffsetSlider_ = new SegmentSlider(topStrip_);
     segmentOffsetSlider_->setObjectName("segmentOffsetSlider");
     segmentOffsetSlider_->setGeometry(368, 24, 113, 33);
-    segmentOffsetSlider_->setTickPosition(QSlider::TicksBelow);
-    segmentOffsetSlider_->setTickInterval(1);
     segmentOffsetSlider_->setRange(0, 10);
     segmentOffsetSlider_->setValue(0);
     segmentOffsetSlider_->hide();
@@ -212,6 +246,11 @@ void MainWindow::CreateLeftPanel() {
     folderList_->setStyleSheet("QTreeView::branch { image: none; border-image: none; }");
     fileList_ = new QListWidget(leftPanel_);
     fileList_->setObjectName("fileList");
+    // The lists keep their own cursor, whatever the splitter zone showed last.
+    folderList_->viewport()->setCursor(Qt::ArrowCursor);
+    fileList_->viewport()->setCursor(Qt::ArrowCursor);
+    folderList_->setCursor(Qt::ArrowCursor);
+    fileList_->setCursor(Qt::ArrowCursor);
 
     auto* column = new QVBoxLayout(leftPanel_);
     const int inset = leftPanel_->contentInset();
@@ -226,14 +265,23 @@ void MainWindow::CreatePictureArea() {
     pictureScroll_->setObjectName("pictureScroll");
     pictureScroll_->setWidgetResizable(false);
     pictureScroll_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    pictureScroll_->setFocusPolicy(Qt::StrongFocus);
+    pictureScroll_->viewport()->installEventFilter(this);
     imageView_ = new ImageView;
     imageView_->setObjectName("imageView");
     imageView_->installEventFilter(this);
     pictureScroll_->setWidget(imageView_);
+    connect(imageView_, &ImageView::bitmapSized, this, [this] {
+        RefitIfFitted();
+        UpdateActions();
+    });
 }
 
 void MainWindow::LayOutWindow() {
-    auto* rows = new QVBoxLayout(this);
+    auto* central = new QWidget(this);
+    central->setObjectName("centralArea");
+    setCentralWidget(central);
+    auto* rows = new QVBoxLayout(central);
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(0);
     rows->addWidget(topStrip_);
@@ -254,6 +302,7 @@ void MainWindow::ConnectHandlers() {
     connect(refreshButton_, &QToolButton::clicked, this, &MainWindow::OnRefreshClicked);
     connect(operationList_, &QComboBox::activated, this, &MainWindow::OnOperationChosen);
     connect(parameterEdit_, &QLineEdit::textChanged, this, &MainWindow::OnParameterTextChanged);
+    connect(parameterEdit_, &QLineEdit::returnPressed, this, &MainWindow::OnParameterReturnPressed);
     connect(segmentOffsetSlider_, &QSlider::valueChanged, this, &MainWindow::OnSegmentOffsetMoved);
     connect(goOnCheck_, &QCheckBox::toggled, this, &MainWindow::OnGoOnToggled);
 }
@@ -268,6 +317,58 @@ void MainWindow::CreateShortcutButtons() {
         button->show();
         shortcutButtons_.push_back(button);
     }
+}
+
+// Every control says what it is for; an operation's button and list item
+// also say what the operation does and what its parameter means.
+void MainWindow::SetToolTips() {
+    driveList_->setToolTip("Drives and mounted volumes: pick one to browse it");
+    fileFilterList_->setToolTip("Which files the file list shows");
+    operationList_->setToolTip("The operation that GO runs");
+    goButton_->setToolTip("Runs the chosen operation on the picture (Alt+G, or Enter in the parameter box)");
+    goOnCheck_->setToolTip("After each operation, choose the next one in the list");
+    colourReadout_->setToolTip("Colour under the mouse (red:green:blue); the crossing count after operation 6");
+    parameterLabel_->setToolTip("The number the chosen operation reads");
+    parameterEdit_->setToolTip("The operation's parameter: a whole number, decimal or hexadecimal ($1F, 0x1F). "
+                               "Enter runs the operation.");
+    segmentOffsetSlider_->setToolTip("Segmentation: how much every gray band is lifted");
+    positionReadout_->setToolTip("Picture position under the mouse (x : y)");
+    logList_->setToolTip("Line spacings measured by the grid search");
+    folderList_->setToolTip("Folders: double-click or press Enter to open one");
+    fileList_->setToolTip("Pictures in the folder: click one to load it");
+    leftPanel_->setToolTip("Drag the right edge to make the file browser wider or narrower");
+    pictureScroll_->setToolTip({});
+    for (int i = 0; i < operationList_->count(); ++i) {
+        const OperationInfo* operation = FindOperation(i);
+        if (operation == nullptr) continue;
+        QString help = QString("<b>%1</b><br>%2").arg(QString(operation->label).toHtmlEscaped(),
+                                                      QString(operation->help.description).toHtmlEscaped());
+        if (operation->help.parameter != nullptr)
+            help += "<br><i>Parameter:</i> " + QString(operation->help.parameter).toHtmlEscaped();
+        else
+            help += "<br><i>Parameter:</i> not used.";
+        operationList_->setItemData(i, help, Qt::ToolTipRole);
+    }
+}
+
+// The window never gets so small that controls overlap or leave it: the top
+// strip keeps the room its controls and texts need at the current font, the
+// file browser room for both lists.
+void MainWindow::SetMinimumSizes() {
+    int right = 0;
+    int bottom = kTopHeight;
+    for (QWidget* child : topStrip_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        right = std::max(right, child->geometry().right() + 1);
+        bottom = std::max(bottom, child->geometry().bottom() + 4);
+    }
+    topStrip_->setMinimumWidth(right + 8);
+    topStrip_->setFixedHeight(bottom);
+    fileList_->setMinimumHeight(3 * fileList_->fontMetrics().height() + 2 * fileList_->frameWidth());
+    pictureScroll_->setMinimumSize(64, 64);
+    // The readouts fit the room left of their right-hand neighbour.
+    positionReadout_->setMaximumWidth(logList_->x() - positionReadout_->x() - 2);
+    colourReadout_->setMaximumWidth(parameterLabel_->x() - colourReadout_->x() - 2);
+    setMinimumSize(minimumSizeHint());
 }
 
 // --- File browser ---
@@ -331,7 +432,20 @@ void MainWindow::FillFolderList() {
 void MainWindow::FillFileList() {
     fileList_->clear();
     const QDir dir(directory_);
+    if (!dir.isReadable()) {
+        statusLine_->SetResult("Cannot read the folder " + QDir::toNativeSeparators(directory_) +
+                               ": permission denied");
+        return;
+    }
     fileList_->addItems(dir.entryList(filePatterns_, QDir::Files, QDir::Name | QDir::IgnoreCase));
+}
+
+void MainWindow::SelectFileItem(const QString& name) {
+    const auto found = fileList_->findItems(name, Qt::MatchExactly);
+    if (found.isEmpty()) return;
+    const QSignalBlocker block(fileList_);
+    fileList_->setCurrentItem(found.first());
+    fileList_->scrollToItem(found.first());
 }
 
 // --- Handlers ---
@@ -345,6 +459,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     if (progressDialog_ != nullptr) progressDialog_->hide();
+    SaveSettings();
     event->accept();
 }
 
@@ -364,13 +479,15 @@ void MainWindow::OnFolderOpened(QTreeWidgetItem* item) {
 
 void MainWindow::OnFileClicked(QListWidgetItem* item) {
     if (item == nullptr) return;
-    workbench_->FileClick(QDir(directory_).absoluteFilePath(item->text()).toStdString());
-    AfterHandler();
+    LoadFile(QDir(directory_).absoluteFilePath(item->text()));
 }
 
 void MainWindow::OnGoClicked() {
-    workbench_->GoClick();
-    AfterHandler();
+    RunTimed([this] { workbench_->GoClick(); }, StepKind::Go);
+}
+
+void MainWindow::OnParameterReturnPressed() {
+    if (goButton_->isEnabled()) OnGoClicked();
 }
 
 void MainWindow::OnRefreshClicked() {
@@ -399,13 +516,26 @@ void MainWindow::OnGoOnToggled(bool checked) {
 }
 
 void MainWindow::OnShortcutClicked(int index) {
-    workbench_->ShortcutClick(index);
-    AfterHandler();
+    // The list shows the chosen item while the operation runs, not only after.
+    if (!workbench_->busy() && !workbench_->terminated() && workbench_->image().loaded()) {
+        const QSignalBlocker block(operationList_);
+        operationList_->setCurrentIndex(index);
+    }
+    RunTimed([this, index] { workbench_->ShortcutClick(index); }, StepKind::Shortcut);
 }
 
+void MainWindow::OnCancelRequested() { workbench_->Cancel(); }
+
 void MainWindow::OnImageMouseMoved(QMouseEvent* event) {
-    const QPoint at = event->position().toPoint();
+    const QPoint at = imageView_->BitmapPoint(event->position());
     workbench_->ImageMouseMove(at.x(), at.y());
+    const QImage& bitmap = imageView_->bitmap();
+    if (workbench_->image().loaded() && bitmap.valid(at)) {
+        const QColor c = bitmap.pixelColor(at);
+        statusLine_->SetPixel(PixelText(at.x(), at.y(), Rgb{uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())}));
+    } else {
+        statusLine_->SetPixel({});
+    }
     AfterHandler();
 }
 
@@ -436,8 +566,17 @@ void MainWindow::OnLeftPanelMouseReleased() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (pictureScroll_ == nullptr || imageView_ == nullptr) return QMainWindow::eventFilter(watched, event);
     if (watched == imageView_ && event->type() == QEvent::MouseMove) {
         OnImageMouseMoved(static_cast<QMouseEvent*>(event));
+    } else if ((watched == imageView_ || watched == pictureScroll_->viewport()) && event->type() == QEvent::Wheel) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {
+            OnImageWheel(wheel);
+            return true;
+        }
+    } else if (watched == pictureScroll_->viewport() && event->type() == QEvent::Resize) {
+        RefitIfFitted();
     } else if (watched == leftPanel_) {
         switch (event->type()) {
             case QEvent::MouseButtonPress: OnLeftPanelMousePressed(); break;
@@ -446,7 +585,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             default: break;
         }
     }
-    return QWidget::eventFilter(watched, event);
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // --- Mirroring the workbench ---
@@ -459,6 +598,7 @@ void MainWindow::AfterHandler() {
 
 void MainWindow::UpdateControls() {
     const Controls& controls = workbench_->controls();
+    const bool busy = workbench_->busy();
     {
         const QSignalBlocker block(operationList_);
         operationList_->setCurrentIndex(controls.selectedOperation);
@@ -469,16 +609,18 @@ void MainWindow::UpdateControls() {
         parameterEdit_->setText(parameter);
     }
     goButton_->setEnabled(controls.goEnabled);
-    {
-        const QSignalBlocker block(segmentOffsetSlider_);
-        segmentOffsetSlider_->setRange(0, controls.trackBar.maximum);
-        segmentOffsetSlider_->setValue(controls.trackBar.position);
-    }
-    segmentOffsetSlider_->setVisible(controls.trackBar.visible);
-    {
+    // While an operation runs, "Go on" and the track bar stay as the user
+    // left them: both count for the running operation.
+    if (!busy) {
+        {
+            const QSignalBlocker block(segmentOffsetSlider_);
+            segmentOffsetSlider_->setRange(0, controls.trackBar.maximum);
+            segmentOffsetSlider_->setValue(controls.trackBar.position);
+        }
         const QSignalBlocker block(goOnCheck_);
         goOnCheck_->setChecked(controls.goOn);
     }
+    segmentOffsetSlider_->setVisible(controls.trackBar.visible);
 }
 
 }  // namespace vexo

@@ -1,41 +1,65 @@
-// The main window: the file browser on the left, the control strip on top and
-// the picture in a scroll box. It forwards every input to the workbench and
-// then mirrors the workbench's controls into its widgets.
+// The main window: the control strip on top, the file browser on the left and
+// the picture in a scroll box, with a menu bar above and a status line below.
+// It forwards every input to the workbench and then mirrors the workbench's
+// controls into its widgets. Its member functions are defined by concern:
+// main_window.cpp (set-up, the strip, the browser and their handlers),
+// window_results.cpp (loads and operations reported in the status line),
+// window_menus.cpp (actions, menus, help), picture_commands.cpp (open, drop,
+// save, export, command line), zoom.cpp (zoom and fit), window_settings.cpp
+// (remembered settings).
 #pragma once
 
-#include <QWidget>
+#include <QElapsedTimer>
+#include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "app/operations.h"
+#include "app/step_record.h"
 #include "app/workbench.h"
 #include "ui/qt_screen.h"
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QMenu;
 class QMouseEvent;
 class QPushButton;
 class QScrollArea;
 class QSlider;
 class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWheelEvent;
 
 namespace vexo {
 
 class BevelPanel;
 class ImageView;
 class ProgressDialog;
+class StatusLine;
+
+// The last operation as the grid export writes it.
+struct ExportedStep {
+    std::string picture;  // file name
+    SourceSize source;
+    StepRecord step;
+};
 
 // Every widget carries an object name equal to its member's name without the
 // trailing underscore ("operationList", "goButton", ...); the shortcut buttons
-// are "shortcutButton0" to "shortcutButton17".
-class MainWindow : public QWidget {
+// are "shortcutButton0" to "shortcutButton17"; actions are named likewise
+// ("openAction", "operationAction16", ...).
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     MainWindow();
@@ -46,15 +70,52 @@ public:
     void OpenDirectory(const QString& path);
     const QString& currentDirectory() const { return directory_; }
 
+    // Opens what the user named: a JPEG file loads as a click on it in the
+    // file list (the browser moves to its folder once it has loaded), a
+    // folder opens in the browser. Anything else changes nothing and says why
+    // in an error box and the status line. `source` names where it came from
+    // in the message ("Cannot open PATH: ...").
+    void OpenPath(const QString& path);
+    // The picture or folder named on the command line; shown once the window is up.
+    void OpenCommandLineArgument(const QString& argument);
+
+    // The displayed picture exactly as shown at 100 %, as PNG or JPEG by the
+    // name's extension. Empty on success, else what went wrong.
+    QString SavePicture(const QString& path);
+    // The last operation's lines and cells: JSON, or CSV for a ".csv" name.
+    QString ExportGrid(const QString& path);
+    const std::optional<ExportedStep>& exportedStep() const { return exportedStep_; }
+
+    // Zoom: how the displayed bitmap is drawn, from 1/16 to 16.
+    double zoom() const;
+    void SetZoom(double zoom);
+    void ZoomIn();
+    void ZoomOut();
+    void SetFitToWindow(bool fit);
+    bool fitToWindow() const { return fitToWindow_; }
+
+    // Settings remembered between runs: read at start, written on close.
+    void RestoreSettings();
+    void SaveSettings() const;
+    const QStringList& recentFiles() const { return recentFiles_; }
+
+    // The dialogs that ask for a file name; tests answer them directly.
+    std::function<QString()> askOpenPath;
+    std::function<QString(const QString& suggested)> askSavePicturePath;
+    std::function<QString(const QString& suggested)> askExportPath;
+
     Workbench& workbench() { return *workbench_; }
     QtScreen& screen() { return screen_; }
+    StatusLine& statusLine() { return *statusLine_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
-    // Set-up.
+    // Set-up (main_window.cpp).
     void CreateTopStrip();
     void CreateOperationControls();
     void CreateReadouts();
@@ -63,11 +124,23 @@ private:
     void LayOutWindow();
     void ConnectHandlers();
     void CreateShortcutButtons();
+    void SetToolTips();
+    void SetMinimumSizes();
+
+    // Actions and menus (window_menus.cpp).
+    void CreateActions();
+    void CreateMenus();
+    void UpdateActions();
+    void UpdateRecentFileActions();
+    void AddRecentFile(const QString& path);
+    void ShowOperationsHelp();
+    void ShowAbout();
 
     // File browser.
     void FillDriveList();
     void FillFolderList();
     void FillFileList();
+    void SelectFileItem(const QString& name);
 
     // Handlers, named for what the user did.
     void OnDriveChosen(int index);
@@ -78,18 +151,40 @@ private:
     void OnRefreshClicked();
     void OnOperationChosen(int index);
     void OnParameterTextChanged(const QString& text);
+    void OnParameterReturnPressed();
     void OnSegmentOffsetMoved(int position);
     void OnGoOnToggled(bool checked);
     void OnShortcutClicked(int index);
     void OnImageMouseMoved(QMouseEvent* event);
+    void OnImageWheel(QWheelEvent* event);
     void OnLeftPanelMousePressed();
     void OnLeftPanelMouseMoved(QMouseEvent* event);
     void OnLeftPanelMouseReleased();
+    void OnOpenTriggered();
+    void OnSavePictureTriggered();
+    void OnExportGridTriggered();
+    void OnCancelRequested();
+    void WriteChosenFile(QString path, const char* extension, const char* verb, const char* done,
+                         const std::function<QString(const QString&)>& write);
+
+    // Loads `path` as a click in the file list does; true when it loaded.
+    bool LoadFile(const QString& path);
+    // Runs an operation (GO, a shortcut button, the Operations menu) and
+    // reports its result in the status line.
+    void RunTimed(const std::function<void()>& press, StepKind kind);
+    void ReportLoadFailure(const QString& path, std::size_t firstNewMessage);
+    void ReportLoaded();
+
+    // Zoom (zoom.cpp).
+    void ApplyZoom(double zoom, std::optional<QPointF> anchor);
+    double FitZoom() const;
+    void RefitIfFitted();
 
     // After every handler: the controls show the workbench's state, and the
     // window closes if that was asked for while the handler ran.
     void AfterHandler();
     void UpdateControls();
+    void UpdatePictureStatus();
 
     // The control strip on top.
     BevelPanel* topStrip_ = nullptr;
@@ -113,13 +208,35 @@ private:
     // The picture.
     QScrollArea* pictureScroll_ = nullptr;
     ImageView* imageView_ = nullptr;
+    StatusLine* statusLine_ = nullptr;
+
+    // Actions.
+    QAction* openAction_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    std::array<QAction*, 10> recentFileActions_{};
+    QAction* savePictureAction_ = nullptr;
+    QAction* exportGridAction_ = nullptr;
+    QAction* quitAction_ = nullptr;
+    QAction* zoomInAction_ = nullptr;
+    QAction* zoomOutAction_ = nullptr;
+    QAction* actualSizeAction_ = nullptr;
+    QAction* fitToWindowAction_ = nullptr;
+    QAction* fullSizeAction_ = nullptr;
+    std::vector<QAction*> operationActions_;
+    QAction* operationsHelpAction_ = nullptr;
+    QAction* aboutAction_ = nullptr;
+    QAction* cancelAction_ = nullptr;
 
     QtScreen screen_;
     std::unique_ptr<Workbench> workbench_;
     ProgressDialog* progressDialog_ = nullptr;
     QString directory_;
+    QString pictureName_;  // file name of the loaded picture
     QStringList filePatterns_;  // of the chosen file filter
+    QStringList recentFiles_;
     bool draggingSplitter_ = false;
+    bool fitToWindow_ = false;
+    std::optional<ExportedStep> exportedStep_;
 };
 
 }  // namespace vexo

@@ -1,6 +1,9 @@
 #include "ui/progress_dialog.h"
 
 #include <QProgressBar>
+#include <QPushButton>
+
+#include <algorithm>
 
 #include "ui/bevel_panel.h"
 #include "ui/desktop_font.h"
@@ -9,8 +12,10 @@ namespace vexo {
 
 namespace {
 constexpr int kClientWidth = 218;
-constexpr int kClientHeight = 75;
 constexpr int kPanelHeight = 57;
+constexpr int kBarHeight = 18;
+constexpr int kButtonRow = 32;  // below the bar: the Cancel button
+constexpr int kClientHeight = kPanelHeight + kBarHeight + kButtonRow;
 }  // namespace
 
 ProgressDialog::ProgressDialog(QWidget* mainWindow)
@@ -34,10 +39,19 @@ void ProgressDialog::CreateControls() {
 
     progressBar_ = new QProgressBar(this);
     progressBar_->setObjectName("progressBar");
-    progressBar_->setGeometry(0, kPanelHeight, kClientWidth, kClientHeight - kPanelHeight);
+    progressBar_->setGeometry(0, kPanelHeight, kClientWidth, kBarHeight);
     progressBar_->setRange(0, 5);
     progressBar_->setValue(0);
     progressBar_->setTextVisible(false);
+
+    cancelButton_ = new QPushButton("Cancel", this);
+    cancelButton_->setObjectName("cancelButton");
+    cancelButton_->setToolTip("Stop the running operation (Esc); what its finished steps did stays");
+    const int width = std::max(75, cancelButton_->sizeHint().width());
+    const int height = std::min(kButtonRow - 6, std::max(22, cancelButton_->sizeHint().height()));
+    cancelButton_->setGeometry((kClientWidth - width) / 2, kPanelHeight + kBarHeight + (kButtonRow - height) / 2, width,
+                               height);
+    connect(cancelButton_, &QPushButton::clicked, this, &ProgressDialog::cancelRequested);
 }
 
 void ProgressDialog::SetProgress(int position, int maximum) {

@@ -1,9 +1,11 @@
-// The progress dialog shown, without blocking, while an operation runs.
+// The progress dialog shown, without blocking, while an operation runs, with
+// a Cancel button (and Esc) that asks the operation to stop.
 #pragma once
 
 #include <QDialog>
 
 class QProgressBar;
+class QPushButton;
 
 namespace vexo {
 
@@ -19,12 +21,20 @@ public:
     // Shows the dialog centred over the main window, or hides it.
     void SetShown(bool shown);
 
+signals:
+    // Cancel was pressed, or Esc while the dialog had the keyboard.
+    void cancelRequested();
+
+protected:
+    void reject() override { emit cancelRequested(); }
+
 private:
     void CreateControls();
     void CentreOverMainWindow();
 
     BevelPanel* messagePanel_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
 };
 
 }  // namespace vexo

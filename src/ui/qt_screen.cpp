@@ -72,9 +72,28 @@ void QtScreen::SetCaption(const std::string& text) {
     if (widgets_.window != nullptr) widgets_.window->setWindowTitle(QString::fromStdString(text));
 }
 
+// A readout keeps to the room it has: a text too long for it is drawn
+// narrower, then smaller, rather than over its neighbour.
 void QtScreen::SetLabel(QLabel* label, const std::string& text) {
     if (label == nullptr) return;
-    label->setText(QString::fromStdString(text));
+    const QString shown = QString::fromStdString(text);
+    label->setText(shown);
+    const int room = label->maximumWidth();
+    QFont font = label->parentWidget() != nullptr ? label->parentWidget()->font() : label->font();
+    if (room < QWIDGETSIZE_MAX) {
+        const int floor = std::max(5, font.pointSize() - 3);
+        for (int stretch = 100; QFontMetrics(font).horizontalAdvance(shown) > room;) {
+            if (stretch > 70) {
+                stretch -= 10;
+                font.setStretch(stretch);
+            } else if (font.pointSize() > floor) {
+                font.setPointSize(font.pointSize() - 1);
+            } else {
+                break;
+            }
+        }
+    }
+    label->setFont(font);
     label->adjustSize();
 }
 
@@ -112,6 +131,7 @@ void QtScreen::SetBusyCursor(bool busy) {
 }
 
 void QtScreen::Box(const QString& caption, const std::string& text, bool errorIcon) {
+    shownMessages_.push_back({errorIcon ? RecordedMessage::Error : RecordedMessage::Info, text});
     const QString message = QString::fromStdString(text);
     if (autoAnswerBoxes) {
         answeredBoxes.push_back({caption, message, errorIcon});
@@ -130,9 +150,19 @@ void QtScreen::ApplicationErrorBox(const std::string& text) { Box("Vexo", text, 
 
 void QtScreen::PumpEvents() { QCoreApplication::processEvents(); }
 
-void QtScreen::SetFontBold(bool bold) { textFont_.setBold(bold); }
+void QtScreen::SetFontBold(bool bold) {
+    bold_ = bold;
+    textFont_.setBold(bold);
+}
+
+std::size_t QtScreen::logCount() const {
+    return widgets_.log == nullptr ? 0 : std::size_t(widgets_.log->count());
+}
 
 TextExtent QtScreen::MeasureText(const std::string& text) {
+    if (labelFont_.hasFace()) {
+        if (const auto extent = labelFont_.Measure(text, bold_)) return *extent;
+    }
     const QString qtext = QString::fromStdString(text);
     if (HasDisplayBitmap()) {
         const QFontMetrics metrics(textFont_, &widgets_.image->bitmap());
@@ -145,6 +175,12 @@ TextExtent QtScreen::MeasureText(const std::string& text) {
 void QtScreen::DrawTextClipped(int x, int y, const ClipRect& clip, const std::string& text) {
     if (!HasDisplayBitmap()) return;
     QImage& bitmap = widgets_.image->bitmap();
+    if (LabelFontUsable()) {
+        const RgbCanvas canvas{bitmap.bits(), bitmap.width(), bitmap.height(), bitmap.bytesPerLine()};
+        labelFont_.Draw(canvas, x, y, clip, text, fontColour_, bold_);
+        widgets_.image->update();
+        return;
+    }
     QPainter painter(&bitmap);
     painter.setClipRect(QRect(clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top));
     painter.setFont(textFont_);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/label_text.h"
+#include "core/memory_screen.h"
 #include "core/screen.h"
 
 class QComboBox;
@@ -48,6 +50,11 @@ public:
     };
     static inline std::vector<AnsweredBox> answeredBoxes;
 
+    // Every message box shown so far, in order (answered or not).
+    const std::vector<RecordedMessage>& shownMessages() const { return shownMessages_; }
+    // Every item the log list has received since it was last emptied.
+    std::size_t logCount() const;
+
     // --- Screen ---
     void SizeDisplay(int width, int height) override;
     bool WriteDisplayRow(int row, const uint8_t* bgr, int pixels, std::string& systemMessage) override;
@@ -75,6 +82,7 @@ public:
 
 private:
     void Box(const QString& caption, const std::string& text, bool errorIcon);
+    bool LabelFontUsable() const { return labelFont_.hasFace() && HasDisplayBitmap(); }
     static void SetLabel(QLabel* label, const std::string& text);
 
     Widgets widgets_;
@@ -82,7 +90,12 @@ private:
     bool busyCursor_ = false;
     bool closeRequested_ = false;
     std::string missingBitmap_;  // why the last SizeDisplay left no bitmap
+    std::vector<RecordedMessage> shownMessages_;
+    // Cell labels: the same renderer as every written picture, so what is
+    // shown and saved equals vexo-cli's; the desktop font when it has no face.
+    LabelFont labelFont_;
     QFont textFont_;
+    bool bold_ = false;
     Rgb fontColour_{0, 0, 0};
 };
 

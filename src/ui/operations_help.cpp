@@ -1,0 +1,55 @@
+#include "ui/operations_help.h"
+
+#include <cstdio>
+// jpeglib.h needs FILE and size_t declared first.
+#include <jpeglib.h>
+
+#include <QtGlobal>
+
+#include "app/operations.h"
+
+#ifndef VEXO_VERSION
+#define VEXO_VERSION "unknown"
+#endif
+
+namespace vexo {
+
+QString OperationsHelpHtml() {
+    QString html =
+        "<h2>Operations</h2>"
+        "<p>Pick an operation in the list at the top (or click its numbered button, or choose it in the "
+        "Operations menu), type its parameter and press GO. Most operations work on the picture as it is "
+        "now, so they can be chained: 0 then 4 finds horizontal lines in the horizontal edges. "
+        "“R” brings back the loaded picture.</p>"
+        "<p><b>The grid search</b> is operation 16: operations 14 (horizontal edges, Hough lines, lines made "
+        "evenly spaced) and 15 (the same for vertical lines) run one after the other, then every cell of the "
+        "grid is labelled A1, B1, … on the loaded picture. Operation 17 does the same but draws only the "
+        "labels; operation 13 finds the grid with chain filters and gap lines instead of Hough lines. "
+        "The grid operations read no parameter: their thresholds follow from the picture's size.</p>"
+        "<table border='1' cellspacing='0' cellpadding='4'>"
+        "<tr><th>#</th><th>Operation</th><th>What it does</th><th>Parameter</th></tr>";
+    for (int i = 0; i < kOperationCount; ++i) {
+        const OperationInfo& operation = *FindOperation(i);
+        html += QString("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td></tr>")
+                    .arg(i)
+                    .arg(QString(operation.label).toHtmlEscaped(), QString(operation.help.description).toHtmlEscaped(),
+                         operation.help.parameter != nullptr ? QString(operation.help.parameter).toHtmlEscaped()
+                                                             : QString("not used"));
+    }
+    html += "</table>";
+    return html;
+}
+
+QString AboutText() {
+    const int turbo = LIBJPEG_TURBO_VERSION_NUMBER;
+    return QString("<h3>Vexo %1</h3>"
+                   "<p>A workbench for grayscale photographs: finds a regular grid of straight lines in a "
+                   "picture and names its cells.</p>"
+                   "<p>Qt %2 (built with %3)<br>libjpeg-turbo %4.%5.%6</p>")
+        .arg(VEXO_VERSION, qVersion(), QT_VERSION_STR)
+        .arg(turbo / 1000000)
+        .arg(turbo / 1000 % 1000)
+        .arg(turbo % 1000);
+}
+
+}  // namespace vexo

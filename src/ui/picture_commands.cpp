@@ -1,0 +1,172 @@
+// Getting pictures in and results out: the Open dialog, recent files, drag
+// and drop, the command line, Save Picture As and Export Grid. A picture
+// always loads as a click in the file list would load it.
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QMimeData>
+#include <QSaveFile>
+#include <QUrl>
+
+#include "ui/grid_export.h"
+#include "ui/image_view.h"
+#include "ui/main_window.h"
+#include "ui/status_line.h"
+
+namespace vexo {
+
+namespace {
+
+// A JPEG file by its name, as the file list shows them, or by its first bytes.
+bool LooksLikeJpeg(const QFileInfo& info) {
+    const QString suffix = info.suffix().toLower();
+    if (suffix == "jpg" || suffix == "jpeg") return true;
+    QFile file(info.absoluteFilePath());
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(3);
+    return head.size() == 3 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xD8 && uchar(head[2]) == 0xFF;
+}
+
+// What a drop brings: one local file or folder, or why it cannot be opened.
+struct DropTarget {
+    QString path;
+    QString refusal;
+};
+
+DropTarget ReadDrop(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) return {{}, "Only JPEG files and folders can be dropped here"};
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1) return {{}, "Drop one picture or one folder at a time"};
+    if (!urls.first().isLocalFile()) return {{}, "Only files on this computer can be opened"};
+    const QFileInfo info(urls.first().toLocalFile());
+    if (info.isDir()) return {info.absoluteFilePath(), {}};
+    if (!info.exists()) return {{}, "Cannot open " + info.fileName() + ": no such file"};
+    if (!info.isFile() || !LooksLikeJpeg(info))
+        return {{}, "Cannot open " + info.fileName() + ": not a JPEG file (only JPEG files and folders can be dropped)"};
+    return {info.absoluteFilePath(), {}};
+}
+
+QString Quoted(const QString& path) { return QDir::toNativeSeparators(path); }
+
+}  // namespace
+
+void MainWindow::OpenPath(const QString& path) {
+    if (workbench_->busy()) return;
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        OpenDirectory(info.absoluteFilePath());
+        statusLine_->SetResult("Folder " + Quoted(info.absoluteFilePath()));
+        return;
+    }
+    if (!LoadFile(info.absoluteFilePath())) return;
+    OpenDirectory(info.absolutePath());
+    SelectFileItem(info.fileName());
+}
+
+void MainWindow::OpenCommandLineArgument(const QString& argument) {
+    OpenPath(QFileInfo(QDir::current(), argument).absoluteFilePath());
+}
+
+void MainWindow::OnOpenTriggered() {
+    const QString path = askOpenPath ? askOpenPath() : QString();
+    if (!path.isEmpty()) OpenPath(path);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    const DropTarget target = ReadDrop(event->mimeData());
+    if (target.refusal.isEmpty() && !workbench_->busy()) {
+        event->acceptProposedAction();
+        return;
+    }
+    if (!target.refusal.isEmpty()) statusLine_->SetResult(target.refusal);
+    event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const DropTarget target = ReadDrop(event->mimeData());
+    if (!target.refusal.isEmpty() || workbench_->busy()) {
+        if (!target.refusal.isEmpty()) statusLine_->SetResult(target.refusal);
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    OpenPath(target.path);
+}
+
+QString MainWindow::SavePicture(const QString& path) {
+    const QImage& bitmap = imageView_->bitmap();
+    if (!workbench_->image().loaded() || bitmap.isNull()) return "there is no picture to save";
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const char* format = suffix == "png" ? "PNG" : (suffix == "jpg" || suffix == "jpeg") ? "JPEG" : nullptr;
+    if (format == nullptr) return "the name must end in .png, .jpg or .jpeg";
+    // Written under a temporary name and renamed when whole.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+    QImageWriter writer(&file, format);
+    if (std::string(format) == "JPEG") writer.setQuality(95);
+    if (!writer.write(bitmap)) {
+        file.cancelWriting();
+        return writer.errorString();
+    }
+    if (!file.commit()) return file.errorString();
+    return {};
+}
+
+QString MainWindow::ExportGrid(const QString& path) {
+    if (!exportedStep_) return "no operation has run on this picture yet";
+    const ExportedStep& exported = *exportedStep_;
+    const bool csv = QFileInfo(path).suffix().toLower() == "csv";
+    const std::string text = csv ? GridCsv(exported.source, exported.step)
+                                 : GridJson(exported.picture, exported.source, exported.step);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+    if (file.write(text.data(), qint64(text.size())) != qint64(text.size())) {
+        file.cancelWriting();
+        return file.errorString();
+    }
+    if (!file.commit()) return file.errorString();
+    return {};
+}
+
+namespace {
+
+// The picture's own name with another extension, in the browser's folder.
+QString Suggested(const QString& directory, const std::string& picture, const char* extension) {
+    const QString base = QFileInfo(QString::fromStdString(picture)).completeBaseName();
+    return QDir(directory).filePath((base.isEmpty() ? QString("picture") : base) + extension);
+}
+
+}  // namespace
+
+void MainWindow::OnSavePictureTriggered() {
+    if (workbench_->busy() || !askSavePicturePath) return;
+    const std::string picture = pictureName_.toStdString();
+    WriteChosenFile(askSavePicturePath(Suggested(directory_, picture, ".png")), ".png", "save", "Saved",
+                    [this](const QString& path) { return SavePicture(path); });
+}
+
+void MainWindow::OnExportGridTriggered() {
+    if (workbench_->busy() || !exportedStep_ || !askExportPath) return;
+    WriteChosenFile(askExportPath(Suggested(directory_, exportedStep_->picture, ".json")), ".json", "export",
+                    "Exported", [this](const QString& path) { return ExportGrid(path); });
+}
+
+// A name without extension gets `extension`; the outcome goes to the status
+// line, a failure also into an error box.
+void MainWindow::WriteChosenFile(QString path, const char* extension, const char* verb, const char* done,
+                                 const std::function<QString(const QString&)>& write) {
+    if (path.isEmpty()) return;
+    if (QFileInfo(path).suffix().isEmpty()) path += extension;
+    const QString error = write(path);
+    if (error.isEmpty()) {
+        statusLine_->SetResult(QString(done) + " " + Quoted(path));
+        return;
+    }
+    statusLine_->SetResult(QString("Cannot %1 %2: %3").arg(verb, QFileInfo(path).fileName(), error));
+    screen_.ErrorBox(QString("Cannot %1 %2: %3").arg(verb, Quoted(path), error).toStdString());
+}
+
+}  // namespace vexo

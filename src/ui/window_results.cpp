@@ -1,0 +1,98 @@
+// What the window reports around loads and operations: the status line's
+// picture and result, the recent files, and the record of the last operation
+// that Export Grid writes.
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QAction>
+
+#include "ui/main_window.h"
+#include "ui/status_line.h"
+
+namespace vexo {
+
+bool MainWindow::LoadFile(const QString& path) {
+    if (workbench_->busy()) return false;  // ignored, as every input during an operation
+    const JpegDecoder* before = workbench_->image().decoder.get();
+    const std::size_t messages = screen_.shownMessages().size();
+    workbench_->FileClick(path.toStdString());
+    const bool loaded = workbench_->image().decoder.get() != before && workbench_->image().loaded();
+    if (loaded) {
+        pictureName_ = QString::fromStdString(FileNameOf(path.toStdString()));
+        exportedStep_.reset();
+        AddRecentFile(QFileInfo(path).absoluteFilePath());
+        ReportLoaded();
+    } else {
+        ReportLoadFailure(path, messages);
+    }
+    AfterHandler();
+    UpdateActions();
+    return loaded;
+}
+
+void MainWindow::ReportLoaded() {
+    const ImageState& image = workbench_->image();
+    UpdatePictureStatus();
+    QString text = "Loaded " + pictureName_;
+    if (image.decoder) {
+        const QString warning = DecoderWarningText(image.decoder->WarningCount(), image.decoder->FirstWarningCode());
+        if (!warning.isEmpty()) text += " (" + warning + ")";
+    }
+    statusLine_->SetResult(text);
+}
+
+void MainWindow::ReportLoadFailure(const QString& path, std::size_t firstNewMessage) {
+    const auto& shown = screen_.shownMessages();
+    if (shown.size() <= firstNewMessage) return;  // nothing went wrong that the user was told of
+    const QString box = QString::fromStdString(shown.back().text);
+    statusLine_->SetResult("Cannot open " + QFileInfo(path).fileName() + ": " + LoadFailureReason(path, box));
+}
+
+void MainWindow::UpdatePictureStatus() { statusLine_->SetPicture(PictureText(pictureName_, workbench_->image())); }
+
+void MainWindow::RunTimed(const std::function<void()>& press, StepKind kind) {
+    if (workbench_->busy()) {
+        press();  // ignored by the workbench; the controls are mirrored back
+        AfterHandler();
+        return;
+    }
+    const uint64_t sequence = workbench_->lastOperation().sequence;
+    const std::size_t messages = screen_.shownMessages().size();
+    const int logBefore = logList_->count();
+    cancelAction_->setEnabled(true);
+    QElapsedTimer timer;
+    timer.start();
+    press();
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    cancelAction_->setEnabled(false);
+    const OperationRecord& record = workbench_->lastOperation();
+    if (record.sequence != sequence) {
+        ExportedStep exported;
+        const ImageState& image = workbench_->image();
+        exported.picture = pictureName_.toStdString();
+        exported.source = image.source;
+        StepRecord& step = exported.step;
+        step.kind = kind;
+        step.operation = record.operation;
+        step.parameterText = record.parameterText;
+        const auto& shown = screen_.shownMessages();
+        step.messages.assign(shown.begin() + std::ptrdiff_t(std::min(messages, shown.size())), shown.end());
+        step.caption = windowTitle().toStdString();
+        step.label = colourReadout_->text().toStdString();
+        step.activePlane = image.activePlane;
+        for (int i = logList_->count() < logBefore ? 0 : logBefore; i < logList_->count(); ++i)
+            step.logAdded.push_back(logList_->itemText(i).toStdString());
+        step.progressMaximum = workbench_->progress().maximum();
+        step.progressPosition = workbench_->progress().position();
+        step.horizontalLines = record.horizontalLines;
+        step.verticalLines = record.verticalLines;
+        step.cells = record.cells;
+        exportedStep_ = std::move(exported);
+        statusLine_->SetResult(ResultText(record, step.label, seconds));
+    }
+    AfterHandler();
+    UpdateActions();
+}
+
+}  // namespace vexo

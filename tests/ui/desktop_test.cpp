@@ -1,0 +1,797 @@
+// What the window adds around its controls, driven as a user would: menus
+// and their keys, zoom, files dropped or named on the command line, saving
+// and exporting (checked against vexo-cli), the status line, Cancel, the
+// window's minimum size, keyboard and tooltips, remembered settings.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QMimeData>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSlider>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <functional>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <unistd.h>
+
+#include "paint_spy.h"
+#include "ui/bevel_panel.h"
+#include "ui/image_view.h"
+#include "ui/main_window.h"
+#include "ui/progress_dialog.h"
+#include "ui/status_line.h"
+
+using namespace vexo;
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// How many pixels of two pictures of the same size differ in colour.
+int DifferingPixels(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return -1;
+    int differing = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) differing += a.pixel(x, y) != b.pixel(x, y);
+    return differing;
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+}  // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void menuCommandsNeedAPicture();
+    void openDialogLoadsAndMovesTheBrowser();
+    void recentFilesDropMissingOnes();
+    void zoomKeepsReadoutsInPicturePixels();
+    void fitToWindowFollowsTheWindow();
+    void dropOpensPicturesAndFoldersOnly();
+    void commandLineArgument_data();
+    void commandLineArgument();
+    void savedPictureAndExportedGridEqualVexoCli();
+    void csvExportHasOneRowPerCell();
+    void enterInTheParameterBoxPressesGo();
+    void statusLineSaysWhyALoadFailed_data();
+    void statusLineSaysWhyALoadFailed();
+    void statusLineReportsResultsAndPixels();
+    void cancelStopsTheOperationAndLeavesTheWindowSound();
+    void escapeCancels();
+    void hugeSegmentSizeKeepsTicksApart();
+    void shortcutShowsItsItemWhileRunning();
+    void goOnAndTrackBarCountDuringAnOperation();
+    void splitterCursorStaysOffTheLists();
+    void minimumSizeKeepsControlsApart();
+    void keyboardAndTooltipsReachEveryControl();
+    void settingsRoundTrip();
+    void corruptSettingsFallBackToDefaults();
+
+private:
+    void NewWindow();
+    void Load(const QString& name);
+    QString Path(const QString& name) const { return folder_.filePath(name); }
+    QAction* Action(const char* name) {
+        auto* action = window_->findChild<QAction*>(name);
+        if (action == nullptr) qWarning("no action %s", name);
+        return action;
+    }
+    template <class Widget>
+    Widget* Find(const char* name) {
+        auto* widget = window_->findChild<Widget*>(name);
+        if (widget == nullptr) qWarning("no widget %s", name);
+        return widget;
+    }
+    QString Status() { return window_->statusLine().result(); }
+    QString SettingsFile() const { return settingsDir_.filePath("Vexo/Vexo.ini"); }
+    // Runs the current operation with `onTick` called at every pass of the
+    // event loop that the operation makes.
+    void RunWithTicks(const std::function<void()>& press, const std::function<void(int)>& onTick);
+
+    QTemporaryDir folder_;
+    QTemporaryDir settingsDir_;
+    QString sample_ = "grid.jpg";
+    std::unique_ptr<MainWindow> window_;
+    ProgressDialog* progressDialog_ = nullptr;
+};
+
+void DesktopTest::initTestCase() {
+    QVERIFY(folder_.isValid());
+    QVERIFY(settingsDir_.isValid());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir_.path());
+    QtScreen::autoAnswerBoxes = true;
+    QVERIFY(QFile::copy(QStringLiteral(VEXO_SOURCE_DIR "/samples/grid-9x9.jpg"), Path(sample_)));
+
+    QFile broken(Path("broken.jpg"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("this is not a JPEG file at all");
+    broken.close();
+    WriteAll(Path("empty.jpg"), {});
+    WriteAll(Path("notes.txt"), "a few words");
+    QVERIFY(QDir(folder_.path()).mkpath("sub folder"));
+
+    // A JPEG cut in the middle of its data: it loads with the bottom filled in.
+    QImage gradient(64, 64, QImage::Format_Grayscale8);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) gradient.scanLine(y)[x] = uchar((x * 7 + y * 3) & 0xFF);
+    QVERIFY(gradient.save(Path("whole.jpg"), "JPEG", 90));
+    const QByteArray whole = ReadAll(Path("whole.jpg"));
+    WriteAll(Path("truncated.jpg"), whole.left(whole.size() * 2 / 3));
+    // The same file declaring 20000 x 64 pixels in its frame header.
+    QByteArray huge = whole;
+    const int frame = huge.indexOf("\xFF\xC0");
+    QVERIFY(frame > 0);
+    huge[frame + 7] = char(20000 >> 8);
+    huge[frame + 8] = char(20000 & 0xFF);
+    WriteAll(Path("huge.jpg"), huge);
+}
+
+void DesktopTest::init() {
+    QtScreen::answeredBoxes.clear();
+    QFile::remove(SettingsFile());
+    NewWindow();
+}
+
+void DesktopTest::NewWindow() {
+    window_ = std::make_unique<MainWindow>();
+    progressDialog_ = new ProgressDialog(window_.get());
+    window_->AttachProgressDialog(progressDialog_);
+    window_->OpenDirectory(folder_.path());
+    window_->resize(1000, 760);
+    window_->show();
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+}
+
+void DesktopTest::cleanup() {
+    window_.reset();
+    while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
+}
+
+void DesktopTest::Load(const QString& name) {
+    auto* list = Find<QListWidget>("fileList");
+    const auto found = list->findItems(name, Qt::MatchExactly);
+    QVERIFY2(!found.isEmpty(), qPrintable(name));
+    list->scrollToItem(found.first());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found.first()).center());
+    QVERIFY(window_->workbench().image().loaded());
+}
+
+void DesktopTest::RunWithTicks(const std::function<void()>& press, const std::function<void(int)>& onTick) {
+    QTimer ticker;
+    int ticks = 0;
+    ticker.setInterval(0);
+    connect(&ticker, &QTimer::timeout, [&] {
+        if (window_->workbench().busy()) onTick(++ticks);
+    });
+    ticker.start();
+    press();
+    ticker.stop();
+}
+
+void DesktopTest::menuCommandsNeedAPicture() {
+    // Without a picture nothing can be saved, exported, zoomed or run.
+    for (const char* name : {"savePictureAction", "exportGridAction", "zoomInAction", "operationAction16"})
+        QVERIFY2(!Action(name)->isEnabled(), name);
+    QCOMPARE(Action("openAction")->shortcut(), QKeySequence(QKeySequence::Open));
+    QCOMPARE(Action("fitToWindowAction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_9));
+
+    Load(sample_);
+    QVERIFY(Action("savePictureAction")->isEnabled());
+    // Nothing ran on this picture yet: there is no grid to export.
+    QVERIFY(!Action("exportGridAction")->isEnabled());
+
+    // An operation from the menu runs as its shortcut button: selected
+    // without touching the parameter box, then run.
+    Find<QLineEdit>("parameterEdit")->setText("77");
+    Action("operationAction6")->trigger();
+    QCOMPARE(window_->workbench().lastOperation().operation, 6);
+    QCOMPARE(QString::fromStdString(window_->workbench().lastOperation().parameterText), QString("77"));
+    QCOMPARE(Find<QComboBox>("operationList")->currentIndex(), 6);
+    QVERIFY(Action("exportGridAction")->isEnabled());
+    QVERIFY2(Status().startsWith("Hough crossings: 9 + 9 lines, "), qPrintable(Status()));
+
+    // A new picture has no grid of its own yet.
+    Load(sample_);
+    QVERIFY(!Action("exportGridAction")->isEnabled());
+}
+
+void DesktopTest::openDialogLoadsAndMovesTheBrowser() {
+    QTemporaryDir other;
+    QVERIFY(QFile::copy(Path(sample_), other.filePath("elsewhere.jpg")));
+    window_->askOpenPath = [&] { return other.filePath("elsewhere.jpg"); };
+    QTest::keyClick(window_.get(), Qt::Key_O, Qt::ControlModifier);
+    QVERIFY(window_->workbench().image().loaded());
+    QCOMPARE(window_->windowTitle(), QString("Vexo - elsewhere.jpg (640x480)"));
+    QCOMPARE(window_->currentDirectory(), QDir(other.path()).absolutePath());
+    QCOMPARE(Find<QListWidget>("fileList")->currentItem()->text(), QString("elsewhere.jpg"));
+    QCOMPARE(window_->recentFiles().value(0), QDir(other.path()).absoluteFilePath("elsewhere.jpg"));
+
+    // A file that does not load leaves the browser where it was.
+    window_->askOpenPath = [&] { return Path("broken.jpg"); };
+    QTest::keyClick(window_.get(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(window_->currentDirectory(), QDir(other.path()).absolutePath());
+    QCOMPARE(window_->windowTitle(), QString("Vexo - elsewhere.jpg (640x480)"));
+}
+
+void DesktopTest::recentFilesDropMissingOnes() {
+    QTemporaryDir other;
+    QVERIFY(QFile::copy(Path(sample_), other.filePath("gone.jpg")));
+    window_->OpenPath(other.filePath("gone.jpg"));
+    window_->OpenPath(Path(sample_));
+    QCOMPARE(window_->recentFiles().size(), 2);
+    QCOMPARE(window_->recentFiles().first(), Path(sample_));
+    // Loading the same file again moves it to the front instead of adding it twice.
+    window_->OpenPath(other.filePath("gone.jpg"));
+    QCOMPARE(window_->recentFiles(), QStringList({other.filePath("gone.jpg"), Path(sample_)}));
+
+    QVERIFY(QFile::remove(other.filePath("gone.jpg")));
+    auto* recent = Find<QMenu>("recentMenu");
+    emit recent->aboutToShow();
+    QCOMPARE(window_->recentFiles(), QStringList({Path(sample_)}));
+    QVERIFY(Action("recentFileAction0")->isVisible());
+    QVERIFY(!Action("recentFileAction1")->isVisible());
+    Action("recentFileAction0")->trigger();
+    QCOMPARE(window_->windowTitle(), QString("Vexo - grid.jpg (640x480)"));
+}
+
+void DesktopTest::zoomKeepsReadoutsInPicturePixels() {
+    Load(sample_);
+    auto* view = Find<ImageView>("imageView");
+    const ImageState& image = window_->workbench().image();
+    const QImage before = view->bitmap().copy();
+
+    auto* scroll = Find<QScrollArea>("pictureScroll");
+    QTest::keyClick(window_.get(), Qt::Key_Plus, Qt::ControlModifier);
+    QCOMPARE(window_->zoom(), 1.5);
+    QTest::keyClick(window_.get(), Qt::Key_Plus, Qt::ControlModifier);
+    QCOMPARE(window_->zoom(), 2.0);
+    QCOMPARE(view->size(), QSize(2 * image.stride, 2 * image.height));
+    QCOMPARE(window_->statusLine().zoomText(), QString("200 %"));
+    // The bitmap itself is untouched by the zoom.
+    QCOMPARE(view->bitmap(), before);
+
+    // Mouse positions stay in picture pixels: widget (85, 61) is pixel (42, 30).
+    scroll->horizontalScrollBar()->setValue(0);
+    scroll->verticalScrollBar()->setValue(0);
+    QTest::mouseMove(view, QPoint(85, 61));
+    QTRY_COMPARE(Find<QLabel>("positionReadout")->text(), QString("42 : 30"));
+    const QColor pixel = before.pixelColor(42, 30);
+    QCOMPARE(Find<QLabel>("colourReadout")->text(),
+             QString("%1:%2:%3").arg(pixel.red()).arg(pixel.green()).arg(pixel.blue()));
+    QCOMPARE(window_->statusLine().pixel(), QString("(42, 30) %1").arg(pixel.red()));
+
+    for (int i = 0; i < 6; ++i) QTest::keyClick(window_.get(), Qt::Key_Minus, Qt::ControlModifier);
+    QCOMPARE(window_->zoom(), 0.25);
+    QTest::mouseMove(view, QPoint(10, 7));
+    QTRY_COMPARE(Find<QLabel>("positionReadout")->text(), QString("40 : 28"));
+
+    // Zoom stops at 1/16 and at 16.
+    for (int i = 0; i < 20; ++i) window_->ZoomOut();
+    QCOMPARE(window_->zoom(), 1.0 / 16);
+    QVERIFY(!Action("zoomOutAction")->isEnabled());
+    for (int i = 0; i < 40; ++i) window_->ZoomIn();
+    QCOMPARE(window_->zoom(), 16.0);
+    QVERIFY(!Action("zoomInAction")->isEnabled());
+
+    QTest::keyClick(window_.get(), Qt::Key_0, Qt::ControlModifier);
+    QCOMPARE(window_->zoom(), 1.0);
+
+    // Ctrl+wheel zooms and keeps the picture point under the mouse in place.
+    const QPoint at(100, 80);
+    QWheelEvent wheel(QPointF(at), QPointF(scroll->viewport()->mapToGlobal(at)), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(scroll->viewport(), &wheel);
+    QCOMPARE(window_->zoom(), 1.5);
+    QCOMPARE(scroll->horizontalScrollBar()->value(), 50);  // 100 * 1.5 - 100
+    QCOMPARE(scroll->verticalScrollBar()->value(), 40);
+}
+
+void DesktopTest::fitToWindowFollowsTheWindow() {
+    Load(sample_);
+    auto* scroll = Find<QScrollArea>("pictureScroll");
+    auto* view = Find<ImageView>("imageView");
+    QTest::keyClick(window_.get(), Qt::Key_9, Qt::ControlModifier);
+    QVERIFY(window_->fitToWindow());
+    // While fitted, the zoom keys do nothing.
+    QVERIFY(!Action("zoomInAction")->isEnabled());
+    auto fits = [&] {
+        const QSize room = scroll->viewport()->size();
+        return view->width() <= room.width() && view->height() <= room.height() &&
+               (view->width() >= room.width() - 1 || view->height() >= room.height() - 1);
+    };
+    QVERIFY(fits());
+    window_->resize(700, 500);
+    QTRY_VERIFY(fits());
+    const double small = window_->zoom();
+    window_->resize(1200, 900);
+    QTRY_VERIFY(fits());
+    QVERIFY(window_->zoom() > small);
+    QVERIFY(!scroll->horizontalScrollBar()->isVisible());
+    // Actual Size ends fitting.
+    QTest::keyClick(window_.get(), Qt::Key_0, Qt::ControlModifier);
+    QVERIFY(!window_->fitToWindow());
+    QCOMPARE(window_->zoom(), 1.0);
+}
+
+void DesktopTest::dropOpensPicturesAndFoldersOnly() {
+    auto drop = [&](const QString& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_.get(), &enter);
+        const bool accepted = enter.isAccepted();
+        QDropEvent dropped(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_.get(), &dropped);
+        return accepted;
+    };
+    QTemporaryDir other;
+    QVERIFY(QFile::copy(Path(sample_), other.filePath("dropped.jpg")));
+    QVERIFY(drop(other.filePath("dropped.jpg")));
+    QCOMPARE(window_->windowTitle(), QString("Vexo - dropped.jpg (640x480)"));
+    QCOMPARE(window_->currentDirectory(), QDir(other.path()).absolutePath());
+
+    QVERIFY(drop(Path("sub folder")));
+    QCOMPARE(window_->currentDirectory(), Path("sub folder"));
+    QCOMPARE(window_->windowTitle(), QString("Vexo - dropped.jpg (640x480)"));
+
+    // A text file is refused with a message and changes nothing.
+    auto* log = Find<QComboBox>("logList");
+    log->addItem("kept");
+    QVERIFY(!drop(Path("notes.txt")));
+    QVERIFY2(Status().contains("not a JPEG file"), qPrintable(Status()));
+    QCOMPARE(window_->windowTitle(), QString("Vexo - dropped.jpg (640x480)"));
+    QCOMPARE(window_->currentDirectory(), Path("sub folder"));
+    QCOMPARE(log->count(), 1);
+    QVERIFY(QtScreen::answeredBoxes.empty());
+}
+
+void DesktopTest::commandLineArgument_data() {
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("boxes");
+    QTest::newRow("picture") << "grid.jpg" << "Vexo - grid.jpg (640x480)" << "" << "Loaded grid.jpg" << 0;
+    QTest::newRow("folder") << "sub folder" << "Vexo" << "sub folder" << "Folder" << 0;
+    QTest::newRow("missing file") << "nothing.jpg" << "Vexo" << "" << "Cannot open nothing.jpg: no such file" << 1;
+    QTest::newRow("not a picture") << "notes.txt" << "Vexo" << "" << "Cannot open notes.txt: not a JPEG file" << 1;
+}
+
+// `vexo ARGUMENT`, relative to the folder the program starts in.
+void DesktopTest::commandLineArgument() {
+    QFETCH(QString, argument);
+    QFETCH(QString, title);
+    QFETCH(QString, folder);
+    QFETCH(QString, status);
+    QFETCH(int, boxes);
+    const QString startFolder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(folder_.path()));
+    window_->OpenDirectory("/");
+    window_->OpenCommandLineArgument(argument);
+    QDir::setCurrent(startFolder);
+    QCOMPARE(window_->windowTitle(), title);
+    QVERIFY2(Status().startsWith(status), qPrintable(Status()));
+    QCOMPARE(int(QtScreen::answeredBoxes.size()), boxes);
+    // A bad argument leaves the window as it would start without one.
+    const QString expectedFolder = title != "Vexo" ? folder_.path() : folder.isEmpty() ? "/" : Path(folder);
+    QCOMPARE(window_->currentDirectory(), QDir(expectedFolder).absolutePath());
+    QCOMPARE(Find<QToolButton>("goButton")->isEnabled(), title != "Vexo");
+}
+
+// `vexo grid.jpg`, Ctrl+9, operation 16 from the Operations menu, Ctrl+S,
+// Ctrl+E give the picture and the grid that vexo-cli writes for --op 16.
+void DesktopTest::savedPictureAndExportedGridEqualVexoCli() {
+    QProcess cli;
+    cli.start(VEXO_CLI_PATH, {Path(sample_), "--op", "16", "--png", Path("cli.png"), "--json", Path("cli.json"),
+                              "--quiet"});
+    QVERIFY(cli.waitForFinished(120000));
+    QCOMPARE(cli.exitCode(), 0);
+
+    window_->OpenCommandLineArgument(Path(sample_));
+    QTest::keyClick(window_.get(), Qt::Key_9, Qt::ControlModifier);
+    QVERIFY(window_->zoom() != 1.0);
+    Action("operationAction16")->trigger();
+    QVERIFY2(Status().startsWith("Grid search: 9 + 9 lines, 64 cells, "), qPrintable(Status()));
+    window_->askSavePicturePath = [&](const QString&) { return Path("window.png"); };
+    QString suggested;
+    window_->askExportPath = [&](const QString& offered) {
+        suggested = offered;
+        return Path("window.json");
+    };
+    QVERIFY(Action("exportGridAction")->isEnabled());
+    QTRY_COMPARE(QApplication::activeWindow(), window_.get());
+    QTest::keyClick(window_.get(), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(QFile::exists(Path("window.png")));
+    QTest::keyClick(window_.get(), Qt::Key_E, Qt::ControlModifier);
+
+    QCOMPARE(QFileInfo(suggested).fileName(), QString("grid.json"));
+    const QImage fromCli = QImage(Path("cli.png")).convertToFormat(QImage::Format_RGB888);
+    const QImage fromWindow = QImage(Path("window.png")).convertToFormat(QImage::Format_RGB888);
+    QVERIFY(!fromCli.isNull());
+    QCOMPARE(fromWindow.size(), fromCli.size());
+    QCOMPARE(DifferingPixels(fromWindow, fromCli), 0);
+
+    const auto report = nlohmann::json::parse(ReadAll(Path("cli.json")).toStdString());
+    const auto exported = nlohmann::json::parse(ReadAll(Path("window.json")).toStdString());
+    QVERIFY(exported["picture"] == report["picture"]);
+    QVERIFY(exported["source"] == report["source"]);
+    QCOMPARE(exported["steps"].size(), std::size_t(1));
+    const auto& mine = exported["steps"][0];
+    const auto& theirs = report["steps"].back();
+    for (const char* key : {"operation", "parameterText", "horizontalLines", "verticalLines", "cells", "caption",
+                            "label", "activePlane", "logAdded", "progress", "messages"})
+        QVERIFY2(mine[key] == theirs[key], key);
+    QCOMPARE(mine["cells"].size(), std::size_t(64));
+
+    // Neither a picture of an unknown kind nor over an existing file half written.
+    QCOMPARE(window_->SavePicture(Path("window.bmp")), QString("the name must end in .png, .jpg or .jpeg"));
+    QVERIFY(window_->SavePicture(Path("no such folder/window.png")) != "");
+    QCOMPARE(DifferingPixels(QImage(Path("window.png")), fromCli), 0);
+    QCOMPARE(window_->SavePicture(Path("window.jpg")), QString());
+    QCOMPARE(QImage(Path("window.jpg")).size(), fromCli.size());
+}
+
+void DesktopTest::csvExportHasOneRowPerCell() {
+    Load(sample_);
+    Action("operationAction16")->trigger();
+    QCOMPARE(window_->ExportGrid(Path("grid.csv")), QString());
+    QCOMPARE(window_->ExportGrid(Path("grid.json")), QString());
+    const QList<QByteArray> rows = ReadAll(Path("grid.csv")).split('\n');
+    // CRLF after every row, the last one included.
+    QCOMPARE(rows.size(), 1 + 64 + 1);
+    QVERIFY(rows.last().isEmpty());
+    QVERIFY(rows[0].startsWith("label,column,row,tl_x,tl_y,"));
+    const auto json = nlohmann::json::parse(ReadAll(Path("grid.json")).toStdString());
+    for (int i = 0; i < 64; ++i) {
+        const QByteArray& row = rows[i + 1];
+        QVERIFY(row.endsWith('\r'));
+        const QList<QByteArray> fields = row.chopped(1).split(',');
+        QCOMPARE(fields.size(), 19);
+        const auto& cell = json["steps"][0]["cells"][std::size_t(i)];
+        QCOMPARE(fields[0].toStdString(), cell["label"].get<std::string>());
+        QCOMPARE(fields[1].toInt(), cell["column"].get<int>());
+        QCOMPARE(fields[2].toInt(), cell["row"].get<int>());
+        int field = 3;
+        for (const char* kind : {"corners", "sourceCorners"})
+            for (const char* corner : {"TL", "TR", "BL", "BR"})
+                for (int k = 0; k < 2; ++k) QCOMPARE(fields[field++].toInt(), cell[kind][corner][std::size_t(k)].get<int>());
+    }
+}
+
+void DesktopTest::enterInTheParameterBoxPressesGo() {
+    auto* edit = Find<QLineEdit>("parameterEdit");
+    edit->setFocus();
+    // Before any picture Enter does nothing, as GO is disabled.
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(window_->workbench().lastOperation().sequence, uint64_t(0));
+    Load(sample_);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(window_->workbench().lastOperation().sequence, uint64_t(1));
+    QCOMPARE(window_->workbench().lastOperation().operation, 0);
+    QVERIFY2(Status().startsWith("Horizontal Sobel: done, "), qPrintable(Status()));
+}
+
+void DesktopTest::statusLineSaysWhyALoadFailed_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("not a JPEG") << "broken.jpg" << "not a JPEG file";
+    QTest::newRow("empty") << "empty.jpg" << "empty file";
+    QTest::newRow("too large") << "huge.jpg" << "larger than 16384 × 16384";
+    QTest::newRow("missing") << "nothing.jpg" << "no such file";
+}
+
+// The error box stays as it was; the status line adds the file and the reason.
+void DesktopTest::statusLineSaysWhyALoadFailed() {
+    QFETCH(QString, file);
+    QFETCH(QString, why);
+    Load(sample_);
+    const QString title = window_->windowTitle();
+    window_->OpenPath(Path(file));
+    QCOMPARE(Status(), "Cannot open " + file + ": " + why);
+    QCOMPARE(int(QtScreen::answeredBoxes.size()), 1);
+    QCOMPARE(window_->windowTitle(), title);
+}
+
+void DesktopTest::statusLineReportsResultsAndPixels() {
+    Load("truncated.jpg");
+    QCOMPARE(Status(), QString("Loaded truncated.jpg (truncated: the bottom is filled in)"));
+    QCOMPARE(window_->statusLine().picture(), QString("truncated.jpg: 64 x 64"));
+    Load("whole.jpg");
+    QCOMPARE(Status(), QString("Loaded whole.jpg"));
+
+    // Operation 16 on a picture without a grid finds none and says so.
+    Action("operationAction16")->trigger();
+    QVERIFY2(Status().startsWith("Grid search: no grid found, "), qPrintable(Status()));
+    Action("operationAction4")->trigger();
+    QVERIFY2(QRegularExpression("^Hough horizontal: \\d+ lines?, \\d+\\.\\d\\d s$").match(Status()).hasMatch(),
+             qPrintable(Status()));
+
+    // A folder that cannot be read says so instead of listing nothing.
+    if (geteuid() == 0) QSKIP("root reads every folder");
+    QTemporaryDir locked;
+    QVERIFY(QFile::setPermissions(locked.path(), QFileDevice::WriteOwner));
+    window_->OpenDirectory(locked.path());
+    QVERIFY2(Status().contains("permission denied"), qPrintable(Status()));
+    QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// Cancel at several points of several operations: the frame ends as after a
+// finished operation, "Go on" does not move on, and the window goes on working.
+void DesktopTest::cancelStopsTheOperationAndLeavesTheWindowSound() {
+    Load(sample_);
+    auto* cancel = progressDialog_->findChild<QPushButton*>("cancelButton");
+    QVERIFY(cancel != nullptr);
+    auto* goOn = Find<QCheckBox>("goOnCheck");
+    auto* list = Find<QComboBox>("operationList");
+    QTest::mouseClick(goOn, Qt::LeftButton, {}, QPoint(5, goOn->height() / 2));
+    QVERIFY(window_->workbench().controls().goOn);
+
+    for (int operation : {0, 6, 13, 16}) {
+        // How many passes of the event loop the whole operation makes.
+        int passes = 0;
+        RunWithTicks([&] { Action(qPrintable(QString("operationAction%1").arg(operation)))->trigger(); },
+                     [&](int tick) { passes = tick; });
+        QVERIFY2(passes > 0, qPrintable(QString("operation %1 never lets the window run").arg(operation)));
+        for (int at : {1, passes / 2, passes}) {
+            if (at < 1) continue;
+            RunWithTicks([&] { Action(qPrintable(QString("operationAction%1").arg(operation)))->trigger(); },
+                         [&](int tick) {
+                             if (tick == at) QTest::mouseClick(cancel, Qt::LeftButton);
+                         });
+            const OperationRecord& record = window_->workbench().lastOperation();
+            QVERIFY2(record.cancelled, qPrintable(QString("operation %1 at pass %2").arg(operation).arg(at)));
+            QCOMPARE(Status(), QString("Cancelled"));
+            QVERIFY(!window_->workbench().busy());
+            QVERIFY(!progressDialog_->isVisible());
+            QVERIFY(QApplication::overrideCursor() == nullptr);
+            QCOMPARE(list->currentIndex(), operation);  // "Go on" did not move on
+        }
+    }
+    // The next operation runs to its end.
+    Action("operationAction16")->trigger();
+    QVERIFY(!window_->workbench().lastOperation().cancelled);
+    QVERIFY2(Status().startsWith("Grid search: 9 + 9 lines, 64 cells"), qPrintable(Status()));
+    QCOMPARE(list->currentIndex(), 17);
+}
+
+void DesktopTest::escapeCancels() {
+    Load(sample_);
+    RunWithTicks([&] { QTest::mouseClick(Find<QToolButton>("goButton"), Qt::LeftButton); },
+                 [&](int tick) {
+                     // Esc reaches whichever window has the keyboard: the
+                     // main window or the progress dialog.
+                     QWidget* active = QApplication::activeWindow();
+                     if (tick == 3) QTest::keyClick(active != nullptr ? active : window_.get(), Qt::Key_Escape);
+                 });
+    QVERIFY(window_->workbench().lastOperation().cancelled);
+    QCOMPARE(Status(), QString("Cancelled"));
+    // Between operations Esc is no command of the window.
+    QVERIFY(!Action("cancelAction")->isEnabled());
+}
+
+// Operation 3 with the largest size makes a track bar of 2147483646 steps:
+// its ticks are drawn only where they stand apart, so drawing it ends.
+void DesktopTest::hugeSegmentSizeKeepsTicksApart() {
+    auto* list = Find<QComboBox>("operationList");
+    list->setFocus();
+    for (int i = 0; i < 3; ++i) QTest::keyClick(list, Qt::Key_Down);
+    auto* edit = Find<QLineEdit>("parameterEdit");
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, "2147483647");
+    auto* slider = Find<QSlider>("segmentOffsetSlider");
+    QVERIFY(slider->isVisible());
+    QCOMPARE(slider->maximum(), 2147483646);
+    QCOMPARE(slider->value(), 0);
+    QVERIFY(double(slider->maximum()) / slider->tickInterval() <= slider->width());
+    QVERIFY(!slider->grab().isNull());
+    // A small size keeps a tick at every step.
+    edit->selectAll();
+    QTest::keyClicks(edit, "12");
+    QCOMPARE(slider->tickInterval(), 1);
+}
+
+void DesktopTest::shortcutShowsItsItemWhileRunning() {
+    Load(sample_);
+    auto* list = Find<QComboBox>("operationList");
+    int shownWhileRunning = -1;
+    PaintSpy spy(Find<ImageView>("imageView"), [&] {
+        if (window_->workbench().busy() && shownWhileRunning < 0) shownWhileRunning = list->currentIndex();
+    });
+    QTest::mouseClick(Find<QPushButton>("shortcutButton6"), Qt::LeftButton);
+    QCOMPARE(shownWhileRunning, 6);
+}
+
+// Ticking "Go on" during an operation counts for that operation's end, and a
+// track bar move takes effect: the window does not undo either while busy.
+void DesktopTest::goOnAndTrackBarCountDuringAnOperation() {
+    Load(sample_);
+    auto* goOn = Find<QCheckBox>("goOnCheck");
+    bool tickedWhileBusy = false;
+    bool heldWhileBusy = false;
+    {
+        PaintSpy spy(Find<ImageView>("imageView"), [&] {
+            if (!window_->workbench().busy() || tickedWhileBusy) return;
+            tickedWhileBusy = true;
+            QTest::mouseClick(goOn, Qt::LeftButton, {}, QPoint(5, goOn->height() / 2));
+            heldWhileBusy = window_->workbench().controls().goOn;
+            QVERIFY(goOn->isChecked());
+        });
+        QTest::mouseClick(Find<QToolButton>("goButton"), Qt::LeftButton);
+    }
+    QVERIFY(tickedWhileBusy);
+    if (!heldWhileBusy) QSKIP("this workbench still ignores \"Go on\" while an operation runs");
+    QVERIFY(goOn->isChecked());
+    QCOMPARE(Find<QComboBox>("operationList")->currentIndex(), 1);
+
+    auto* list = Find<QComboBox>("operationList");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    auto* slider = Find<QSlider>("segmentOffsetSlider");
+    bool moved = false;
+    {
+        PaintSpy spy(Find<ImageView>("imageView"), [&] {
+            if (!window_->workbench().busy() || moved) return;
+            moved = true;
+            slider->setValue(7);
+        });
+        QTest::mouseClick(Find<QToolButton>("goButton"), Qt::LeftButton);
+    }
+    QVERIFY(moved);
+    QCOMPARE(window_->workbench().controls().trackBar.position, 7);
+    QCOMPARE(slider->value(), 7);
+}
+
+void DesktopTest::splitterCursorStaysOffTheLists() {
+    auto* panel = Find<BevelPanel>("leftPanel");
+    QTest::mouseMove(panel, QPoint(panel->width() - 3, panel->height() / 2));
+    QTRY_COMPARE(panel->cursor().shape(), Qt::SplitHCursor);
+    // The pointer moves on into a list: the list shows its own cursor.
+    for (const char* name : {"fileList", "folderList"}) {
+        auto* list = Find<QAbstractScrollArea>(name);
+        QCOMPARE(list->viewport()->cursor().shape(), Qt::ArrowCursor);
+    }
+}
+
+void DesktopTest::minimumSizeKeepsControlsApart() {
+    window_->resize(200, 150);
+    QApplication::processEvents();
+    QVERIFY(window_->width() > 200 && window_->height() > 150);
+    auto* strip = Find<QWidget>("topStrip");
+    const QRect inWindow = window_->rect();
+    // Every control of the strip lies inside the strip and the strip inside the window.
+    for (QWidget* child : strip->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isHidden()) continue;
+        const QRect r(child->mapTo(window_.get(), QPoint(0, 0)), child->size());
+        QVERIFY2(inWindow.contains(r), qPrintable(child->objectName()));
+    }
+    auto* folders = Find<QWidget>("folderList");
+    auto* files = Find<QWidget>("fileList");
+    QVERIFY(folders->geometry().bottom() < files->geometry().top());
+    QVERIFY(files->height() >= 2 * files->fontMetrics().height());
+    QVERIFY(window_->statusLine().isVisible());
+    QVERIFY(inWindow.contains(QRect(window_->statusLine().mapTo(window_.get(), QPoint(0, 0)),
+                                    window_->statusLine().size())));
+
+    // Four-digit coordinates stay left of the log list.
+    window_->screen().SetPositionReadout("4000 : 3000");
+    auto* position = Find<QLabel>("positionReadout");
+    QCOMPARE(position->text(), QString("4000 : 3000"));
+    QVERIFY(position->geometry().right() < Find<QWidget>("logList")->geometry().left());
+    QVERIFY(position->fontMetrics().horizontalAdvance(position->text()) <= position->width());
+}
+
+void DesktopTest::keyboardAndTooltipsReachEveryControl() {
+    // Segmentation brings up the track bar, so it can be reached too.
+    auto* list = Find<QComboBox>("operationList");
+    list->setFocus();
+    for (int i = 0; i < 3; ++i) QTest::keyClick(list, Qt::Key_Down);
+    QStringList names = {"driveList",   "fileFilterList", "operationList", "goOnCheck", "parameterEdit",
+                         "segmentOffsetSlider", "logList", "folderList", "fileList", "pictureScroll"};
+    for (int i = 0; i < 18; ++i) names << QString("shortcutButton%1").arg(i);
+    QSet<QString> reached;
+    Find<QWidget>("driveList")->setFocus();
+    for (int i = 0; i < 80; ++i) {
+        for (QWidget* w = QApplication::focusWidget(); w != nullptr; w = w->parentWidget())
+            if (names.contains(w->objectName())) {
+                reached << w->objectName();
+                break;
+            }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    for (const QString& name : names) QVERIFY2(reached.contains(name), qPrintable(name + " is not reached with Tab"));
+
+    for (const QString& name : names + QStringList{"goButton", "refreshButton", "colourReadout", "positionReadout"})
+        QVERIFY2(!Find<QWidget>(qPrintable(name))->toolTip().isEmpty() || name == "pictureScroll",
+                 qPrintable(name + " has no tooltip"));
+    // An operation's item says what the operation does and what its parameter means.
+    const QString item16 = list->itemData(16, Qt::ToolTipRole).toString();
+    QVERIFY(item16.contains("grid search", Qt::CaseInsensitive));
+    QVERIFY(list->itemData(0, Qt::ToolTipRole).toString().contains("Threshold"));
+    QCOMPARE(list->itemText(16), QString("Hough NEW with lines (16)"));
+}
+
+void DesktopTest::settingsRoundTrip() {
+    Load(sample_);
+    window_->SetZoom(2.0);
+    Action("fullSizeAction")->trigger();
+    Find<QWidget>("leftPanel")->setFixedWidth(211);
+    window_->OpenDirectory(Path("sub folder"));
+    window_->SaveSettings();
+
+    NewWindow();
+    window_->RestoreSettings();
+    QCOMPARE(window_->zoom(), 2.0);
+    QVERIFY(window_->workbench().fullSize());
+    QVERIFY(Action("fullSizeAction")->isChecked());
+    QCOMPARE(Find<QWidget>("leftPanel")->width(), 211);
+    QCOMPARE(window_->currentDirectory(), Path("sub folder"));
+    QCOMPARE(window_->recentFiles(), QStringList({Path(sample_)}));
+    QVERIFY(!window_->fitToWindow());
+}
+
+void DesktopTest::corruptSettingsFallBackToDefaults() {
+    QVERIFY(QDir().mkpath(QFileInfo(SettingsFile()).path()));
+    const QByteArray garbage[] = {
+        QByteArray("\x00\xff\xfe[[[\n=\n\x01\x02 zoom", 15),
+        "[view]\nzoom=1e308\nfitToWindow=maybe\n[window]\nleftPanelWidth=-40\ngeometry=@ByteArray(nonsense)\n"
+        "[browser]\nfolder=/no/such/folder\n[files]\nrecent=42\n",
+    };
+    for (const QByteArray& text : garbage) {
+        WriteAll(SettingsFile(), text);
+        NewWindow();
+        const QString folder = window_->currentDirectory();
+        window_->RestoreSettings();
+        QCOMPARE(window_->zoom(), 1.0);
+        QVERIFY(!window_->workbench().fullSize());
+        QCOMPARE(Find<QWidget>("leftPanel")->width(), 137);
+        QCOMPARE(window_->currentDirectory(), folder);
+        QVERIFY(window_->width() >= window_->minimumSizeHint().width());
+        // The window still works.
+        Load(sample_);
+    }
+}
+
+int RunDesktopTest(int argc, char** argv) {
+    DesktopTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "desktop_test.moc"
