@@ -39,7 +39,6 @@ std::optional<int> ParseOperationNumber(const std::string& text) {
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     ParsedCommandLine result;
     Options options;
-    bool havePicture = false;
     auto fail = [&](std::string why) {
         result.error = std::move(why);
         return result;
@@ -102,17 +101,36 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             options.quiet = true;
         } else if (arg == "--full-size") {
             options.fullSize = true;
+        } else if (arg == "--recursive") {
+            options.recursive = true;
+        } else if (arg == "--out") {
+            if (!value(v)) return fail("--out needs a directory");
+            options.out = v;
+        } else if (arg == "--summary") {
+            if (!value(v)) return fail("--summary needs a file");
+            options.summary = v;
+        } else if (arg == "--jobs") {
+            if (!value(v)) return fail("--jobs needs a number");
+            auto n = ParseInt(v, false);
+            if (!n || *n < 1) return fail("bad job count '" + v + "' (1 or more)");
+            options.jobs = *n;
+        } else if (arg == "--progress") {
+            options.progress = ProgressChoice::Always;
+        } else if (arg == "--no-progress") {
+            options.progress = ProgressChoice::Never;
+        } else if (arg == "--help" || arg == "--version") {
+            ParsedCommandLine info;
+            info.options = Options{};
+            (arg == "--help" ? info.options->help : info.options->version) = true;
+            return info;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return fail("unknown option '" + arg + "'");
-        } else if (havePicture) {
-            return fail("more than one picture ('" + options.picture + "', '" + arg + "')");
         } else {
             if (arg.empty()) return fail("empty picture name");
-            options.picture = arg;
-            havePicture = true;
+            options.pictures.push_back(arg);
         }
     }
-    if (!havePicture) return fail("missing picture");
+    if (options.pictures.empty()) return fail("missing picture");
     // An output named like an option is a forgotten value ("--png --quiet").
     auto bad = [](const std::optional<std::string>& path) {
         return path && (path->empty() || path->rfind("--", 0) == 0);
@@ -120,6 +138,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (bad(options.png)) return fail("--png needs a file");
     if (bad(options.json)) return fail("--json needs a file");
     if (bad(options.dump)) return fail("--dump needs a directory");
+    if (bad(options.out)) return fail("--out needs a directory");
+    if (bad(options.summary)) return fail("--summary needs a file");
     result.options = std::move(options);
     return result;
 }
@@ -127,7 +147,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 std::string UsageLine(const std::string& error) {
     return "vexo-cli: " + error +
            "; usage: vexo-cli PICTURE [--op N[:TEXT] | --shortcut N | --param TEXT | --offset K |"
-           " --go-on | --no-go-on | --go | --refresh ...] [--full-size] [--png FILE] [--json FILE] [--dump DIR] [--quiet]";
+           " --go-on | --no-go-on | --go | --refresh ...] [--full-size] [--png FILE] [--json FILE] [--dump DIR] [--quiet]"
+           " (several pictures, folders: vexo-cli --help)";
 }
 
 }  // namespace vexo::cli

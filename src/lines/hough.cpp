@@ -431,6 +431,10 @@ namespace {
 
 using hough_detail::HoughDirection;
 
+// The voting threads of transforms run from this thread; 0 lets the amount
+// of work decide.
+thread_local int tVotingThreads = 0;
+
 void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, LineLists& lines,
               const WorkHooks& hooks, HoughDirection direction) {
     const int32_t radius = hough_detail::PeakRadius(direction);
@@ -450,7 +454,7 @@ void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, Line
     CheckAllocation(table.get());
     std::fill(table.get(), table.get() + cells, uint16_t(0));
 
-    hough_detail::VoteTable(source, direction, table.get(), n, 0);
+    hough_detail::VoteTable(source, direction, table.get(), n, tVotingThreads);
     hooks.Step();
     hough_detail::ApplyThreshold(table.get(), cells, threshold);
 
@@ -471,6 +475,8 @@ void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, Line
 }
 
 }  // namespace
+
+void SetHoughVotingThreads(int threads) { tVotingThreads = threads > 0 ? threads : 0; }
 
 void HoughHorizontal(const GrayPlane& source, MarkPlane& marks, int32_t threshold, LineLists& lines,
                      const WorkHooks& hooks) {
