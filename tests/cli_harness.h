@@ -94,6 +94,12 @@ inline void WriteSoftGrid(const fs::path& path, int width, int height) {
     });
 }
 
+// Pseudo-random samples: a picture whose PNG is large and slow to compress.
+inline void WriteNoise(const fs::path& path, int width, int height) {
+    WriteGrayJpeg(path, width, height,
+                  [](int x, int y) { return int((uint32_t(x) * 2654435761u ^ uint32_t(y) * 40503u) >> 13) & 255; });
+}
+
 // Runs vexo-cli with the arguments; standard output and error go to files in
 // `dir`. The child starts with SIGINT and SIGTERM at their default action
 // whatever the test runner ignores.
