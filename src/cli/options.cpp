@@ -28,6 +28,24 @@ Step MakeStep(StepKind kind, int number = 0) {
     return step;
 }
 
+// The options whose value is a path, and what the value must name.
+struct PathOption {
+    const char* name;
+    std::optional<std::string> Options::*field;
+    const char* needs;
+};
+const PathOption kPathOptions[] = {{"--png", &Options::png, "a file"},
+                                   {"--json", &Options::json, "a file"},
+                                   {"--dump", &Options::dump, "a directory"},
+                                   {"--out", &Options::out, "a directory"},
+                                   {"--summary", &Options::summary, "a file"}};
+
+const PathOption* FindPathOption(const std::string& arg) {
+    for (const PathOption& option : kPathOptions)
+        if (arg == option.name) return &option;
+    return nullptr;
+}
+
 std::optional<int> ParseOperationNumber(const std::string& text) {
     auto value = ParseInt(text, false);
     if (!value || *value < 0 || *value >= kOperationCount) return std::nullopt;
@@ -88,27 +106,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             options.steps.push_back(MakeStep(StepKind::Go));
         } else if (arg == "--refresh") {
             options.steps.push_back(MakeStep(StepKind::Refresh));
-        } else if (arg == "--png") {
-            if (!value(v)) return fail("--png needs a file");
-            options.png = v;
-        } else if (arg == "--json") {
-            if (!value(v)) return fail("--json needs a file");
-            options.json = v;
-        } else if (arg == "--dump") {
-            if (!value(v)) return fail("--dump needs a directory");
-            options.dump = v;
+        } else if (const PathOption* path = FindPathOption(arg)) {
+            if (!value(v)) return fail(std::string(path->name) + " needs " + path->needs);
+            options.*(path->field) = v;
         } else if (arg == "--quiet") {
             options.quiet = true;
         } else if (arg == "--full-size") {
             options.fullSize = true;
         } else if (arg == "--recursive") {
             options.recursive = true;
-        } else if (arg == "--out") {
-            if (!value(v)) return fail("--out needs a directory");
-            options.out = v;
-        } else if (arg == "--summary") {
-            if (!value(v)) return fail("--summary needs a file");
-            options.summary = v;
         } else if (arg == "--jobs") {
             if (!value(v)) return fail("--jobs needs a number");
             auto n = ParseInt(v, false);
@@ -132,14 +138,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (options.pictures.empty()) return fail("missing picture");
     // An output named like an option is a forgotten value ("--png --quiet").
-    auto bad = [](const std::optional<std::string>& path) {
-        return path && (path->empty() || path->rfind("--", 0) == 0);
-    };
-    if (bad(options.png)) return fail("--png needs a file");
-    if (bad(options.json)) return fail("--json needs a file");
-    if (bad(options.dump)) return fail("--dump needs a directory");
-    if (bad(options.out)) return fail("--out needs a directory");
-    if (bad(options.summary)) return fail("--summary needs a file");
+    for (const PathOption& path : kPathOptions) {
+        const std::optional<std::string>& value = options.*(path.field);
+        if (value && (value->empty() || value->rfind("--", 0) == 0))
+            return fail(std::string(path.name) + " needs " + path.needs);
+    }
     result.options = std::move(options);
     return result;
 }
