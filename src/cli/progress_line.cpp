@@ -83,7 +83,8 @@ void ProgressPrinter::Update(std::size_t done, const std::string& current, bool 
     if (!current.empty()) current_ = current;
     const Clock::time_point now = Clock::now();
     if (!force && visible_ && now - shown_ < (terminal_ ? kTerminalInterval : kLineInterval)) return;
-    if (!force && !terminal_ && now - start_ < kLineInterval) return;
+    // Elsewhere than on a terminal a line is printed only for news.
+    if (!force && !terminal_ && (now - start_ < kLineInterval || done == shownDone_)) return;
     shown_ = now;
     Show(done);
 }
@@ -91,6 +92,7 @@ void ProgressPrinter::Update(std::size_t done, const std::string& current, bool 
 void ProgressPrinter::Show(std::size_t done) {
     const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
     const std::string line = ProgressLine(done, total_, current_, elapsed, columns_);
+    shownDone_ = done;
     if (terminal_)
         std::fprintf(stream_, "\r%s\033[K", line.c_str());
     else

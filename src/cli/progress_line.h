@@ -1,7 +1,8 @@
 // The progress line of a run over several pictures, on standard error:
 //   [#######-------------]  37/500   7%  0:42 left  photos/IMG_0037.jpg
 // On a terminal it is redrawn in place a few times a second; elsewhere (with
-// --progress) it is printed as a line of its own at most once a second.
+// --progress) it is printed as a line of its own, at most once a second and
+// only when more pictures are done.
 #pragma once
 
 #include <chrono>
@@ -47,6 +48,7 @@ private:
     Clock::time_point start_ = Clock::now();
     Clock::time_point shown_{};
     bool visible_ = false;
+    std::size_t shownDone_ = std::size_t(-1);
 };
 
 }  // namespace vexo::cli
