@@ -2,8 +2,10 @@
 // pictures of 640 x 480 and on 50 of 4000 x 3000, each writing its PNG and
 // its report. Compared: one process per picture run one after the other,
 // and one process for the folder with --jobs 1 and --jobs 2.
-// Counters: pictures per second, and the peak memory (resident set) of the
-// process: for one process per picture the largest of them.
+// Counters: pictures per second; the processor time per picture (user and
+// system, all threads), which tells the work apart from the waiting on a busy
+// machine; the peak memory (resident set) of the process, for one process per
+// picture the largest of them.
 // Runs vexo-cli as a program; the pictures are made once in a temporary folder.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -87,6 +89,7 @@ fs::path Pictures(const Set& set) {
 struct ProcessRun {
     bool ok = false;
     long peakKilobytes = 0;
+    double processorSeconds = 0;
 };
 
 ProcessRun RunProgram(std::vector<std::string> arguments) {
@@ -105,13 +108,16 @@ ProcessRun RunProgram(std::vector<std::string> arguments) {
     if (::wait4(pid, &status, 0, &usage) != pid) return run;
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     run.peakKilobytes = usage.ru_maxrss;
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    run.processorSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
     return run;
 }
 
-void Report(benchmark::State& state, double seconds, int pictures, long peakKilobytes) {
+void Report(benchmark::State& state, double seconds, int pictures, const ProcessRun& run) {
     state.SetIterationTime(seconds);
     state.counters["pictures_per_second"] = pictures / seconds;
-    state.counters["peak_MB"] = peakKilobytes / 1024.0;
+    state.counters["cpu_ms_per_picture"] = 1000.0 * run.processorSeconds / pictures;
+    state.counters["peak_MB"] = run.peakKilobytes / 1024.0;
 }
 
 using Clock = std::chrono::steady_clock;
@@ -128,7 +134,7 @@ void BM_Folder(benchmark::State& state) {
                                            "--jobs", std::to_string(state.range(1)), "--no-progress"});
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         if (!run.ok) state.SkipWithError("vexo-cli failed");
-        Report(state, seconds, set.count, run.peakKilobytes);
+        Report(state, seconds, set.count, run);
     }
     state.SetLabel(std::string(set.name) + " --jobs " + std::to_string(state.range(1)));
 }
@@ -141,8 +147,8 @@ void BM_ProcessPerPicture(benchmark::State& state) {
     for (auto _ : state) {
         fs::remove_all(out);
         fs::create_directories(out);
-        long peak = 0;
-        bool ok = true;
+        ProcessRun all;
+        all.ok = true;
         const auto start = Clock::now();
         for (int i = 0; i < set.count; ++i) {
             char name[32];
@@ -151,12 +157,13 @@ void BM_ProcessPerPicture(benchmark::State& state) {
                 RunProgram({VEXO_CLI_PATH, (pictures / (std::string(name) + ".jpg")).string(), "--op", "16", "--png",
                             (out / (std::string(name) + ".png")).string(), "--json",
                             (out / (std::string(name) + ".json")).string()});
-            ok &= run.ok;
-            peak = std::max(peak, run.peakKilobytes);
+            all.ok &= run.ok;
+            all.peakKilobytes = std::max(all.peakKilobytes, run.peakKilobytes);
+            all.processorSeconds += run.processorSeconds;
         }
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        if (!ok) state.SkipWithError("vexo-cli failed");
-        Report(state, seconds, set.count, peak);
+        if (!all.ok) state.SkipWithError("vexo-cli failed");
+        Report(state, seconds, set.count, all);
     }
     state.SetLabel(std::string(set.name) + " one process each");
 }
