@@ -122,34 +122,39 @@ void Report(benchmark::State& state, double seconds, int pictures, const Process
 
 using Clock = std::chrono::steady_clock;
 
-// --jobs N over the folder (N = state.range(1)).
-void BM_Folder(benchmark::State& state) {
-    const Set& set = kSets[state.range(0)];
-    const fs::path pictures = Pictures(set);
-    const fs::path out = Root() / "out";
-    for (auto _ : state) {
-        fs::remove_all(out);
-        const auto start = Clock::now();
-        const ProcessRun run = RunProgram({VEXO_CLI_PATH, pictures.string(), "--op", "16", "--out", out.string(),
-                                           "--jobs", std::to_string(state.range(1)), "--no-progress"});
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        if (!run.ok) state.SkipWithError("vexo-cli failed");
-        Report(state, seconds, set.count, run);
-    }
-    state.SetLabel(std::string(set.name) + " --jobs " + std::to_string(state.range(1)));
-}
-
-// One vexo-cli per picture, one after the other, with the same outputs.
-void BM_ProcessPerPicture(benchmark::State& state) {
+// Times `run(pictures, out)` on the set of state.range(0), with an empty
+// output folder each time.
+template <typename Run>
+void Measure(benchmark::State& state, Run&& run) {
     const Set& set = kSets[state.range(0)];
     const fs::path pictures = Pictures(set);
     const fs::path out = Root() / "out";
     for (auto _ : state) {
         fs::remove_all(out);
         fs::create_directories(out);
+        const auto start = Clock::now();
+        const ProcessRun result = run(set, pictures, out);
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (!result.ok) state.SkipWithError("vexo-cli failed");
+        Report(state, seconds, set.count, result);
+    }
+}
+
+// --jobs N over the folder (N = state.range(1)).
+void BM_Folder(benchmark::State& state) {
+    const std::string jobs = std::to_string(state.range(1));
+    Measure(state, [&](const Set&, const fs::path& pictures, const fs::path& out) {
+        return RunProgram({VEXO_CLI_PATH, pictures.string(), "--op", "16", "--out", out.string(), "--jobs", jobs,
+                           "--no-progress"});
+    });
+    state.SetLabel(std::string(kSets[state.range(0)].name) + " --jobs " + jobs);
+}
+
+// One vexo-cli per picture, one after the other, with the same outputs.
+void BM_ProcessPerPicture(benchmark::State& state) {
+    Measure(state, [](const Set& set, const fs::path& pictures, const fs::path& out) {
         ProcessRun all;
         all.ok = true;
-        const auto start = Clock::now();
         for (int i = 0; i < set.count; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "photo-%04d", i);
@@ -161,11 +166,9 @@ void BM_ProcessPerPicture(benchmark::State& state) {
             all.peakKilobytes = std::max(all.peakKilobytes, run.peakKilobytes);
             all.processorSeconds += run.processorSeconds;
         }
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        if (!all.ok) state.SkipWithError("vexo-cli failed");
-        Report(state, seconds, set.count, all);
-    }
-    state.SetLabel(std::string(set.name) + " one process each");
+        return all;
+    });
+    state.SetLabel(std::string(kSets[state.range(0)].name) + " one process each");
 }
 
 BENCHMARK(BM_ProcessPerPicture)->Arg(0)->Arg(1)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
