@@ -2,73 +2,21 @@
 // and its exit status, standard streams and files are checked as a script
 // would read them.
 #include <gtest/gtest.h>
-#include <jpeglib.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fcntl.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli_harness.h"
+
 namespace vexo {
 namespace {
 
-namespace fs = std::filesystem;
+using namespace clitest;
 using nlohmann::ordered_json;
-
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// A grayscale baseline JPEG of the samples f(x, y).
-void WriteGrayJpeg(const fs::path& path, int width, int height, const std::function<int(int, int)>& f) {
-    std::vector<JSAMPLE> samples(std::size_t(width) * std::size_t(height));
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) samples[std::size_t(y) * width + x] = static_cast<JSAMPLE>(f(x, y));
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    jpeg_stdio_dest(&cinfo, file);
-    cinfo.image_width = width;
-    cinfo.image_height = height;
-    cinfo.input_components = 1;
-    cinfo.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 95, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = samples.data() + std::size_t(cinfo.next_scanline) * width;
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(file);
-}
 
 struct Netpbm {
     std::string magic;
@@ -92,58 +40,21 @@ std::vector<std::string> Keys(const ordered_json& object) {
     return keys;
 }
 
-class CliTest : public testing::Test {
-protected:
-    void SetUp() override {
-        std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '_');
-        dir_ = fs::temp_directory_path() / ("vexo_cli_test_" + std::to_string(::getpid()) + "_" + name);
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    fs::path Path(const std::string& name) const { return dir_ / name; }
-
-    CliRun Run(const std::vector<std::string>& arguments) const {
-        const fs::path outPath = dir_ / "stdout.txt";
-        const fs::path errPath = dir_ / "stderr.txt";
-        std::vector<std::string> all{VEXO_CLI_PATH};
-        all.insert(all.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& a : all) argv.push_back(a.data());
-        argv.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t pid = 0;
-        CliRun run;
-        const int spawned = posix_spawn(&pid, VEXO_CLI_PATH, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) return run;
-        int wstatus = 0;
-        if (waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
-        run.out = ReadFile(outPath);
-        run.err = ReadFile(errPath);
-        return run;
-    }
-
-    fs::path dir_;
-};
-
 // ------------------------------------------------------------ usage errors
 
 class CliUsageTest : public CliTest, public testing::WithParamInterface<std::vector<std::string>> {};
 
+// PIC is a picture, LINK a symbolic link to it; the picture is never touched.
 TEST_P(CliUsageTest, RefusedWithOneUsageLineBeforeLoading) {
     std::vector<std::string> arguments = GetParam();
-    for (std::string& a : arguments)
+    for (std::string& a : arguments) {
         if (a == "PIC") a = Path("pic.jpg").string();
+        if (a == "LINK") a = Path("link.png").string();
+    }
     WriteGrayJpeg(Path("pic.jpg"), 8, 8, [](int, int) { return 128; });
-    arguments.push_back("--dump");
-    arguments.push_back(Path("out").string());
+    fs::create_symlink("pic.jpg", Path("link.png"));
+    const std::string picture = ReadFile(Path("pic.jpg"));
+    arguments.insert(arguments.begin(), {"--dump", Path("out").string()});
 
     const CliRun run = Run(arguments);
     EXPECT_EQ(run.status, 1);
@@ -151,6 +62,8 @@ TEST_P(CliUsageTest, RefusedWithOneUsageLineBeforeLoading) {
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_TRUE(run.out.empty());
     EXPECT_FALSE(fs::exists(Path("out")));
+    EXPECT_EQ(ReadFile(Path("pic.jpg")), picture);
+    EXPECT_TRUE(fs::is_symlink(Path("link.png")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -165,7 +78,15 @@ INSTANTIATE_TEST_SUITE_P(
                     std::vector<std::string>{"PIC", "--frobnicate"},     // unknown option
                     std::vector<std::string>{"PIC", "--param"},          // option without its value
                     std::vector<std::string>{"PIC", "--png", "--quiet"},  // file name forgotten
-                    std::vector<std::string>{"PIC", "PIC"}));            // two pictures
+                    std::vector<std::string>{"PIC", "--jobs", "0"},      // no job at all
+                    std::vector<std::string>{"PIC", "--summary", "--out"},  // file name forgotten
+                    // outputs that are the picture itself
+                    std::vector<std::string>{"PIC", "--op", "16", "--png", "PIC"},
+                    std::vector<std::string>{"PIC", "--json", "LINK"},
+                    std::vector<std::string>{"PIC", "PIC", "--summary", "LINK"},
+                    // one-picture outputs with several pictures
+                    std::vector<std::string>{"PIC", "PIC", "--png", "x.png"},
+                    std::vector<std::string>{"PIC", "--out", "o", "--json", "x.json"}));
 
 // ---------------------------------------------------- pictures that do not load
 
@@ -353,15 +274,7 @@ void ExpectLabelsDrawn(const ordered_json& cells, const Netpbm& display) {
 }
 
 TEST_F(CliTest, GridGetsReadableLabels) {
-    // Soft lines 45 levels darker than the background, every 64 columns and 48 rows.
-    WriteGrayJpeg(Path("grid.jpg"), 640, 480, [](int x, int y) {
-        auto distance = [](int v, int period, int offset) {
-            const int k = (v - offset) % period;
-            return std::min(k, period - k);
-        };
-        const int d = std::min(distance(x, 64, 40), distance(y, 48, 30));
-        return 200 - (d == 0 ? 45 : d == 1 ? 30 : d == 2 ? 12 : 0);
-    });
+    WriteSoftGrid(Path("grid.jpg"), 640, 480);
     const CliRun run = Run({Path("grid.jpg").string(), "--op", "16", "--dump", Path("d").string()});
     ASSERT_EQ(run.status, 0) << run.err;
     const ordered_json report = ordered_json::parse(ReadFile(Path("d/report.json")));

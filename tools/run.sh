@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Starts the desktop window in the bundled samples folder. Without a display
-# it starts the window under a virtual X server (xvfb-run); with no window
-# built at all it runs vexo-cli on a sample and prints its summary.
+# Starts the desktop window in the bundled samples folder when there is a
+# display. Without one (a server, a container, a CI box) it does the main job
+# headless instead: the grid search over samples/ with vexo-cli, the annotated
+# PNGs, the JSON reports and the summary in one folder, the summary printed.
 # Usage: tools/run.sh [build directory, default "build", relative to the project]
+# Without a display the results go to VEXO_RESULTS (default: vexo-results in
+# the build directory).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
@@ -10,8 +13,22 @@ case $build in /*) ;; *) build=$top/$build ;; esac
 if [ -x "$build/vexo" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
   cd "$top/samples" && exec "$build/vexo"
 fi
-if [ -x "$build/vexo" ] && command -v xvfb-run >/dev/null; then
-  echo "No display: starting Vexo under a virtual X server (xvfb-run)."
-  cd "$top/samples" && exec xvfb-run -a "$build/vexo"
+
+results=${VEXO_RESULTS:-$build/vexo-results}
+echo "No display: running the grid search (operation 16) over $top/samples with vexo-cli."
+status=0
+"$build/vexo-cli" "$top/samples" --op 16 --out "$results" --summary "$results/summary.csv" || status=$?
+echo
+if [ -f "$results/summary.csv" ]; then
+  # The table without the full paths, in aligned columns where column(1) is there.
+  sed "s|$top/samples/||; s/\r\$//" "$results/summary.csv" |
+    if command -v column >/dev/null; then column -s, -t; else cat; fi
 fi
-exec "$build/vexo-cli" "$top/samples/grid-9x9.jpg" --op 16
+cat <<TEXT
+
+Annotated pictures (NAME.png), reports (NAME.json) and summary.csv are in
+  $results
+On a desktop (with a display), 'make run' starts the Vexo window instead;
+or start it yourself: cd $top/samples && $build/vexo
+TEXT
+exit "$status"

@@ -2,35 +2,22 @@
 
 #include <png.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
+
+#include "cli/safe_output.h"
 
 namespace vexo::cli {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-std::string SystemError(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
-}
-
-// Writes the header and the bytes, then closes; any failure on the way is reported.
+// The header, then the bytes, as the whole file.
 std::string WriteWhole(const std::string& path, const std::string& header, const uint8_t* data,
                        std::size_t size) {
-    std::FILE* raw = std::fopen(path.c_str(), "wb");
-    if (!raw) return SystemError("cannot create", path);
-    std::unique_ptr<std::FILE, FileCloser> file(raw);
-    bool ok = std::fwrite(header.data(), 1, header.size(), raw) == header.size();
-    if (ok && size > 0) ok = std::fwrite(data, 1, size, raw) == size;
-    if (ok) ok = std::fflush(raw) == 0;
-    if (!ok) return SystemError("cannot write", path);
-    if (std::fclose(file.release()) != 0) return SystemError("cannot write", path);
-    return {};
+    return WriteFileSafely(path, [&](std::FILE* file, std::string&) {
+        bool ok = std::fwrite(header.data(), 1, header.size(), file) == header.size();
+        if (ok && size > 0) ok = std::fwrite(data, 1, size, file) == size;
+        return ok;
+    });
 }
 
 }  // namespace
@@ -51,16 +38,20 @@ std::string WritePpm(const std::string& path, int width, int height, const std::
 std::string WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb) {
     const std::size_t size = std::size_t(width) * std::size_t(height) * 3;
     if (width <= 0 || height <= 0 || rgb.size() < size) return "no displayed picture for " + path;
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(width);
-    image.height = static_cast<png_uint_32>(height);
-    image.format = PNG_FORMAT_RGB;
-    const int ok = png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), width * 3, nullptr);
-    std::string error = ok ? std::string() : "cannot write " + path + ": " + image.message;
-    png_image_free(&image);
-    return error;
+    return WriteFileSafely(path, [&](std::FILE* file, std::string& why) {
+        png_image image;
+        std::memset(&image, 0, sizeof image);
+        image.version = PNG_IMAGE_VERSION;
+        image.width = static_cast<png_uint_32>(width);
+        image.height = static_cast<png_uint_32>(height);
+        image.format = PNG_FORMAT_RGB;
+        const int ok = png_image_write_to_stdio(&image, file, 0, rgb.data(), width * 3, nullptr);
+        // A failed write of the file itself is told by errno; the library's
+        // own text covers the rest.
+        if (!ok && std::ferror(file) == 0) why = image.message;
+        png_image_free(&image);
+        return ok != 0;
+    });
 }
 
 std::string WriteText(const std::string& path, const std::string& text) {

@@ -1,6 +1,7 @@
 // The picture files vexo-cli writes: binary PGM for planes, binary PPM and
 // PNG for the displayed picture. Each returns an empty text on success, else
-// why the file could not be written.
+// why the file could not be written. Every file is written so that a failed
+// or interrupted write loses nothing (see safe_output.h).
 #pragma once
 
 #include <cstdint>

@@ -28,6 +28,24 @@ Step MakeStep(StepKind kind, int number = 0) {
     return step;
 }
 
+// The options whose value is a path, and what the value must name.
+struct PathOption {
+    const char* name;
+    std::optional<std::string> Options::*field;
+    const char* needs;
+};
+const PathOption kPathOptions[] = {{"--png", &Options::png, "a file"},
+                                   {"--json", &Options::json, "a file"},
+                                   {"--dump", &Options::dump, "a directory"},
+                                   {"--out", &Options::out, "a directory"},
+                                   {"--summary", &Options::summary, "a file"}};
+
+const PathOption* FindPathOption(const std::string& arg) {
+    for (const PathOption& option : kPathOptions)
+        if (arg == option.name) return &option;
+    return nullptr;
+}
+
 std::optional<int> ParseOperationNumber(const std::string& text) {
     auto value = ParseInt(text, false);
     if (!value || *value < 0 || *value >= kOperationCount) return std::nullopt;
@@ -39,7 +57,6 @@ std::optional<int> ParseOperationNumber(const std::string& text) {
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     ParsedCommandLine result;
     Options options;
-    bool havePicture = false;
     auto fail = [&](std::string why) {
         result.error = std::move(why);
         return result;
@@ -89,37 +106,43 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             options.steps.push_back(MakeStep(StepKind::Go));
         } else if (arg == "--refresh") {
             options.steps.push_back(MakeStep(StepKind::Refresh));
-        } else if (arg == "--png") {
-            if (!value(v)) return fail("--png needs a file");
-            options.png = v;
-        } else if (arg == "--json") {
-            if (!value(v)) return fail("--json needs a file");
-            options.json = v;
-        } else if (arg == "--dump") {
-            if (!value(v)) return fail("--dump needs a directory");
-            options.dump = v;
+        } else if (const PathOption* path = FindPathOption(arg)) {
+            if (!value(v)) return fail(std::string(path->name) + " needs " + path->needs);
+            options.*(path->field) = v;
         } else if (arg == "--quiet") {
             options.quiet = true;
         } else if (arg == "--full-size") {
             options.fullSize = true;
+        } else if (arg == "--recursive") {
+            options.recursive = true;
+        } else if (arg == "--jobs") {
+            if (!value(v)) return fail("--jobs needs a number");
+            auto n = ParseInt(v, false);
+            if (!n || *n < 1) return fail("bad job count '" + v + "' (1 or more)");
+            options.jobs = *n;
+        } else if (arg == "--progress") {
+            options.progress = ProgressChoice::Always;
+        } else if (arg == "--no-progress") {
+            options.progress = ProgressChoice::Never;
+        } else if (arg == "--help" || arg == "--version") {
+            ParsedCommandLine info;
+            info.options = Options{};
+            (arg == "--help" ? info.options->help : info.options->version) = true;
+            return info;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return fail("unknown option '" + arg + "'");
-        } else if (havePicture) {
-            return fail("more than one picture ('" + options.picture + "', '" + arg + "')");
         } else {
             if (arg.empty()) return fail("empty picture name");
-            options.picture = arg;
-            havePicture = true;
+            options.pictures.push_back(arg);
         }
     }
-    if (!havePicture) return fail("missing picture");
+    if (options.pictures.empty()) return fail("missing picture");
     // An output named like an option is a forgotten value ("--png --quiet").
-    auto bad = [](const std::optional<std::string>& path) {
-        return path && (path->empty() || path->rfind("--", 0) == 0);
-    };
-    if (bad(options.png)) return fail("--png needs a file");
-    if (bad(options.json)) return fail("--json needs a file");
-    if (bad(options.dump)) return fail("--dump needs a directory");
+    for (const PathOption& path : kPathOptions) {
+        const std::optional<std::string>& value = options.*(path.field);
+        if (value && (value->empty() || value->rfind("--", 0) == 0))
+            return fail(std::string(path.name) + " needs " + path.needs);
+    }
     result.options = std::move(options);
     return result;
 }
@@ -127,7 +150,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 std::string UsageLine(const std::string& error) {
     return "vexo-cli: " + error +
            "; usage: vexo-cli PICTURE [--op N[:TEXT] | --shortcut N | --param TEXT | --offset K |"
-           " --go-on | --no-go-on | --go | --refresh ...] [--full-size] [--png FILE] [--json FILE] [--dump DIR] [--quiet]";
+           " --go-on | --no-go-on | --go | --refresh ...] [--full-size] [--png FILE] [--json FILE] [--dump DIR] [--quiet]"
+           " (several pictures, folders: vexo-cli --help)";
 }
 
 }  // namespace vexo::cli

@@ -1,5 +1,5 @@
-// The command line of vexo-cli: one picture, the user actions to replay on it
-// in the order given, and the outputs to write at the end.
+// The command line of vexo-cli: the pictures (files or folders), the user
+// actions to replay on each in the order given, and the outputs to write.
 #pragma once
 
 #include <optional>
@@ -17,8 +17,10 @@ struct Step {
     std::string text;
 };
 
+enum class ProgressChoice { Terminal, Always, Never };
+
 struct Options {
-    std::string picture;
+    std::vector<std::string> pictures;  // files or folders, in the order given
     std::vector<Step> steps;
     std::optional<std::string> png;
     std::optional<std::string> json;  // "-" is standard output
@@ -26,7 +28,23 @@ struct Options {
     bool quiet = false;
     bool fullSize = false;  // decode at 1/1 whatever the picture's size
 
+    // Several pictures.
+    bool recursive = false;
+    std::optional<std::string> out;
+    std::optional<std::string> summary;  // "-" is standard output
+    std::optional<int> jobs;
+    ProgressChoice progress = ProgressChoice::Terminal;
+
+    bool help = false;     // --help: nothing else is looked at
+    bool version = false;  // --version: nothing else is looked at
+
     bool anyOutput() const { return png || json || dump; }
+    // An option that only several pictures use: with one picture file it
+    // still runs in the form for several, so that a pattern that happens to
+    // match one file gives what it gives for many.
+    bool anyBatchOption() const {
+        return recursive || out || summary || jobs || progress != ProgressChoice::Terminal;
+    }
 };
 
 struct ParsedCommandLine {
@@ -35,9 +53,11 @@ struct ParsedCommandLine {
 };
 
 // `arguments` excludes the program name. Nothing is checked on disk here.
+// --help or --version ends the reading: what follows it is not looked at.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
-// The one-line usage message: the reason, then the synopsis.
+// The one-line usage message: the reason, then the synopsis of one picture
+// and where to read more.
 std::string UsageLine(const std::string& error);
 
 }  // namespace vexo::cli

@@ -9,14 +9,10 @@ namespace vexo::cli {
 
 namespace {
 
-bool Report(const std::string& error) {
-    if (error.empty()) return true;
-    std::cerr << "vexo-cli: " << error << std::endl;
-    return false;
-}
-
-void NotWritten(const std::string& path, const char* why) {
-    std::cerr << "vexo-cli: " << why << ", " << path << " not written" << std::endl;
+void Note(const std::string& error, OutputNotes& notes) {
+    if (error.empty()) return;
+    notes.lines.push_back({error, true});
+    notes.ok = false;
 }
 
 bool HasDisplay(const MemoryScreen& screen) {
@@ -24,56 +20,65 @@ bool HasDisplay(const MemoryScreen& screen) {
            screen.display.size() == std::size_t(screen.displayWidth) * std::size_t(screen.displayHeight) * 3;
 }
 
+const char* const kDumpFiles[] = {"plane0.pgm", "plane1.pgm", "marks.pgm", "display.ppm", "report.json"};
+
 }  // namespace
 
-bool WriteOutputs(const Options& options, Workbench& workbench, const MemoryScreen& screen,
-                  const std::string& reportText) {
-    bool ok = true;
-    const bool displayed = HasDisplay(screen);
+void WriteDisplayPng(const std::string& path, const MemoryScreen& screen, OutputNotes& notes) {
+    if (HasDisplay(screen))
+        Note(WritePng(path, screen.displayWidth, screen.displayHeight, screen.display), notes);
+    else
+        notes.lines.push_back({"no picture displayed, " + path + " not written"});
+}
 
-    if (options.png) {
-        if (displayed)
-            ok &= Report(WritePng(*options.png, screen.displayWidth, screen.displayHeight, screen.display));
-        else
-            NotWritten(*options.png, "no picture displayed");
+void WriteReport(const std::string& path, const std::string& reportText, OutputNotes& notes) {
+    Note(WriteText(path, reportText), notes);
+}
+
+std::vector<std::string> DumpFiles(const std::string& dir) {
+    std::vector<std::string> files;
+    for (const char* name : kDumpFiles) files.push_back((std::filesystem::path(dir) / name).string());
+    return files;
+}
+
+void WriteDumpFolder(const std::string& dir, Workbench& workbench, const MemoryScreen& screen,
+                     const std::string& reportText, OutputNotes& notes) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec || !std::filesystem::is_directory(dir, ec)) {
+        Note("cannot create directory " + dir + ": " + (ec ? ec.message() : std::string("not a directory")), notes);
+        return;
     }
+    const std::vector<std::string> files = DumpFiles(dir);
+    ImageState& image = workbench.image();
+    const Plane* planes[] = {&image.planes[0], &image.planes[1], &image.marks};
+    std::string missing;
+    for (int i = 0; i < 3; ++i) {
+        if (*planes[i])
+            Note(WritePgm(files[i], *planes[i]), notes);
+        else
+            missing += std::string(" ") + kDumpFiles[i];
+    }
+    if (HasDisplay(screen))
+        Note(WritePpm(files[3], screen.displayWidth, screen.displayHeight, screen.display), notes);
+    else
+        missing += " display.ppm";
+    if (!missing.empty()) notes.lines.push_back({"no picture, not written in " + dir + ":" + missing});
+    Note(WriteText(files[4], reportText), notes);
+}
 
+OutputNotes WriteOutputs(const Options& options, Workbench& workbench, const MemoryScreen& screen,
+                         const std::string& reportText) {
+    OutputNotes notes;
+    if (options.png) WriteDisplayPng(*options.png, screen, notes);
     if (options.json) {
         if (*options.json == "-")
             std::cout << reportText << std::flush;
         else
-            ok &= Report(WriteText(*options.json, reportText));
+            WriteReport(*options.json, reportText, notes);
     }
-
-    if (options.dump) {
-        const std::filesystem::path dir(*options.dump);
-        std::error_code ec;
-        std::filesystem::create_directories(dir, ec);
-        if (ec || !std::filesystem::is_directory(dir, ec)) {
-            Report("cannot create directory " + *options.dump + ": " +
-                   (ec ? ec.message() : std::string("not a directory")));
-            return false;
-        }
-        auto in = [&dir](const char* name) { return (dir / name).string(); };
-        ImageState& image = workbench.image();
-        const std::pair<const char*, const Plane*> planes[] = {
-            {"plane0.pgm", &image.planes[0]}, {"plane1.pgm", &image.planes[1]}, {"marks.pgm", &image.marks}};
-        std::string missing;
-        for (const auto& [name, plane] : planes) {
-            if (*plane)
-                ok &= Report(WritePgm(in(name), *plane));
-            else
-                missing += std::string(" ") + name;
-        }
-        if (displayed)
-            ok &= Report(WritePpm(in("display.ppm"), screen.displayWidth, screen.displayHeight, screen.display));
-        else
-            missing += " display.ppm";
-        if (!missing.empty())
-            std::cerr << "vexo-cli: no picture, not written in " << *options.dump << ":" << missing << std::endl;
-        ok &= Report(WriteText(in("report.json"), reportText));
-    }
-    return ok;
+    if (options.dump) WriteDumpFolder(*options.dump, workbench, screen, reportText, notes);
+    return notes;
 }
 
 }  // namespace vexo::cli

@@ -1,8 +1,10 @@
 // Writes the outputs a run asked for: the PNG of the displayed picture, the
-// report and the dump folder. Problems are told on standard error.
+// report and the dump folder. What went wrong is collected, not printed, so
+// that parallel runs can tell it in order.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/workbench.h"
 #include "cli/options.h"
@@ -10,10 +12,34 @@
 
 namespace vexo::cli {
 
-// Returns false when an asked-for file could not be written. A picture file
-// whose picture does not exist (nothing loaded or displayed) is skipped, and
-// said so, without counting as a failure.
-bool WriteOutputs(const Options& options, Workbench& workbench, const MemoryScreen& screen,
-                  const std::string& reportText);
+struct OutputNote {
+    std::string text;
+    bool failed = false;  // a file not written for a fault, not merely skipped
+};
+
+struct OutputNotes {
+    bool ok = true;                  // false when an asked-for file could not be written
+    std::vector<OutputNote> lines;   // failures and skipped files, in order
+};
+
+// The outputs of the one-picture form. A picture file whose picture does not
+// exist (nothing loaded or displayed) is skipped, and said so, without
+// counting as a failure. A report for standard output ("-") is printed.
+OutputNotes WriteOutputs(const Options& options, Workbench& workbench, const MemoryScreen& screen,
+                         const std::string& reportText);
+
+// The displayed picture as PNG, skipped (and said so) when there is none.
+void WriteDisplayPng(const std::string& path, const MemoryScreen& screen, OutputNotes& notes);
+
+// The report as a file.
+void WriteReport(const std::string& path, const std::string& reportText, OutputNotes& notes);
+
+// Creates `dir` if needed and writes the planes, the marks, the display and
+// the report there.
+void WriteDumpFolder(const std::string& dir, Workbench& workbench, const MemoryScreen& screen,
+                     const std::string& reportText, OutputNotes& notes);
+
+// The files WriteDumpFolder writes into `dir`.
+std::vector<std::string> DumpFiles(const std::string& dir);
 
 }  // namespace vexo::cli

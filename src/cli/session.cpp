@@ -51,10 +51,11 @@ bool Guard(MemoryScreen& screen, auto&& action) {
 
 }  // namespace
 
-SessionResult RunSession(const Options& options, Workbench& workbench, MemoryScreen& screen) {
+SessionResult RunSession(const std::string& picture, const Options& options, Workbench& workbench,
+                         MemoryScreen& screen) {
     SessionResult result;
     workbench.SetFullSize(options.fullSize);
-    bool alive = Guard(screen, [&] { workbench.FileClick(options.picture); });
+    bool alive = Guard(screen, [&] { workbench.FileClick(picture); });
     const bool loaded = workbench.image().loaded();
     if (!alive || workbench.terminated()) {
         result.status = kExitTerminated;

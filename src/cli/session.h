@@ -17,15 +17,18 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
 inline constexpr int kExitNotLoaded = 2;
 inline constexpr int kExitTerminated = 3;
+inline constexpr int kExitOutputFailed = 4;
 
 struct SessionResult {
     int status = kExitOk;  // kExitOk, kExitNotLoaded or kExitTerminated
     std::vector<StepRecord> steps;
 };
 
-// Runs the whole command line on a fresh workbench built on `screen`. Steps
-// still run after a failed load (the handlers then do nothing but change the
-// controls); they stop once the workbench has been told to end.
-SessionResult RunSession(const Options& options, Workbench& workbench, MemoryScreen& screen);
+// Runs the steps of the command line on `picture` on a fresh workbench built
+// on `screen`. Steps still run after a failed load (the handlers then do
+// nothing but change the controls); they stop once the workbench has been
+// told to end.
+SessionResult RunSession(const std::string& picture, const Options& options, Workbench& workbench,
+                         MemoryScreen& screen);
 
 }  // namespace vexo::cli

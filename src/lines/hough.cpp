@@ -540,6 +540,10 @@ namespace {
 
 using hough_detail::HoughDirection;
 
+// The voting threads of transforms run from this thread; 0 lets the amount
+// of work decide.
+thread_local int tVotingThreads = 0;
+
 void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, LineLists& lines,
               const WorkHooks& hooks, HoughDirection direction) {
     const int32_t radius = hough_detail::PeakRadius(direction);
@@ -565,7 +569,7 @@ void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, Line
         std::fill(table.get() + at, table.get() + std::min(at + band, cells), uint16_t(0));
     }
 
-    hough_detail::VoteTable(source, direction, table.get(), n, 0, hooks.pump);
+    hough_detail::VoteTable(source, direction, table.get(), n, tVotingThreads, hooks.pump);
     hooks.Step();
     for (std::size_t at = 0; at < cells; at += band) {
         hooks.Pump();
@@ -589,6 +593,8 @@ void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, Line
 }
 
 }  // namespace
+
+void SetHoughVotingThreads(int threads) { tVotingThreads = threads > 0 ? threads : 0; }
 
 void HoughHorizontal(const GrayPlane& source, MarkPlane& marks, int32_t threshold, LineLists& lines,
                      const WorkHooks& hooks) {

@@ -1,0 +1,296 @@
+#include "cli/batch.h"
+
+#include <sched.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <streambuf>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "app/workbench.h"
+#include "cli/cli_screen.h"
+#include "cli/image_files.h"
+#include "cli/outputs.h"
+#include "cli/picture_list.h"
+#include "cli/progress_line.h"
+#include "cli/report.h"
+#include "cli/safe_output.h"
+#include "cli/session.h"
+#include "cli/summary.h"
+#include "core/errors.h"
+#include "lines/hough.h"
+
+namespace vexo::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Where a picture's outputs go; a folder that could not be created is not
+// tried again for every picture.
+struct Targets {
+    std::optional<std::string> out;
+    std::optional<std::string> dump;
+    bool outUsable = true;
+    bool dumpUsable = true;
+};
+
+struct Outcome {
+    SummaryRow row;
+    std::vector<std::string> failures;
+};
+
+// How serious an exit status is: 3, then 2, then 4, then 0.
+int Rank(int status) {
+    switch (status) {
+        case kExitTerminated: return 3;
+        case kExitNotLoaded: return 2;
+        case kExitOutputFailed: return 1;
+        default: return 0;
+    }
+}
+
+int MoreSerious(int a, int b) { return Rank(b) > Rank(a) ? b : a; }
+
+int Processors() {
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) == 0) return std::max(CPU_COUNT(&set), 1);
+    return int(std::max(std::thread::hardware_concurrency(), 1u));
+}
+
+std::string InFolder(const std::string& folder, const std::string& name) {
+    return (fs::path(folder) / name).string();
+}
+
+// Creates the folder; false (and the reason in `problem`) when that failed.
+bool MakeFolder(const std::string& folder, std::string& problem) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!ec && fs::is_directory(folder, ec)) return true;
+    problem = "cannot create directory " + folder + ": " + (ec ? ec.message() : std::string("not a directory"));
+    return false;
+}
+
+// Message boxes are kept in the report and the summary, not printed.
+class Silent : public std::streambuf {
+protected:
+    int overflow(int c) override { return traits_type::not_eof(c); }
+};
+
+Outcome RunPicture(const Options& options, const std::string& path, const std::string& name,
+                   const Targets& targets) {
+    const auto start = std::chrono::steady_clock::now();
+    Outcome outcome;
+    try {
+        Silent silent;
+        std::ostream messages(&silent);
+        CliScreen screen(true, messages);
+        Workbench workbench(screen);
+        const SessionResult result = RunSession(path, options, workbench, screen);
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+
+        OutputNotes notes;
+        if (targets.out || targets.dump) {
+            const std::string text = ReportText(BuildReport(path, workbench, screen, result.steps));
+            if (targets.out && !targets.outUsable) notes.ok = false;
+            if (targets.out && targets.outUsable) {
+                if (screen.hasBitmap) WriteDisplayPng(InFolder(*targets.out, name + ".png"), screen, notes);
+                WriteReport(InFolder(*targets.out, name + ".json"), text, notes);
+            }
+            if (targets.dump && !targets.dumpUsable) notes.ok = false;
+            if (targets.dump && targets.dumpUsable)
+                WriteDumpFolder(InFolder(*targets.dump, name), workbench, screen, text, notes);
+        }
+        for (const OutputNote& note : notes.lines)
+            if (note.failed) outcome.failures.push_back(note.text);
+        const int status = result.status == kExitOk && !notes.ok ? kExitOutputFailed : result.status;
+        outcome.row = MakeSummaryRow(path, workbench, screen, result, status, elapsed);
+    } catch (const std::bad_alloc&) {
+        outcome.row = SummaryRow{};
+        outcome.row.file = path;
+        outcome.row.errors = 1;
+        outcome.row.firstError = kNotEnoughMemory;
+        outcome.row.exitStatus = kExitTerminated;
+    }
+    return outcome;
+}
+
+// Everything a run writes, for the check that none of it is a picture.
+std::vector<std::string> PlannedOutputs(const Options& options, const std::vector<std::string>& names) {
+    std::vector<std::string> outputs;
+    for (const std::string& name : names) {
+        if (options.out) {
+            outputs.push_back(InFolder(*options.out, name + ".png"));
+            outputs.push_back(InFolder(*options.out, name + ".json"));
+        }
+        if (options.dump)
+            for (const std::string& file : DumpFiles(InFolder(*options.dump, name))) outputs.push_back(file);
+    }
+    if (options.summary) outputs.push_back(*options.summary);
+    return outputs;
+}
+
+// The pictures run on `jobs` threads; the calling thread tells each result,
+// in order, as soon as it and all before it are done.
+class Scheduler {
+public:
+    Scheduler(const Options& options, const std::vector<std::string>& paths, const std::vector<std::string>& names,
+              const Targets& targets)
+        : options_(options), paths_(paths), names_(names), targets_(targets), outcomes_(paths.size()) {}
+
+    template <typename Tell>
+    void Run(int jobs, ProgressPrinter* progress, Tell&& tell) {
+        std::vector<std::thread> workers;
+        for (int i = 0; i < jobs; ++i) {
+            try {
+                workers.emplace_back([this, jobs] { Work(jobs > 1); });
+            } catch (const std::system_error&) {
+                break;  // no more threads to be had: the others share the pictures
+            }
+        }
+        if (workers.empty()) Work(false);
+
+        std::size_t told = 0;
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (told < paths_.size()) {
+            changed_.wait_for(lock, std::chrono::milliseconds(200), [&] { return outcomes_[told].has_value(); });
+            while (told < paths_.size() && outcomes_[told]) {
+                Outcome outcome = std::move(*outcomes_[told]);
+                outcomes_[told].reset();
+                ++told;
+                lock.unlock();
+                tell(outcome);
+                lock.lock();
+            }
+            if (progress) {
+                const std::size_t done = done_;
+                const std::string current = current_;
+                lock.unlock();
+                progress->Update(done, current);
+                lock.lock();
+            }
+        }
+        lock.unlock();
+        for (std::thread& worker : workers) worker.join();
+    }
+
+private:
+    void Work(bool alongsideOthers) {
+        // Each job already has a processor of its own.
+        if (alongsideOthers) SetHoughVotingThreads(1);
+        for (;;) {
+            std::size_t index;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (next_ == paths_.size()) return;
+                index = next_++;
+                current_ = paths_[index];
+            }
+            Outcome outcome = RunPicture(options_, paths_[index], names_[index], targets_);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                outcomes_[index] = std::move(outcome);
+                ++done_;
+            }
+            changed_.notify_one();
+        }
+    }
+
+    const Options& options_;
+    const std::vector<std::string>& paths_;
+    const std::vector<std::string>& names_;
+    const Targets& targets_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::optional<Outcome>> outcomes_;
+    std::size_t next_ = 0;
+    std::size_t done_ = 0;
+    std::string current_;
+};
+
+}  // namespace
+
+bool WantsBatch(const Options& options) {
+    if (options.pictures.size() != 1 || options.anyBatchOption()) return true;
+    std::error_code ec;
+    return fs::is_directory(options.pictures[0], ec);
+}
+
+int RunBatch(const Options& options) {
+    if (options.png || options.json) {
+        std::cerr << UsageLine(std::string(options.png ? "--png" : "--json") +
+                               " is for one picture; with several, use --out DIR")
+                  << std::endl;
+        return kExitUsage;
+    }
+    const PictureList list = ListPictures(options.pictures, options.recursive);
+    const std::vector<std::string> names = OutputNames(list.paths);
+    if (auto clash = OutputOverwritesInput(PlannedOutputs(options, names), list.paths)) {
+        std::cerr << UsageLine(*clash + ", which would be overwritten") << std::endl;
+        return kExitUsage;
+    }
+
+    int status = kExitOk;
+    for (const std::string& problem : list.problems) {
+        std::cerr << "vexo-cli: " << problem << std::endl;
+        status = MoreSerious(status, kExitNotLoaded);
+    }
+    if (list.paths.empty()) std::cerr << "vexo-cli: no pictures found" << std::endl;
+
+    Targets targets;
+    targets.out = options.out;
+    targets.dump = options.dump;
+    std::string problem;
+    if (options.out && !(targets.outUsable = MakeFolder(*options.out, problem)))
+        std::cerr << "vexo-cli: " << problem << std::endl;
+    if (options.dump && !(targets.dumpUsable = MakeFolder(*options.dump, problem)))
+        std::cerr << "vexo-cli: " << problem << std::endl;
+
+    // Without any output the summary is the result, on standard output.
+    const bool anyOutput = options.out || options.dump || options.summary;
+    const std::string summaryPath = options.summary.value_or("-");
+    const bool toStandardOutput = summaryPath == "-" && (options.summary || !anyOutput);
+    const bool jsonLines = WantsJsonLines(summaryPath);
+    std::string summary = jsonLines ? std::string() : CsvHeader();
+    if (toStandardOutput) std::cout << summary << std::flush;
+
+    const bool showProgress = !options.quiet && options.progress != ProgressChoice::Never &&
+                              (options.progress == ProgressChoice::Always || ::isatty(STDERR_FILENO));
+    std::optional<ProgressPrinter> progress;
+    if (showProgress) progress.emplace(stderr, ::isatty(STDERR_FILENO) != 0, list.paths.size());
+
+    const int jobs = int(std::min<std::size_t>(std::size_t(options.jobs.value_or(Processors())), list.paths.size()));
+    Scheduler scheduler(options, list.paths, names, targets);
+    scheduler.Run(std::max(jobs, 1), progress ? &*progress : nullptr, [&](const Outcome& outcome) {
+        if (progress && (toStandardOutput || !outcome.failures.empty())) progress->Clear();
+        for (const std::string& failure : outcome.failures) std::cerr << "vexo-cli: " << failure << std::endl;
+        status = MoreSerious(status, outcome.row.exitStatus);
+        const std::string row = jsonLines ? JsonLine(outcome.row) : CsvRow(outcome.row);
+        if (toStandardOutput)
+            std::cout << row << std::flush;
+        else
+            summary += row;
+    });
+    if (progress) progress->Finish(list.paths.size());
+
+    if (options.summary && !toStandardOutput) {
+        const std::string error = WriteText(*options.summary, summary);
+        if (!error.empty()) {
+            std::cerr << "vexo-cli: " << error << std::endl;
+            status = MoreSerious(status, kExitOutputFailed);
+        }
+    }
+    return status;
+}
+
+}  // namespace vexo::cli

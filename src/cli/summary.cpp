@@ -1,0 +1,115 @@
+#include "cli/summary.h"
+
+#include <nlohmann/json.hpp>
+
+#include "cli/picture_list.h"
+
+namespace vexo::cli {
+
+using nlohmann::ordered_json;
+
+namespace {
+
+const char* const kColumns[] = {"file",          "loaded",         "width",          "height",
+                                "source_width",  "source_height",  "scale",          "operation",
+                                "horizontal_lines", "vertical_lines", "cells",       "grid_found",
+                                "errors",        "first_error",    "exit_status",    "milliseconds"};
+
+std::string ScaleText(const SourceSize& source) { return std::to_string(source.scale) + "/8"; }
+
+// The values of a row in column order; null where a value is missing.
+ordered_json Values(const SummaryRow& row) {
+    ordered_json values = ordered_json::array();
+    auto optional = [](bool present, auto value) { return present ? ordered_json(value) : ordered_json(); };
+    values.push_back(row.file);
+    values.push_back(row.loaded);
+    values.push_back(row.width);
+    values.push_back(row.height);
+    values.push_back(optional(row.source.has_value(), row.source ? row.source->width : 0));
+    values.push_back(optional(row.source.has_value(), row.source ? row.source->height : 0));
+    values.push_back(optional(row.source.has_value(), row.source ? ScaleText(*row.source) : std::string()));
+    values.push_back(optional(row.operation.has_value(), row.operation.value_or(0)));
+    values.push_back(row.horizontalLines);
+    values.push_back(row.verticalLines);
+    values.push_back(row.cells);
+    values.push_back(row.cells > 0);
+    values.push_back(row.errors);
+    values.push_back(row.firstError);
+    values.push_back(row.exitStatus);
+    values.push_back(row.milliseconds);
+    return values;
+}
+
+}  // namespace
+
+SummaryRow MakeSummaryRow(const std::string& file, Workbench& workbench, const MemoryScreen& screen,
+                          const SessionResult& result, int exitStatus, std::chrono::milliseconds elapsed) {
+    SummaryRow row;
+    row.file = file;
+    const ImageState& image = workbench.image();
+    row.loaded = image.loaded();
+    if (row.loaded) {
+        row.width = image.width;
+        row.height = image.height;
+        row.source = image.source;
+    }
+    for (auto step = result.steps.rbegin(); step != result.steps.rend(); ++step) {
+        if (!step->operation) continue;
+        row.operation = step->operation;
+        row.horizontalLines = step->horizontalLines.size();
+        row.verticalLines = step->verticalLines.size();
+        row.cells = step->cells.size();
+        break;
+    }
+    for (const RecordedMessage& message : screen.messages) {
+        if (message.kind != RecordedMessage::Error) continue;
+        if (row.errors++ == 0) row.firstError = message.text;
+    }
+    row.exitStatus = exitStatus;
+    row.milliseconds = elapsed.count();
+    return row;
+}
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string CsvHeader() {
+    std::string line;
+    for (const char* column : kColumns) {
+        if (!line.empty()) line += ',';
+        line += column;
+    }
+    return line + "\r\n";
+}
+
+std::string CsvRow(const SummaryRow& row) {
+    std::string line;
+    bool first = true;
+    for (const ordered_json& value : Values(row)) {
+        if (!first) line += ',';
+        first = false;
+        if (value.is_string())
+            line += CsvField(value.get<std::string>());
+        else if (!value.is_null())
+            line += value.dump();
+    }
+    return line + "\r\n";
+}
+
+std::string JsonLine(const SummaryRow& row) {
+    ordered_json object;
+    const ordered_json values = Values(row);
+    for (std::size_t i = 0; i < values.size(); ++i) object[kColumns[i]] = values[i];
+    return object.dump(-1, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+}
+
+bool WantsJsonLines(const std::string& path) { return EndsWithIgnoringCase(path, ".jsonl"); }
+
+}  // namespace vexo::cli
