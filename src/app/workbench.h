@@ -99,6 +99,7 @@ private:
     // Hands pending events to the window; stops the operation when it has
     // been cancelled meanwhile.
     void Pump();
+    void LoadDecoded(std::unique_ptr<JpegDecoder> decoder, const std::string& path, GrayPlane plane0);
     void ParameterTextChanged();
     void OperationChanged();
     template <typename F>

@@ -95,11 +95,16 @@ struct CliScreen::Fonts {
 CliScreen::CliScreen(bool quiet) : CliScreen(quiet, std::cerr) {}
 
 CliScreen::CliScreen(bool quiet, std::ostream& messageStream)
-    : quiet_(quiet), messageStream_(messageStream), fonts_(std::make_unique<Fonts>()) {}
+    : quiet_(quiet), messageStream_(messageStream) {}
 
 CliScreen::~CliScreen() = default;
 
-bool CliScreen::hasFont() const { return fonts_->Face(true) != nullptr; }
+CliScreen::Fonts& CliScreen::fonts() const {
+    if (!fonts_) fonts_ = std::make_unique<Fonts>();
+    return *fonts_;
+}
+
+bool CliScreen::hasFont() const { return fonts().Face(true) != nullptr; }
 
 void CliScreen::ErrorBox(const std::string& text) {
     MemoryScreen::ErrorBox(text);
@@ -117,7 +122,7 @@ void CliScreen::PlainBox(const std::string& text) {
 }
 
 TextExtent CliScreen::MeasureText(const std::string& text) {
-    FT_Face face = fonts_->Face(fontBold);
+    FT_Face face = fonts().Face(fontBold);
     if (!face) return MemoryScreen::MeasureText(text);
     FT_Pos pen = 0;  // 26.6 fixed point
     for (char32_t cp : DecodeUtf8(text)) {
@@ -146,10 +151,10 @@ void CliScreen::DrawTextClipped(int x, int y, const ClipRect& clip, const std::s
     const int top = std::max(clip.top, 0);
     const int right = std::min(clip.right, displayWidth);
     const int bottom = std::min(clip.bottom, displayHeight);
-    if (left >= right || top >= bottom) return;
+    if (left >= right || top >= bottom || display.empty()) return;
     const ClipRect area{left, top, right, bottom};
 
-    FT_Face face = fonts_->Face(fontBold);
+    FT_Face face = fonts().Face(fontBold);
     if (!face) {
         DrawBoxes(x, y, area, text);
         return;

@@ -3,9 +3,10 @@
 // font, so that cell labels show in the pictures it writes.
 //
 // Text is DejaVu Sans (bold while the bold style is set) at 8 points on a
-// 96 dpi screen, an 11-pixel em, antialiased. Without the font files the
-// in-memory measuring stays and every character is drawn as a solid box, so
-// labels remain visible.
+// 96 dpi screen, an 11-pixel em, antialiased; the fonts are opened when the
+// first text is measured or drawn. Without the font files the in-memory
+// measuring stays and every character is drawn as a solid box, so labels
+// remain visible.
 #pragma once
 
 #include <iosfwd>
@@ -34,12 +35,13 @@ public:
 
 private:
     struct Fonts;
+    Fonts& fonts() const;
     void Blend(int x, int y, int coverage);
     void DrawBoxes(int x, int y, const ClipRect& clip, const std::string& text);
 
     bool quiet_;
     std::ostream& messageStream_;
-    std::unique_ptr<Fonts> fonts_;
+    mutable std::unique_ptr<Fonts> fonts_;  // opened on first use
 };
 
 // The code points of a UTF-8 text; a byte that does not start a valid

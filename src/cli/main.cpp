@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
 
     try {
         CliScreen screen(options.quiet);
+        screen.keepDisplay = options.png || options.dump;  // nothing else reads the displayed picture
         vexo::Workbench workbench(screen);
         const SessionResult result = RunSession(options, workbench, screen);
 
