@@ -6,11 +6,11 @@
 // and the C++ caller then frees the decompressor and throws. The progress
 // monitor leaves the same way when a progressive file has too many scans.
 //
-// libjpeg writes its rows (palette indices) into bands of a small ring; a
-// filling thread turns each band into gray levels in the picture (and in the
-// copy the loader asks for) while libjpeg decodes the next band. The ring
-// keeps the decoding thread off the picture's fresh memory, so decoding runs
-// as fast as libjpeg alone.
+// libjpeg writes its rows (palette indices) into bands of a small ring; for
+// pictures of half a million pixels or more a filling thread turns each band
+// into gray levels in the picture (and in the copy the loader asks for) while
+// libjpeg decodes the next band. The ring keeps the decoding thread off the
+// picture's fresh memory, so decoding runs about as fast as libjpeg alone.
 #include "core/jpeg_decoder.h"
 
 #include <algorithm>
