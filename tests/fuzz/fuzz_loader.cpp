@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         if (jpeg->decodedBitmap != nullptr) Fail("failed decode left a bitmap");
         return 0;
     }
-    const vexo::DecodedBitmap* bitmap = jpeg->decodedBitmap;
+    const vexo::GrayPlane* bitmap = jpeg->decodedBitmap;
     if (bitmap == nullptr) Fail("decode gave no bitmap");
     CheckBitmap(*bitmap, width, height);
     jpeg->DecodeBitmap();
