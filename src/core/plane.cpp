@@ -1,8 +1,8 @@
 #include "core/plane.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
+#include <cstdlib>
 #include <new>
 #include <string>
 
@@ -28,28 +28,23 @@ namespace {
 #endif
 
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
-// Blocks from this size on are mapped, and from kHugeFrom on they take whole
-// huge pages (one huge page fault costs less than a few hundred small ones).
-// Under the address sanitizer every block comes from new[], which it guards.
+// Blocks from this size on are mapped and take whole huge pages (one huge
+// page fault costs less than a hundred small ones). Under the address
+// sanitizer every block comes from malloc, which it guards.
 #ifdef VEXO_ADDRESS_SANITIZER
 constexpr std::size_t kMappedFrom = SIZE_MAX;
 #else
-constexpr std::size_t kMappedFrom = 64 * 1024;
+constexpr std::size_t kMappedFrom = 512 * 1024;
 #endif
-constexpr std::size_t kHugeFrom = 512 * 1024;
 
-// A block of `bytes` that reads as zero; a huge-page one is aligned on a huge
-// page, and the parts of the mapping around it are given back at once. Null
-// when there is no memory.
+// A block of `bytes` that reads as zero, aligned on a huge page; the parts of
+// the mapping around it are given back at once. Null when there is no memory.
 uint8_t* MapBlock(std::size_t bytes, std::size_t& mapped) {
-    const bool huge = bytes >= kHugeFrom;
-    const std::size_t unit = huge ? kHugePage : std::size_t(::sysconf(_SC_PAGESIZE));
     if (bytes > SIZE_MAX - 2 * kHugePage) return nullptr;
-    mapped = (bytes + unit - 1) / unit * unit;
-    const std::size_t reserve = huge ? mapped + kHugePage : mapped;
+    mapped = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    const std::size_t reserve = mapped + kHugePage;
     void* area = ::mmap(nullptr, reserve, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (area == MAP_FAILED) return nullptr;
-    if (!huge) return static_cast<uint8_t*>(area);
     const auto start = reinterpret_cast<std::uintptr_t>(area);
     const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
     if (aligned > start) ::munmap(area, aligned - start);
@@ -63,20 +58,23 @@ uint8_t* MapBlock(std::size_t bytes, std::size_t& mapped) {
 }  // namespace
 
 Block AllocateBlock(std::size_t bytes, bool zero) {
+    using Source = BlockDeleter::Source;
     if (bytes >= kMappedFrom) {
         std::size_t mapped = 0;
         uint8_t* block = MapBlock(bytes, mapped);
-        return block ? Block(block, BlockDeleter(mapped)) : Block();
+        return block ? Block(block, BlockDeleter(Source::kMapped, mapped)) : Block();
     }
     const std::size_t n = bytes == 0 ? 1 : bytes;
-    return Block(zero ? new (std::nothrow) uint8_t[n]() : new (std::nothrow) uint8_t[n]);
+    void* block = zero ? std::calloc(n, 1) : std::malloc(n);
+    return Block(static_cast<uint8_t*>(block), BlockDeleter(Source::kMalloc, 0));
 }
 
 void BlockDeleter::operator()(uint8_t* block) const noexcept {
-    if (mappedBytes != 0)
-        ::munmap(block, mappedBytes);
-    else
-        delete[] block;
+    switch (source) {
+        case Source::kMapped: ::munmap(block, mappedBytes); break;
+        case Source::kMalloc: std::free(block); break;
+        case Source::kNew: delete[] block; break;
+    }
 }
 
 namespace {

@@ -3,10 +3,11 @@
 // y * width + x. Each plane is its own heap block, null before the first load.
 // Also the largest picture side and the check that a block was obtained.
 //
-// Blocks of picture size are mapped straight from the system, the larger ones
-// in huge pages where it allows them: their pages read as zero and cost
-// nothing until they are written, so a zero plane that is never written is
-// free, and writing a whole picture takes a few page faults, not thousands.
+// Large blocks are mapped straight from the system, in huge pages where it
+// allows them: their pages read as zero and cost nothing until they are
+// written, so a zero plane that is never written is free, and writing a whole
+// picture takes a few page faults, not thousands. Smaller blocks come from
+// malloc, which reuses memory and hands out fresh memory already zero.
 #pragma once
 
 #include <cstddef>
@@ -22,13 +23,16 @@ inline constexpr int kMaxPictureSide = 16384;
 // picture with a side above kMaxPictureSide.
 void CheckPictureSize(int64_t width, int64_t height);
 
-// Gives a block back: a mapped block to the system, any other with delete[]
-// (a block made with new[] may be handed to a plane as well).
+// Gives a block back the way it was obtained: a mapped block to the system,
+// one from malloc to free, one from new[] with delete[] (a block made with
+// new[] may be handed to a plane as well).
 struct BlockDeleter {
-    std::size_t mappedBytes = 0;  // 0: the block came from new[]
+    enum class Source : uint8_t { kNew, kMalloc, kMapped };
+    Source source = Source::kNew;
+    std::size_t mappedBytes = 0;
 
     BlockDeleter() = default;
-    explicit BlockDeleter(std::size_t mapped) : mappedBytes(mapped) {}
+    BlockDeleter(Source from, std::size_t mapped) : source(from), mappedBytes(mapped) {}
     BlockDeleter(std::default_delete<uint8_t[]>) noexcept {}
     void operator()(uint8_t* block) const noexcept;
 };
