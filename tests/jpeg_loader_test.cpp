@@ -1,5 +1,5 @@
-// The JPEG loader against libjpeg's own command-line decoder, its palette,
-// its errors and warnings, and the corpus of hostile files.
+// The JPEG loader against libjpeg's own command-line decoder at every scale,
+// its gray levels, its errors and warnings, and the corpus of hostile files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -50,13 +50,13 @@ struct Gray {
 };
 
 // The gray levels djpeg writes with the same settings as the loader (one-pass
-// quantiser to 236 gray levels, Floyd-Steinberg dithering).
-Gray DecodeWithDjpeg(const std::vector<uint8_t>& jpeg, const std::string& name) {
+// quantiser to 236 gray levels, Floyd-Steinberg dithering), at scale M/8.
+Gray DecodeWithDjpeg(const std::vector<uint8_t>& jpeg, const std::string& name, int scale = 8) {
     const fs::path in = TempPath(name + ".jpg");
     const fs::path out = TempPath(name + ".pgm");
     WriteFile(in, jpeg);
-    const std::string command = "/usr/bin/djpeg -grayscale -colors 236 -dither fs -pnm '" + in.string() +
-                                "' > '" + out.string() + "' 2>/dev/null";
+    const std::string command = "/usr/bin/djpeg -grayscale -colors 236 -dither fs -scale " + std::to_string(scale) +
+                                "/8 -pnm '" + in.string() + "' > '" + out.string() + "' 2>/dev/null";
     std::system(command.c_str());  // exit status 2 only tells of warnings
     const std::vector<uint8_t> pgm = ReadFile(out);
     fs::remove(in);
@@ -77,10 +77,12 @@ Gray DecodeWithDjpeg(const std::vector<uint8_t>& jpeg, const std::string& name) 
     return gray;
 }
 
-std::vector<uint8_t> LevelsOf(const DecodedBitmap& bitmap) {
-    std::vector<uint8_t> levels(bitmap.indices.size());
-    for (std::size_t i = 0; i < levels.size(); ++i) levels[i] = bitmap.palette[bitmap.indices[i]].red;
-    return levels;
+std::vector<uint8_t> LevelsOf(const GrayPlane& picture) {
+    return std::vector<uint8_t>(picture.begin(), picture.begin() + picture.size());
+}
+
+std::size_t FirstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    return std::size_t(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
 }
 
 // ---------------------------------------------------------------------------
@@ -95,10 +97,13 @@ struct DjpegCase {
     int restartInterval;
     bool arithmetic;
     double keptFraction;  // below 1: the file is cut after that share of its bytes
+    int scale = 8;        // M of the scale M/8 the working size picks; 8: decoded at full size
 };
 
 class JpegLoaderMatchesDjpeg : public testing::TestWithParam<DjpegCase> {};
 
+// The picture and the copy made while decoding (the loader's plane 0) both
+// hold djpeg's levels at the scale.
 TEST_P(JpegLoaderMatchesDjpeg, EveryPixelHasDjpegsLevel) {
     const DjpegCase& c = GetParam();
     JpegOptions options;
@@ -111,22 +116,26 @@ TEST_P(JpegLoaderMatchesDjpeg, EveryPixelHasDjpegsLevel) {
     std::vector<uint8_t> jpeg = testjpeg::RandomJpeg(options, uint32_t(c.width * 7919 + c.height));
     if (c.keptFraction < 1.0) jpeg.resize(std::size_t(double(jpeg.size()) * c.keptFraction));
 
-    const Gray expected = DecodeWithDjpeg(jpeg, c.name);
-    JpegDecoder decoder(jpeg);
+    const Gray expected = DecodeWithDjpeg(jpeg, c.name, c.scale);
+    JpegDecoder decoder(jpeg, c.scale == 8);
     decoder.ReadHeader();
-    EXPECT_EQ(decoder.Width(), c.width);
-    EXPECT_EQ(decoder.Height(), c.height);
-    decoder.DecodeBitmap();
+    EXPECT_EQ(decoder.Source().width, c.width);
+    EXPECT_EQ(decoder.Source().height, c.height);
+    EXPECT_EQ(decoder.Source().scale, c.scale);
+    EXPECT_EQ(decoder.Width(), expected.width);
+    EXPECT_EQ(decoder.Height(), expected.height);
+    GrayPlane copy;
+    decoder.DecodeBitmap(&copy);
     ASSERT_NE(decoder.decodedBitmap, nullptr);
-    const DecodedBitmap& bitmap = *decoder.decodedBitmap;
-    ASSERT_EQ(bitmap.width, expected.width);
-    ASSERT_EQ(bitmap.height, expected.height);
-    const std::vector<uint8_t> levels = LevelsOf(bitmap);
+    const GrayPlane& picture = *decoder.decodedBitmap;
+    ASSERT_EQ(picture.width, expected.width);
+    ASSERT_EQ(picture.height, expected.height);
+    const std::vector<uint8_t> levels = LevelsOf(picture);
     ASSERT_EQ(levels.size(), expected.levels.size());
-    std::size_t mismatches = 0;
-    for (std::size_t i = 0; i < levels.size(); ++i) mismatches += levels[i] != expected.levels[i];
-    EXPECT_EQ(mismatches, 0u) << "first at " << (std::mismatch(levels.begin(), levels.end(),
-                                                               expected.levels.begin()).first - levels.begin());
+    EXPECT_TRUE(levels == expected.levels) << "first difference at " << FirstDifference(levels, expected.levels);
+    ASSERT_EQ(copy.width, picture.width);
+    ASSERT_EQ(copy.height, picture.height);
+    EXPECT_TRUE(LevelsOf(copy) == levels) << "first difference at " << FirstDifference(LevelsOf(copy), levels);
     EXPECT_EQ(decoder.WarningCount() > 0, c.keptFraction < 1.0);
 }
 
@@ -150,23 +159,46 @@ INSTANTIATE_TEST_SUITE_P(
         DjpegCase{"colour_639x480_progressive", 639, 480, Colour::kRgb, true, 0, false, 1.0},
         DjpegCase{"gray_truncated", 160, 120, Colour::kGray, false, 0, false, 0.55},
         DjpegCase{"colour_truncated_restarts", 160, 120, Colour::kRgb, false, 4, false, 0.7},
-        DjpegCase{"gray_progressive_truncated", 160, 120, Colour::kGray, true, 0, false, 0.6}),
+        DjpegCase{"gray_progressive_truncated", 160, 120, Colour::kGray, true, 0, false, 0.6},
+        // At the working size: each scale the rule can pick, with sides that
+        // round up at it (1201 * 7 / 8 = 1050.875) and odd heights.
+        DjpegCase{"gray_1201x5_at_7", 1201, 5, Colour::kGray, false, 0, false, 1.0, 7},
+        DjpegCase{"colour_7x1201_progressive_at_7", 7, 1201, Colour::kRgb, true, 0, false, 1.0, 7},
+        DjpegCase{"gray_1372x9_progressive_at_6", 1372, 9, Colour::kGray, true, 0, false, 1.0, 6},
+        DjpegCase{"colour_1600x7_at_6", 1600, 7, Colour::kRgb, false, 0, false, 1.0, 6},
+        DjpegCase{"colour_1601x11_progressive_at_5", 1601, 11, Colour::kRgb, true, 0, false, 1.0, 5},
+        DjpegCase{"gray_9x1920_restarts_at_5", 9, 1920, Colour::kGray, false, 2, false, 1.0, 5},
+        DjpegCase{"gray_1921x3_progressive_at_4", 1921, 3, Colour::kGray, true, 0, false, 1.0, 4},
+        DjpegCase{"colour_2400x17_arithmetic_at_4", 2400, 17, Colour::kRgb, false, 0, true, 1.0, 4},
+        DjpegCase{"gray_2401x1801_at_3", 2401, 1801, Colour::kGray, false, 0, false, 1.0, 3},
+        DjpegCase{"colour_3200x13_progressive_at_3", 3200, 13, Colour::kRgb, true, 0, false, 1.0, 3},
+        DjpegCase{"gray_3201x3_at_2", 3201, 3, Colour::kGray, false, 0, false, 1.0, 2},
+        DjpegCase{"colour_11x4800_progressive_at_2", 11, 4800, Colour::kRgb, true, 0, false, 1.0, 2},
+        DjpegCase{"gray_4801x6_progressive_at_1", 4801, 6, Colour::kGray, true, 0, false, 1.0, 1},
+        DjpegCase{"colour_9601x3_at_1", 9601, 3, Colour::kRgb, false, 0, false, 1.0, 1},  // 1201 x 1 fits nowhere
+        DjpegCase{"colour_1301x7_progressive_full_size", 1301, 7, Colour::kRgb, true, 0, false, 1.0},
+        // Cut short: decoded at the scale as far as libjpeg gets.
+        DjpegCase{"gray_truncated_at_2", 3300, 40, Colour::kGray, false, 0, false, 0.5, 2},
+        DjpegCase{"colour_progressive_truncated_at_3", 2600, 24, Colour::kRgb, true, 0, false, 0.6, 3}),
     [](const testing::TestParamInfo<DjpegCase>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------
-// The palette and the levels it allows.
+// The gray levels.
 
-TEST(JpegLoader, PaletteIsThe236EvenGrayLevels) {
-    for (Colour colour : {Colour::kGray, Colour::kRgb}) {
-        JpegDecoder decoder(testjpeg::RandomJpeg({.width = 40, .height = 30, .colour = colour}, 5));
+// A ramp through every input level gives only the 236 levels (255 * j + 117)
+// / 235, black and white among them.
+TEST(JpegLoader, OnlyThe236EvenGrayLevels) {
+    std::vector<uint8_t> ramp(std::size_t(256) * 8);
+    for (std::size_t i = 0; i < ramp.size(); ++i) ramp[i] = uint8_t(i % 256);
+    bool allowed[256] = {};
+    for (int j = 0; j < 236; ++j) allowed[(255 * j + 117) / 235] = true;
+    for (bool progressive : {false, true}) {
+        JpegDecoder decoder(testjpeg::EncodeJpeg({.width = 256, .height = 8, .progressive = progressive}, ramp));
         decoder.DecodeBitmap();
-        const DecodedBitmap& bitmap = *decoder.decodedBitmap;
-        ASSERT_EQ(bitmap.paletteSize, 236);
-        for (int j = 0; j < 256; ++j) {
-            const uint8_t level = j < 236 ? uint8_t((255 * j + 117) / 235) : 0;
-            EXPECT_EQ(bitmap.palette[j], (Rgb{level, level, level})) << j;
-        }
-        EXPECT_LT(*std::max_element(bitmap.indices.begin(), bitmap.indices.end()), 236);
+        const std::vector<uint8_t> levels = LevelsOf(*decoder.decodedBitmap);
+        for (uint8_t level : levels) EXPECT_TRUE(allowed[level]) << int(level);
+        EXPECT_EQ(*std::min_element(levels.begin(), levels.end()), 0);
+        EXPECT_EQ(*std::max_element(levels.begin(), levels.end()), 255);
     }
 }
 
@@ -181,11 +213,13 @@ TEST(JpegLoader, AllWhiteGrayPictureDecodesToAll255) {
 TEST(JpegLoader, SecondDecodeReturnsTheSameBitmap) {
     JpegDecoder decoder(testjpeg::RandomJpeg({.width = 20, .height = 10}, 9));
     decoder.DecodeBitmap();
-    const DecodedBitmap* first = decoder.decodedBitmap;
-    const std::vector<uint8_t> indices = first->indices;
-    decoder.DecodeBitmap();
+    const GrayPlane* first = decoder.decodedBitmap;
+    const std::vector<uint8_t> levels = LevelsOf(*first);
+    GrayPlane copy;
+    decoder.DecodeBitmap(&copy);
     EXPECT_EQ(decoder.decodedBitmap, first);
-    EXPECT_EQ(decoder.decodedBitmap->indices, indices);
+    EXPECT_EQ(LevelsOf(*decoder.decodedBitmap), levels);
+    EXPECT_EQ(LevelsOf(copy), levels);  // a copy asked for later is the same picture
     EXPECT_EQ(decoder.Width(), 20);
     EXPECT_EQ(decoder.Height(), 10);
 }
@@ -335,8 +369,9 @@ TEST(JpegLoaderHostileCorpus, EveryFileDecodesOrRaisesVexoError) {
             if (decoder.Width() <= 16384 && decoder.Height() <= 16384) {
                 decoder.DecodeBitmap();
                 ASSERT_NE(decoder.decodedBitmap, nullptr);
-                const DecodedBitmap& b = *decoder.decodedBitmap;
-                EXPECT_EQ(b.indices.size(), std::size_t(b.width) * std::size_t(b.height));
+                const GrayPlane& b = *decoder.decodedBitmap;
+                EXPECT_EQ(b.width, decoder.Width());
+                EXPECT_EQ(b.height, decoder.Height());
                 if (decoder.WarningCount() > 0)
                     outcome += " with warning #" + std::to_string(decoder.FirstWarningCode());
                 // What libjpeg gets past, it gets past the same way for djpeg.

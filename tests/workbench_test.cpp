@@ -142,6 +142,37 @@ TEST(RenderTest, FailedRowWriteShowsTheTextAndStopsThatRender) {
     EXPECT_EQ(b.screen.repaints, repaints + 1);
 }
 
+// A screen that keeps no display gets no rows, and everything else as a
+// screen that does: repaints, texts, messages, readouts; the planes and the
+// lines do not depend on it.
+TEST(RenderTest, ScreenWithoutDisplayGetsAllButTheRows) {
+    auto grid = [](int x, int y) {  // soft lines every 64 columns and 48 rows
+        const int dx = (x + 24) % 64, dy = (y + 18) % 48;
+        const int d = std::min({dx, 64 - dx, dy, 48 - dy});
+        return 200 - (d == 0 ? 45 : d == 1 ? 30 : d == 2 ? 12 : 0);
+    };
+    Bench shown, blind;
+    blind.screen.keepDisplay = false;
+    for (Bench* b : {&shown, &blind}) {
+        b->Load(640, 480, grid);
+        b->Run(16, "20");
+        b->wb.RefreshClick();
+    }
+    EXPECT_TRUE(blind.screen.display.empty());
+    EXPECT_EQ(blind.screen.repaints, shown.screen.repaints);
+    ASSERT_EQ(blind.screen.texts.size(), shown.screen.texts.size());
+    EXPECT_FALSE(shown.screen.texts.empty());
+    for (std::size_t i = 0; i < shown.screen.texts.size(); ++i) EXPECT_EQ(blind.screen.texts[i].text, shown.screen.texts[i].text);
+    EXPECT_EQ(blind.screen.messages.size(), shown.screen.messages.size());
+    EXPECT_EQ(blind.screen.readout, shown.screen.readout);
+    EXPECT_EQ(blind.screen.log, shown.screen.log);
+    EXPECT_EQ(blind.wb.lastOperation().cells.size(), shown.wb.lastOperation().cells.size());
+    for (int p = 0; p < 2; ++p) {
+        const GrayPlane& a = blind.wb.image().planes[p];
+        EXPECT_TRUE(std::equal(a.begin(), a.begin() + a.size(), shown.wb.image().planes[p].begin())) << p;
+    }
+}
+
 TEST(RefreshTest, ClearsMarksAfterRenderingOnlyWithASender) {
     Bench b;
     b.Load(6, 6, [](int, int) { return 80; });

@@ -48,6 +48,10 @@ struct Sample {
     double angleDegrees;  // rotation of the grid about the picture's centre
     bool colour;
     uint32_t seed;
+    // Painted this many times larger: the same picture at `magnification`
+    // times its width and height (a photograph taken at a higher resolution,
+    // with noise in every one of its pixels).
+    int magnification = 1;
 };
 
 constexpr Sample kSamples[] = {
@@ -58,6 +62,9 @@ constexpr Sample kSamples[] = {
     // Wide cells: the chain search of the recursive grid operation needs
     // at least 80 pixels between crossings.
     {"grid-wide.jpg", 1000, 960, 110.0, 0.0, false, 5},
+    // grid-800x600 as a phone takes it: 4000 x 3000, lines 300 pixels apart.
+    // Its working size (2/8, 1000 x 750) is what the grid search sees.
+    {"grid-4000x3000.jpg", 800, 600, 60.0, 0.0, false, 6, 5},
 };
 
 constexpr double kPi = 3.14159265358979323846;
@@ -96,10 +103,14 @@ std::vector<uint8_t> Paint(const Sample& s) {
     const double half = s.spacing * (kLineCount - 1) / 2.0;
     const double diagonal = std::hypot(cx, cy);
 
-    std::vector<uint8_t> samples(std::size_t(s.width) * std::size_t(s.height) * std::size_t(components));
+    const int m = s.magnification;
+    std::vector<uint8_t> samples(std::size_t(s.width) * std::size_t(s.height) * std::size_t(components) *
+                                 std::size_t(m) * std::size_t(m));
     std::size_t i = 0;
-    for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x) {
+    for (int py = 0; py < s.height * m; ++py)
+        for (int px = 0; px < s.width * m; ++px) {
+            // The centre of the pixel in the pixels of the picture at 1/1.
+            const double x = (px + 0.5) / m - 0.5, y = (py + 0.5) / m - 0.5;
             // Grid coordinates: the picture point turned back by the grid's angle.
             const double dx = x - cx, dy = y - cy;
             const double u = std::cos(angle) * dx + std::sin(angle) * dy + half;
@@ -126,8 +137,8 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(dir);
     for (const Sample& s : kSamples) {
         vexo::testjpeg::JpegOptions options;
-        options.width = s.width;
-        options.height = s.height;
+        options.width = s.width * s.magnification;
+        options.height = s.height * s.magnification;
         options.colour = s.colour ? vexo::testjpeg::Colour::kRgb : vexo::testjpeg::Colour::kGray;
         options.quality = kQuality;
         const std::vector<uint8_t> jpeg = vexo::testjpeg::EncodeJpeg(options, Paint(s));
@@ -137,7 +148,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot write %s\n", (dir / s.name).c_str());
             return 1;
         }
-        std::printf("%-20s %4d x %-4d %7zu bytes\n", s.name, s.width, s.height, jpeg.size());
+        std::printf("%-20s %4d x %-4d %7zu bytes\n", s.name, options.width, options.height, jpeg.size());
     }
     return 0;
 }

@@ -160,21 +160,31 @@ void Workbench::ParameterTextChanged() {
 // ------------------------------------------------------------------ loading
 
 void Workbench::LoadImage(const std::string& path) {
-    LoadDecoded(DecodePictureFile(path, fullSize_), path);
+    GrayPlane plane0;
+    std::unique_ptr<JpegDecoder> decoder = DecodePictureFile(path, fullSize_, &plane0);
+    LoadDecoded(std::move(decoder), path, std::move(plane0));
+}
+
+void Workbench::LoadDecoded(std::unique_ptr<JpegDecoder> decoder, const std::string& path) {
+    LoadDecoded(std::move(decoder), path, GrayPlane());
 }
 
 // Nothing of the current picture changes until the new one is decoded and its
-// planes are obtained.
-void Workbench::LoadDecoded(std::unique_ptr<JpegDecoder> decoder, const std::string& path) {
+// planes are obtained. `plane0` is the decoder's copy of the picture when the
+// decode made one, else empty.
+void Workbench::LoadDecoded(std::unique_ptr<JpegDecoder> decoder, const std::string& path, GrayPlane plane0) {
     if (!decoder || decoder->decodedBitmap == nullptr) throw VexoError("No decoded picture");
-    const DecodedBitmap& bitmap = *decoder->decodedBitmap;
+    const GrayPlane& bitmap = *decoder->decodedBitmap;
     const int width = bitmap.width;
     const int height = bitmap.height;
-    if (width < 1 || height < 1 || bitmap.indices.size() != std::size_t(width) * std::size_t(height))
-        throw VexoError("Picture is empty");
+    if (width < 1 || height < 1 || !bitmap) throw VexoError("Picture is empty");
     CheckPictureSize(width, height);
-    Plane plane0 = Plane::Allocate(width, height);
-    CheckAllocation(plane0);
+    if (plane0.width != width || plane0.height != height || !plane0) {
+        plane0 = Plane::AllocateUnfilled(width, height);
+        CheckAllocation(plane0);
+        PlaneFromBitmap(bitmap, plane0);
+    }
+    // Plane 1 and the mark plane read as zero; their pages cost nothing until written.
     Plane plane1 = Plane::Allocate(width, height);
     CheckAllocation(plane1);
     Plane marks = Plane::Allocate(width, height);
@@ -192,10 +202,9 @@ void Workbench::LoadDecoded(std::unique_ptr<JpegDecoder> decoder, const std::str
     image_.marks = std::move(marks);
     image_.stride = StrideFor(width);
     image_.activePlane = 0;
-    PlaneFromBitmap(bitmap, image_.planes[0]);
     image_.title = "Vexo - " + FileNameOf(path) + " (" + std::to_string(width) + "x" + std::to_string(height) + ")";
     screen_.SetCaption(image_.title);
-    ClearMarks(image_.marks);
+    // The new mark plane is clear already.
     RenderPlane(image_.planes[0]);
 }
 

@@ -113,6 +113,7 @@ private:
     // A pause point of long work: pumps once the pump interval has passed
     // since the last pump.
     void Pause();
+    void LoadDecoded(std::unique_ptr<JpegDecoder> decoder, const std::string& path, GrayPlane plane0);
     void ParameterTextChanged();
     void OperationChanged();
     template <typename F>

@@ -94,6 +94,7 @@ Outcome RunPicture(const Options& options, const std::string& path, const std::s
         Silent silent;
         std::ostream messages(&silent);
         CliScreen screen(true, messages);
+        screen.keepDisplay = targets.out || targets.dump;  // only the PNG and the dump read the display
         Workbench workbench(screen);
         const SessionResult result = RunSession(path, options, workbench, screen);
         const auto elapsed =

@@ -41,6 +41,7 @@ int RunOnePicture(const Options& options) {
         return kExitUsage;
     }
     CliScreen screen(options.quiet);
+    screen.keepDisplay = options.png || options.dump;  // nothing else reads the displayed picture
     vexo::Workbench workbench(screen);
     const SessionResult result = RunSession(picture, options, workbench, screen);
 

@@ -1,6 +1,7 @@
 #include "core/image_state.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vexo {
 
@@ -12,13 +13,9 @@ void FreePlanes(ImageState& image) {
     image.marks = Plane();
 }
 
-void PlaneFromBitmap(const DecodedBitmap& bitmap, GrayPlane& target) {
-    uint8_t level[256];
-    for (int i = 0; i < 256; ++i) level[i] = bitmap.palette[std::size_t(i)].red;
-    const std::size_t n = std::min(target.size(), bitmap.indices.size());
-    const uint8_t* in = bitmap.indices.data();
-    uint8_t* out = target.begin();
-    for (std::size_t i = 0; i < n; ++i) out[i] = level[in[i]];
+void PlaneFromBitmap(const GrayPlane& decoded, GrayPlane& target) {
+    const std::size_t n = std::min(target.size(), decoded.size());
+    if (n != 0) std::memcpy(target.begin(), decoded.begin(), n);
 }
 
 int64_t SourceCoordinate(int32_t c, int scale) {

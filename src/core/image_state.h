@@ -35,9 +35,8 @@ int32_t StrideFor(int32_t width);
 // Frees planes 0, 1 and the mark plane.
 void FreePlanes(ImageState& image);
 
-// Fills the plane from the decoded picture: each sample is the red component
-// of the palette entry its index selects.
-void PlaneFromBitmap(const DecodedBitmap& bitmap, GrayPlane& target);
+// Fills the plane from the decoded picture (the part both have).
+void PlaneFromBitmap(const GrayPlane& decoded, GrayPlane& target);
 
 // A coordinate of the decoded picture in the file's own pixels for a picture
 // decoded at M/8: (c + 0.5) * 8 / M - 0.5 to nearest, halves to even.

@@ -1,15 +1,19 @@
-// JPEG decoding into an 8-bit palette picture.
+// JPEG decoding into a gray picture.
 //
 // Every JPEG is decoded to gray (colour files as their luminance) at 1/1, or
 // at libjpeg's scale M/8 when it is larger than the working size, with block
-// smoothing and libjpeg's default DCT, then reduced by the one-pass quantiser to 236 levels with Floyd-Steinberg dithering. The bitmap
-// holds one level index per pixel and the palette maps index j to the gray
-// level (255 * j + 117) / 235. The decoder never calls exit(): libjpeg errors
-// become VexoError "JPEG error #N" with libjpeg's message code; warnings
-// (truncated or corrupt data that libjpeg gets past) do not fail the decode.
-// A progressive file of more than 500 scans is refused, and libjpeg may use at
-// most 512 MB of working memory (a larger need fails with its error), so a
-// file made to exhaust the machine is refused instead.
+// smoothing and libjpeg's default DCT, then reduced by the one-pass quantiser
+// to 236 levels with Floyd-Steinberg dithering: each pixel holds the gray
+// level (255 * j + 117) / 235 of the index j libjpeg chose. The decoder never
+// calls exit(): libjpeg errors become VexoError "JPEG error #N" with libjpeg's
+// message code; warnings (truncated or corrupt data that libjpeg gets past)
+// do not fail the decode. A progressive file of more than 500 scans is
+// refused, and libjpeg may use at most 512 MB of working memory (a larger need
+// fails with its error), so a file made to exhaust the machine is refused
+// instead.
+//
+// Rows are turned into gray levels on a second thread while libjpeg decodes
+// the next ones; the caller's thread is the one that decodes.
 #pragma once
 
 #include <array>
@@ -18,10 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "core/plane.h"
 #include "core/rgb.h"
 
 namespace vexo {
 
+// A picture as a palette and one palette index per pixel (tests and fuzzing
+// make pictures this way).
 struct DecodedBitmap {
     int width = 0;
     int height = 0;
@@ -42,18 +49,26 @@ struct SourceSize {
     int scale = 8;
 };
 
+// The content of a file.
+struct FileBytes {
+    Block data;  // null when size is 0
+    std::size_t size = 0;
+};
+
 // The JPEG decoder of one file: keeps the file's bytes and decodes on demand,
-// once; later requests return the same bitmap.
+// once (the bytes go then); later requests return the same picture.
 class JpegDecoder {
 public:
     // fullSize: decode at 1/1 whatever the size; otherwise a picture with a
     // side above kWorkingSide is decoded at the largest M/8 that fits it.
-    explicit JpegDecoder(std::vector<uint8_t> fileBytes, bool fullSize = true);
+    JpegDecoder(FileBytes fileBytes, bool fullSize);
+    explicit JpegDecoder(const std::vector<uint8_t>& fileBytes, bool fullSize = true);
     // decodedBitmap points into the object itself.
     JpegDecoder(const JpegDecoder&) = delete;
     JpegDecoder& operator=(const JpegDecoder&) = delete;
-    // A decoder that already holds a decoded bitmap (tests, fuzzing).
-    static std::unique_ptr<JpegDecoder> FromBitmap(DecodedBitmap bitmap);
+    // A decoder that already holds a decoded picture: each pixel the red
+    // component of the palette entry its index selects (tests, fuzzing).
+    static std::unique_ptr<JpegDecoder> FromBitmap(const DecodedBitmap& bitmap);
 
     // Reads the header only: the declared size, the scale and the output
     // dimensions at that scale. Throws VexoError.
@@ -62,9 +77,12 @@ public:
     int Height() const { return height_; }
     const SourceSize& Source() const { return source_; }
 
-    // Decodes if not yet done and sets decodedBitmap. Throws VexoError.
-    void DecodeBitmap();
-    const DecodedBitmap* decodedBitmap = nullptr;
+    // Decodes if not yet done and sets decodedBitmap. With `copy`, the copy
+    // becomes a second plane of the picture, filled as the rows are decoded.
+    // Throws VexoError, or Terminate when the picture's memory cannot be had.
+    void DecodeBitmap(GrayPlane* copy = nullptr);
+    // The decoded picture: one gray level per pixel.
+    const GrayPlane* decodedBitmap = nullptr;
 
     // libjpeg warnings of the last decode (data it got past): how many, and
     // the message code of the first one (-1 when there was none).
@@ -74,10 +92,10 @@ public:
 private:
     void TakeSizes(int64_t sourceWidth, int64_t sourceHeight, int scale, int64_t width, int64_t height);
 
-    std::vector<uint8_t> bytes_;
+    FileBytes bytes_;
     bool fullSize_ = false;
     SourceSize source_;
-    DecodedBitmap bitmap_;
+    GrayPlane picture_;
     bool decoded_ = false;
     int width_ = 0;
     int height_ = 0;

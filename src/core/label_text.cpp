@@ -91,14 +91,20 @@ struct LabelFont::Faces {
     }
 };
 
-LabelFont::LabelFont() : faces_(std::make_unique<Faces>()) {}
+LabelFont::LabelFont() = default;
+
+// The font files are opened on first use: most runs never draw a label.
+LabelFont::Faces& LabelFont::faces() const {
+    if (!faces_) faces_ = std::make_unique<Faces>();
+    return *faces_;
+}
 
 LabelFont::~LabelFont() = default;
 
-bool LabelFont::hasFace() const { return faces_->Face(true) != nullptr; }
+bool LabelFont::hasFace() const { return faces().Face(true) != nullptr; }
 
 std::optional<TextExtent> LabelFont::Measure(const std::string& text, bool bold) const {
-    FT_Face face = faces_->Face(bold);
+    FT_Face face = faces().Face(bold);
     if (!face) return std::nullopt;
     FT_Pos pen = 0;  // 26.6 fixed point
     for (char32_t cp : DecodeUtf8(text)) {
@@ -109,7 +115,7 @@ std::optional<TextExtent> LabelFont::Measure(const std::string& text, bool bold)
 
 bool LabelFont::Draw(RgbCanvas canvas, int x, int y, const ClipRect& clip, const std::string& text, Rgb colour,
                      bool bold) const {
-    FT_Face face = faces_->Face(bold);
+    FT_Face face = faces().Face(bold);
     if (!face) return false;
     const int left = std::max(clip.left, 0);
     const int top = std::max(clip.top, 0);

@@ -43,7 +43,8 @@ public:
 
 private:
     struct Faces;
-    std::unique_ptr<Faces> faces_;
+    Faces& faces() const;
+    mutable std::unique_ptr<Faces> faces_;
 };
 
 // The code points of a UTF-8 text; a byte that does not start a valid

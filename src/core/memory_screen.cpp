@@ -9,6 +9,11 @@ namespace vexo {
 void MemoryScreen::SizeDisplay(int width, int height) {
     displayWidth = width;
     displayHeight = height;
+    hasBitmap = true;
+    if (!keepDisplay) {
+        display = {};
+        return;
+    }
     display.assign(std::size_t(width) * std::size_t(height) * 3, 255);
     const Rgb red{255, 0, 0};
     for (int x = 0; x < width; ++x) {
@@ -19,7 +24,6 @@ void MemoryScreen::SizeDisplay(int width, int height) {
         PutPixel(0, y, red);
         PutPixel(width - 1, y, red);
     }
-    hasBitmap = true;
 }
 
 bool MemoryScreen::WriteDisplayRow(int row, const uint8_t* bgr, int pixels, std::string& systemMessage) {
@@ -27,7 +31,7 @@ bool MemoryScreen::WriteDisplayRow(int row, const uint8_t* bgr, int pixels, std:
         systemMessage = failText;
         return false;
     }
-    if (row < 0 || row >= displayHeight) {
+    if (row < 0 || row >= displayHeight || display.empty()) {
         systemMessage = "The parameter is incorrect.";
         return false;
     }
@@ -38,7 +42,7 @@ bool MemoryScreen::WriteDisplayRow(int row, const uint8_t* bgr, int pixels, std:
 }
 
 Rgb MemoryScreen::DisplayPixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= displayWidth || y >= displayHeight) return {0, 0, 0};
+    if (x < 0 || y < 0 || x >= displayWidth || y >= displayHeight || display.empty()) return {0, 0, 0};
     const uint8_t* p = display.data() + (std::size_t(y) * std::size_t(displayWidth) + std::size_t(x)) * 3;
     return {p[0], p[1], p[2]};
 }
@@ -76,7 +80,7 @@ void MemoryScreen::DrawTextClipped(int x, int y, const ClipRect& clip, const std
 }
 
 void MemoryScreen::PutPixel(int x, int y, Rgb colour) {
-    if (x < 0 || y < 0 || x >= displayWidth || y >= displayHeight) return;
+    if (x < 0 || y < 0 || x >= displayWidth || y >= displayHeight || display.empty()) return;
     uint8_t* p = display.data() + (std::size_t(y) * std::size_t(displayWidth) + std::size_t(x)) * 3;
     p[0] = colour.red;
     p[1] = colour.green;

@@ -1,5 +1,6 @@
 // A screen without a window: keeps the displayed picture as an RGB image and
-// records every other call, for vexo-cli and the tests.
+// records every other call, for vexo-cli and the tests. With keepDisplay off
+// it keeps only the displayed picture's size (nothing will read its pixels).
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,7 @@ public:
     void SizeDisplay(int width, int height) override;
     bool WriteDisplayRow(int row, const uint8_t* bgr, int pixels, std::string& systemMessage) override;
     void RepaintNow() override { ++repaints; }
+    bool WantsDisplayRows() const override { return keepDisplay; }
     bool HasDisplayBitmap() const override { return hasBitmap; }
     Rgb DisplayPixel(int x, int y) const override;
     void SetCaption(const std::string& text) override { caption = text; }
@@ -48,6 +50,8 @@ public:
     TextExtent MeasureText(const std::string& text) override;
     void DrawTextClipped(int x, int y, const ClipRect& clip, const std::string& text) override;
 
+    // Set before the first load: false leaves `display` empty for good.
+    bool keepDisplay = true;
     // The displayed picture as RGB bytes, width * height * 3.
     int displayWidth = 0;
     int displayHeight = 0;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "core/errors.h"
 #include "core/plane.h"
@@ -17,8 +18,9 @@ constexpr off_t kMaxFileBytes = off_t(1) << 30;
 }  // namespace
 
 // Only regular files are read: a folder, a pipe or a device would block or
-// never end. The file is opened without waiting and read whole.
-std::vector<uint8_t> ReadPictureFile(const std::string& path) {
+// never end. The file is opened without waiting and read whole, straight into
+// its block; a file that grows meanwhile is read to its end all the same.
+FileBytes ReadPictureFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) throw VexoError("Cannot open file " + path);
     struct Closer {
@@ -28,27 +30,38 @@ std::vector<uint8_t> ReadPictureFile(const std::string& path) {
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxFileBytes)
         throw VexoError("Cannot open file " + path);
-    std::vector<uint8_t> bytes;
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
-    uint8_t buffer[65536];
+    // One byte more than the file holds: reading to the end needs no second block.
+    std::size_t capacity = std::size_t(info.st_size) + 1;
+    FileBytes file;
+    file.data = AllocateBlock(capacity, false);
+    CheckAllocation(file.data.get());
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (file.size == capacity) {
+            if (capacity > std::size_t(kMaxFileBytes)) throw VexoError("Cannot open file " + path);
+            const std::size_t larger = capacity * 2;
+            Block block = AllocateBlock(larger, false);
+            CheckAllocation(block.get());
+            std::memcpy(block.get(), file.data.get(), file.size);
+            file.data = std::move(block);
+            capacity = larger;
+        }
+        const ssize_t n = ::read(fd, file.data.get() + file.size, capacity - file.size);
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
             throw VexoError("Cannot open file " + path);
         }
-        if (bytes.size() + std::size_t(n) > std::size_t(kMaxFileBytes)) throw VexoError("Cannot open file " + path);
-        bytes.insert(bytes.end(), buffer, buffer + n);
+        file.size += std::size_t(n);
     }
-    return bytes;
+    if (file.size > std::size_t(kMaxFileBytes)) throw VexoError("Cannot open file " + path);
+    return file;
 }
 
-std::unique_ptr<JpegDecoder> DecodePictureFile(const std::string& path, bool fullSize) {
+std::unique_ptr<JpegDecoder> DecodePictureFile(const std::string& path, bool fullSize, GrayPlane* copy) {
     auto decoder = std::make_unique<JpegDecoder>(ReadPictureFile(path), fullSize);
     decoder->ReadHeader();
     CheckPictureSize(decoder->Source().width, decoder->Source().height);
-    decoder->DecodeBitmap();
+    decoder->DecodeBitmap(copy);
     return decoder;
 }
 

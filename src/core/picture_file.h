@@ -13,11 +13,12 @@ namespace vexo {
 
 // The whole content of a regular file; VexoError "Cannot open file PATH" for
 // anything else (a folder, a pipe, a device, an unreadable or oversized file).
-std::vector<uint8_t> ReadPictureFile(const std::string& path);
+FileBytes ReadPictureFile(const std::string& path);
 
 // Reads the file, refuses a picture too large by its header (CheckPictureSize
 // of the declared size) before decoding anything, then decodes it, at the
-// working size unless fullSize. Throws VexoError or Terminate.
-std::unique_ptr<JpegDecoder> DecodePictureFile(const std::string& path, bool fullSize);
+// working size unless fullSize; `copy`, when given, receives a second plane of
+// the picture (see JpegDecoder::DecodeBitmap). Throws VexoError or Terminate.
+std::unique_ptr<JpegDecoder> DecodePictureFile(const std::string& path, bool fullSize, GrayPlane* copy = nullptr);
 
 }  // namespace vexo

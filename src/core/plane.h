@@ -2,6 +2,12 @@
 // top row first, rows exactly `width` bytes long; sample (x, y) at
 // y * width + x. Each plane is its own heap block, null before the first load.
 // Also the largest picture side and the check that a block was obtained.
+//
+// Large blocks are mapped straight from the system, in huge pages where it
+// allows them: their pages read as zero and cost nothing until they are
+// written, so a zero plane that is never written is free, and writing a whole
+// picture takes a few page faults, not thousands. Smaller blocks come from
+// malloc, which reuses memory and hands out fresh memory already zero.
 #pragma once
 
 #include <cstddef>
@@ -17,10 +23,30 @@ inline constexpr int kMaxPictureSide = 16384;
 // picture with a side above kMaxPictureSide.
 void CheckPictureSize(int64_t width, int64_t height);
 
+// Gives a block back the way it was obtained: a mapped block to the system,
+// one from malloc to free, one from new[] with delete[] (a block made with
+// new[] may be handed to a plane as well).
+struct BlockDeleter {
+    enum class Source : uint8_t { kNew, kMalloc, kMapped };
+    Source source = Source::kNew;
+    std::size_t mappedBytes = 0;
+
+    BlockDeleter() = default;
+    BlockDeleter(Source from, std::size_t mapped) : source(from), mappedBytes(mapped) {}
+    BlockDeleter(std::default_delete<uint8_t[]>) noexcept {}
+    void operator()(uint8_t* block) const noexcept;
+};
+
+using Block = std::unique_ptr<uint8_t[], BlockDeleter>;
+
+// A block of `bytes` bytes (at least one), all zero when `zero`; null when it
+// cannot be obtained.
+Block AllocateBlock(std::size_t bytes, bool zero);
+
 struct Plane {
     int width = 0;
     int height = 0;
-    std::unique_ptr<uint8_t[]> data;
+    Block data;
 
     Plane() = default;
     Plane(Plane&&) noexcept = default;
@@ -29,6 +55,9 @@ struct Plane {
     // A zero-filled plane, or a plane without data when the block cannot be
     // obtained (the caller passes it to CheckAllocation).
     static Plane Allocate(int width, int height);
+    // The same for a plane whose every sample the caller writes at once: its
+    // samples are not cleared first.
+    static Plane AllocateUnfilled(int width, int height);
 
     explicit operator bool() const { return data != nullptr; }
     std::size_t size() const { return std::size_t(width) * std::size_t(height); }

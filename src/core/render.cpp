@@ -16,8 +16,9 @@ Rgb MarkColour(uint8_t code) {
 void RenderPlane(const GrayPlane& plane, const MarkPlane& marks, int stride, Screen& screen,
                  std::vector<uint8_t>& row) {
     const int width = plane.width;
-    row.assign(std::size_t(stride) * 3, 0);
-    for (int r = 0; r < plane.height; ++r) {
+    const int height = screen.WantsDisplayRows() ? plane.height : 0;
+    if (height > 0) row.assign(std::size_t(stride) * 3, 0);
+    for (int r = 0; r < height; ++r) {
         const uint8_t* gray = plane.row(r);
         const uint8_t* mark = marks.row(r);
         uint8_t* out = row.data();

@@ -19,6 +19,7 @@ Rgb MarkColour(uint8_t code);
 // then black padding) from the top, then repaints. A row that cannot be
 // written shows the system's text (at most 100 characters) in an error box and
 // ends the render; the repaint still happens. `row` is the reused row buffer.
+// A screen that wants no rows gets only the repaint.
 void RenderPlane(const GrayPlane& plane, const MarkPlane& marks, int stride, Screen& screen,
                  std::vector<uint8_t>& row);
 

@@ -41,6 +41,9 @@ public:
                                  std::string& systemMessage) = 0;
     // Shows the displayed bitmap now, without returning to the event loop.
     virtual void RepaintNow() = 0;
+    // False for a screen that neither shows nor keeps the displayed picture:
+    // renders then write no rows (everything else about them stays).
+    virtual bool WantsDisplayRows() const { return true; }
     // False until a bitmap has been sized (nothing loaded yet).
     virtual bool HasDisplayBitmap() const = 0;
     // The displayed pixel at (x, y), labels included; black outside the bitmap.
