@@ -82,6 +82,20 @@ ordered_json StepJson(const StepRecord& step, int scale) {
     return item;
 }
 
+std::string JsonText(const ordered_json& json) {
+    return json.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+}
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
 ordered_json SourceJson(const SourceSize& source) {
     return {{"width", source.width}, {"height", source.height}, {"scale", ordered_json::array({source.scale, 8})}};
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <string>
 #include <vector>
 
 #include "app/step_record.h"
@@ -22,5 +23,13 @@ nlohmann::ordered_json StepJson(const StepRecord& step, int scale);
 
 // {"width", "height", "scale": [M, 8]}: the file's own size and its scale.
 nlohmann::ordered_json SourceJson(const SourceSize& source);
+
+// The JSON text as written to a file: indented by two, a line break at the
+// end; bytes that are not UTF-8 become U+FFFD.
+std::string JsonText(const nlohmann::ordered_json& json);
+
+// One CSV field (RFC 4180): quoted when it holds a comma, a quote or a line
+// break, quotes inside doubled.
+std::string CsvField(const std::string& text);
 
 }  // namespace vexo

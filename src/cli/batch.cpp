@@ -102,7 +102,7 @@ Outcome RunPicture(const Options& options, const std::string& path, const std::s
 
         OutputNotes notes;
         if (targets.out || targets.dump) {
-            const std::string text = ReportText(BuildReport(path, workbench, screen, result.steps));
+            const std::string text = JsonText(BuildReport(path, workbench, screen, result.steps));
             if (targets.out && !targets.outUsable) notes.ok = false;
             if (targets.out && targets.outUsable) {
                 if (screen.hasBitmap) WriteDisplayPng(InFolder(*targets.out, name + ".png"), screen, notes);

@@ -47,7 +47,7 @@ int RunOnePicture(const Options& options) {
 
     bool written = true;
     if (options.anyOutput()) {
-        const std::string text = ReportText(BuildReport(picture, workbench, screen, result.steps));
+        const std::string text = vexo::JsonText(BuildReport(picture, workbench, screen, result.steps));
         const OutputNotes notes = WriteOutputs(options, workbench, screen, text);
         for (const OutputNote& note : notes.lines) std::cerr << "vexo-cli: " << note.text << std::endl;
         written = notes.ok;

@@ -43,10 +43,6 @@ ordered_json BuildReport(const std::string& picturePath, Workbench& workbench, c
     return report;
 }
 
-std::string ReportText(const ordered_json& report) {
-    return report.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
-}
-
 std::string Summary(Workbench& workbench, const MemoryScreen& screen) {
     std::ostringstream out;
     out << screen.caption << "\n";

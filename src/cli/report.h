@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/report_json.h"
 #include "app/workbench.h"
 #include "cli/session.h"
 #include "core/memory_screen.h"
@@ -15,8 +16,6 @@ namespace vexo::cli {
 nlohmann::ordered_json BuildReport(const std::string& picturePath, Workbench& workbench,
                                    const MemoryScreen& screen, const std::vector<StepRecord>& steps);
 
-// The JSON text, indented; bytes that are not UTF-8 become U+FFFD.
-std::string ReportText(const nlohmann::ordered_json& report);
 
 // The caption, every message, then the lines and cells of the last operation.
 std::string Summary(Workbench& workbench, const MemoryScreen& screen);

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/report_json.h"
 #include "cli/picture_list.h"
 
 namespace vexo::cli {
@@ -68,16 +69,6 @@ SummaryRow MakeSummaryRow(const std::string& file, Workbench& workbench, const M
     row.exitStatus = exitStatus;
     row.milliseconds = elapsed.count();
     return row;
-}
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
 }
 
 std::string CsvHeader() {

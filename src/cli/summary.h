@@ -40,9 +40,6 @@ std::string CsvHeader();
 std::string CsvRow(const SummaryRow& row);
 std::string JsonLine(const SummaryRow& row);
 
-// One CSV field, quoted where needed.
-std::string CsvField(const std::string& text);
-
 // JSON Lines for a file name ending in ".jsonl" (any case), else CSV.
 bool WantsJsonLines(const std::string& path);
 

@@ -11,7 +11,7 @@
 #include <QSaveFile>
 #include <QUrl>
 
-#include "ui/grid_export.h"
+#include "app/grid_export.h"
 #include "ui/image_view.h"
 #include "ui/main_window.h"
 #include "ui/status_line.h"

@@ -1,4 +1,4 @@
-#include "ui/grid_export.h"
+#include "app/grid_export.h"
 
 #include "app/report_json.h"
 #include "core/image_state.h"
@@ -10,22 +10,10 @@ std::string GridJson(const std::string& picture, const SourceSize& source, const
     out["picture"] = picture;
     out["source"] = SourceJson(source);
     out["steps"] = nlohmann::ordered_json::array({StepJson(step, source.scale)});
-    return out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    return JsonText(out);
 }
 
 namespace {
-
-// A field is quoted when it holds a comma, a quote or a line break; quotes
-// inside are doubled.
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
 
 // Two fields, x and y; empty when the corner could not be computed.
 std::string CornerFields(const std::optional<Point>& p, int scale, bool source) {
