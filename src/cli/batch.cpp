@@ -27,7 +27,7 @@
 #include "cli/session.h"
 #include "cli/summary.h"
 #include "core/errors.h"
-#include "lines/hough.h"
+#include "core/work_threads.h"
 
 namespace vexo::cli {
 
@@ -188,7 +188,7 @@ public:
 private:
     void Work(bool alongsideOthers) {
         // Each job already has a processor of its own.
-        if (alongsideOthers) SetHoughVotingThreads(1);
+        if (alongsideOthers) SetWorkThreads(1);
         for (;;) {
             std::size_t index;
             {

@@ -29,6 +29,7 @@
 
 #include "core/errors.h"
 #include "core/plane.h"
+#include "core/work_threads.h"
 
 namespace vexo {
 namespace {
@@ -157,7 +158,7 @@ public:
         const std::size_t width = std::size_t(picture.width);
         bandRows_ = static_cast<int>(std::clamp<std::size_t>(kBandBytes / width, 1, kMaxBandRows));
         bandBytes_ = std::size_t(bandRows_) * width;
-        const bool threaded = picture.size() >= kThreadedFrom;
+        const bool threaded = picture.size() >= kThreadedFrom && WorkThreads() != 1;
         // The ring's bands, then the decoding thread's own band.
         buffers_ = AllocateBlock(bandBytes_ * (threaded ? kRingBands + 1 : 1), false);
         CheckAllocation(buffers_.get());

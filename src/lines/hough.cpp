@@ -47,6 +47,7 @@
 #include "core/arithmetic.h"
 #include "core/errors.h"
 #include "core/plane.h"
+#include "core/work_threads.h"
 #include "lines/hough_detail.h"
 
 namespace vexo {
@@ -540,10 +541,6 @@ namespace {
 
 using hough_detail::HoughDirection;
 
-// The voting threads of transforms run from this thread; 0 lets the amount
-// of work decide.
-thread_local int tVotingThreads = 0;
-
 void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, LineLists& lines,
               const WorkHooks& hooks, HoughDirection direction) {
     const int32_t radius = hough_detail::PeakRadius(direction);
@@ -569,7 +566,7 @@ void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, Line
         std::fill(table.get() + at, table.get() + std::min(at + band, cells), uint16_t(0));
     }
 
-    hough_detail::VoteTable(source, direction, table.get(), n, tVotingThreads, hooks.pump);
+    hough_detail::VoteTable(source, direction, table.get(), n, WorkThreads(), hooks.pump);
     hooks.Step();
     for (std::size_t at = 0; at < cells; at += band) {
         hooks.Pump();
@@ -593,8 +590,6 @@ void RunHough(const GrayPlane& source, MarkPlane& marks, int32_t threshold, Line
 }
 
 }  // namespace
-
-void SetHoughVotingThreads(int threads) { tVotingThreads = threads > 0 ? threads : 0; }
 
 void HoughHorizontal(const GrayPlane& source, MarkPlane& marks, int32_t threshold, LineLists& lines,
                      const WorkHooks& hooks) {

@@ -20,9 +20,4 @@ void HoughHorizontal(const GrayPlane& source, MarkPlane& marks, int32_t threshol
 void HoughVertical(const GrayPlane& source, MarkPlane& marks, int32_t threshold, LineLists& lines,
                    const WorkHooks& hooks);
 
-// How many threads the voting of the transforms that the calling thread runs
-// may share (0: chosen by the amount of work, the default). Work that already
-// runs one picture per processor sets 1. The lines found never depend on it.
-void SetHoughVotingThreads(int threads);
-
 }  // namespace vexo
