@@ -1,9 +1,6 @@
 #include "cli/image_files.h"
 
-#include <png.h>
-
-#include <cstring>
-
+#include "app/png_encoding.h"
 #include "cli/safe_output.h"
 
 namespace vexo::cli {
@@ -39,21 +36,7 @@ std::string WritePng(const std::string& path, int width, int height, const std::
     const std::size_t size = std::size_t(width) * std::size_t(height) * 3;
     if (width <= 0 || height <= 0 || rgb.size() < size) return "no displayed picture for " + path;
     return WriteFileSafely(path, [&](std::FILE* file, std::string& why) {
-        png_image image;
-        std::memset(&image, 0, sizeof image);
-        image.version = PNG_IMAGE_VERSION;
-        image.width = static_cast<png_uint_32>(width);
-        image.height = static_cast<png_uint_32>(height);
-        image.format = PNG_FORMAT_RGB;
-        // Speed before size: the display of a large picture otherwise takes
-        // longer to compress than the grid search takes to run.
-        image.flags = PNG_IMAGE_FLAG_FAST;
-        const int ok = png_image_write_to_stdio(&image, file, 0, rgb.data(), width * 3, nullptr);
-        // A failed write of the file itself is told by errno; the library's
-        // own text covers the rest.
-        if (!ok && std::ferror(file) == 0) why = image.message;
-        png_image_free(&image);
-        return ok != 0;
+        return WritePngStream(file, width, height, rgb.data(), std::size_t(width) * 3, why);
     });
 }
 

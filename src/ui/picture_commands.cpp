@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include "app/grid_export.h"
+#include "app/png_encoding.h"
 #include "ui/image_view.h"
 #include "ui/main_window.h"
 #include "ui/status_line.h"
@@ -103,13 +104,28 @@ QString MainWindow::SavePicture(const QString& path) {
     const char* format = suffix == "png" ? "PNG" : (suffix == "jpg" || suffix == "jpeg") ? "JPEG" : nullptr;
     if (format == nullptr) return "the name must end in .png, .jpg or .jpeg";
     // Written under a temporary name and renamed when whole.
+    // A PNG is encoded as vexo-cli encodes it: the same picture, the same bytes.
+    std::vector<uint8_t> png;
+    std::string why;
+    if (suffix == "png" && !EncodePng(bitmap.width(), bitmap.height(), bitmap.constBits(),
+                                      std::size_t(bitmap.bytesPerLine()), png, why))
+        return QString::fromStdString(why);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return file.errorString();
-    QImageWriter writer(&file, format);
-    if (std::string(format) == "JPEG") writer.setQuality(95);
-    if (!writer.write(bitmap)) {
+    bool written;
+    QString error;
+    if (suffix == "png") {
+        written = file.write(reinterpret_cast<const char*>(png.data()), qint64(png.size())) == qint64(png.size());
+        if (!written) error = file.errorString();
+    } else {
+        QImageWriter writer(&file, format);
+        writer.setQuality(95);
+        written = writer.write(bitmap);
+        if (!written) error = writer.errorString();
+    }
+    if (!written) {
         file.cancelWriting();
-        return writer.errorString();
+        return error;
     }
     if (!file.commit()) return file.errorString();
     return {};
