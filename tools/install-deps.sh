@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev libfreetype-dev fonts-dejavu-core
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libopencv-core-dev libopencv-imgproc-dev libopencv-calib3d-dev
   qt6-base-dev libgl-dev xvfb xauth
   clang libclang-rt-14-dev
 )

@@ -163,4 +163,38 @@ bool LabelFont::Draw(RgbCanvas canvas, int x, int y, const ClipRect& clip, const
     return true;
 }
 
+namespace {
+
+void AppendDecimal(std::string& text, int64_t value) { text += std::to_string(value); }
+
+void AppendUtf8(std::string& text, int64_t codePoint) {
+    if (codePoint < 0 || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        codePoint = 0xFFFD;  // no character: the replacement character stands in
+    const auto c = static_cast<uint32_t>(codePoint);
+    if (c < 0x80) {
+        text += static_cast<char>(c);
+    } else if (c < 0x800) {
+        text += static_cast<char>(0xC0 | (c >> 6));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        text += static_cast<char>(0xE0 | (c >> 12));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | (c >> 18));
+        text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string CellLabelText(int column, int row) {
+    std::string text;
+    AppendUtf8(text, int64_t(64) + column);
+    AppendDecimal(text, row);
+    return text;
+}
+
 }  // namespace vexo

@@ -47,6 +47,9 @@ private:
     mutable std::unique_ptr<Faces> faces_;
 };
 
+// "A1", "B1", ...: the character 64 + column, then the row in decimal (UTF-8).
+std::string CellLabelText(int column, int row);
+
 // The code points of a UTF-8 text; a byte that does not start a valid
 // sequence stands for itself (read as Latin-1).
 std::u32string DecodeUtf8(const std::string& text);

@@ -45,29 +45,6 @@ Crossing Cross(const Line& h, const Line& v, int32_t hRef, int32_t vRef) {
     return {true, RoundToInt32(x), RoundToInt32(y)};
 }
 
-void AppendDecimal(std::string& text, int64_t value) { text += std::to_string(value); }
-
-void AppendUtf8(std::string& text, int64_t codePoint) {
-    if (codePoint < 0 || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-        codePoint = 0xFFFD;  // no character: the replacement character stands in
-    const auto c = static_cast<uint32_t>(codePoint);
-    if (c < 0x80) {
-        text += static_cast<char>(c);
-    } else if (c < 0x800) {
-        text += static_cast<char>(0xC0 | (c >> 6));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        text += static_cast<char>(0xE0 | (c >> 12));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (c >> 18));
-        text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 bool FitsInt(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
 }  // namespace
@@ -95,13 +72,6 @@ std::optional<Point> IntersectLines(const Line& h, const Line& v, int32_t width,
     const Crossing c = Cross(h, v, width, height);
     if (!c.exists || !c.x || !c.y) return std::nullopt;
     return Point{*c.x, *c.y};
-}
-
-std::string CellLabelText(int column, int row) {
-    std::string text;
-    AppendUtf8(text, int64_t(64) + column);
-    AppendDecimal(text, row);
-    return text;
 }
 
 void DrawCellLabel(Point tl, Point tr, Point bl, Point br, int column, int row, Screen& screen) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/plane.h"
+#include "core/label_text.h"
 #include "core/screen.h"
 #include "lines/cell.h"
 #include "lines/line_list.h"
@@ -20,9 +21,6 @@ int64_t CrossMarks(bool draw, const LineLists& lines, MarkPlane& marks);
 // The crossing of a horizontal and a vertical line, with the references
 // (0, a)-(W, b) and (a, 0)-(b, H).
 std::optional<Point> IntersectLines(const Line& h, const Line& v, int32_t width, int32_t height);
-
-// "A1", "B1", ...: the character 64 + column, then the row in decimal (UTF-8).
-std::string CellLabelText(int column, int row);
 
 void DrawCellLabel(Point tl, Point tr, Point bl, Point br, int column, int row, Screen& screen);
 
