@@ -2,10 +2,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
+#include <opencv2/calib3d.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "core/label_text.h"
+#include "find_grid/crossing_refinement.h"
+#include "find_grid/edge_segments.h"
+#include "find_grid/lattice.h"
+#include "find_grid/lattice_period.h"
+#include "find_grid/line_families.h"
 
 namespace vexo {
 
@@ -17,10 +27,6 @@ PointF Homography::Map(double u, double v) const {
     const double w = h[6] * u + h[7] * v + h[8];
     return {x / w, y / w};
 }
-
-Lattice FindGrid(const GrayPlane&, const WorkHooks&) { return {}; }
-
-std::string CellName(int column, int row) { return CellLabelText(column, row); }
 
 namespace {
 
@@ -63,6 +69,260 @@ cv::Mat MatOf(const GrayPlane& plane) {
 }
 
 }  // namespace
+
+namespace grid {
+
+namespace {
+
+// Pictures with a side above this are searched on a copy shrunk to
+// kSearchSide, and measured on the picture itself.
+constexpr int kLargestSearched = 1280;
+constexpr int kSearchSide = 1024;
+constexpr int kSmallestSide = 24;
+constexpr double kMinSegment = 4;     // pixels
+constexpr double kMinPeriod = 4;      // pixels between lines
+constexpr double kSupportBias = 0.5;  // an edge counts for the grid above this support
+constexpr double kMinScore = 0.6;
+constexpr int kLatticeMargin = 3;     // lines searched beyond those the segments show
+constexpr int kLargestRange = 160;    // lines of one family searched at most
+
+struct Candidate {
+    bool found = false;
+    Matrix3 gridToPicture{};
+    IndexRect rect;
+};
+
+// The lines of one family as marks across it on the straightened picture.
+std::vector<LineGroup> StraightenedLines(const std::vector<EdgeSegment>& segments, const std::vector<int8_t>& family,
+                                         int which, const Straightener& straightener) {
+    std::vector<Mark> marks;
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+        if (family[k] != which) continue;
+        const PointF a = straightener.Map(segments[k].a), b = straightener.Map(segments[k].b);
+        const double ca = which == 0 ? a.y : a.x, cb = which == 0 ? b.y : b.x;
+        if (!std::isfinite(ca) || !std::isfinite(cb) || std::abs(ca - cb) > 1.5) continue;
+        marks.push_back({(ca + cb) / 2, segments[k].length, int(k)});
+    }
+    return GroupMarks(std::move(marks), 1.0);
+}
+
+// The lines of the comb's teeth, fitted in the picture to the segments of
+// the groups that lie on them.
+std::vector<IndexedLine> CombLines(const std::vector<LineGroup>& groups, const Comb& comb,
+                                   const std::vector<EdgeSegment>& segments) {
+    std::map<int, std::pair<std::vector<PointF>, std::vector<double>>> byIndex;
+    for (const LineGroup& g : groups) {
+        const double t = (g.position - comb.phase) / comb.period;
+        const double index = std::round(t);
+        if (std::abs(t - index) > 0.2) continue;
+        auto& [points, weights] = byIndex[static_cast<int>(index)];
+        for (int k : g.sources) {
+            const EdgeSegment& s = segments[std::size_t(k)];
+            points.push_back(s.a);
+            points.push_back(s.b);
+            weights.push_back(s.length);
+            weights.push_back(s.length);
+        }
+    }
+    std::vector<IndexedLine> lines;
+    for (const auto& [index, pw] : byIndex) {
+        IndexedLine line;
+        line.index = index;
+        for (double w : pw.second) line.weight += w / 2;
+        if (FitLine(pw.first, pw.second, line.line)) lines.push_back(line);
+    }
+    return lines;
+}
+
+Candidate TryFamilies(const std::vector<EdgeSegment>& segments, const LineFamilies& families,
+                      const GradientField& gradients) {
+    Candidate none;
+    double sw = 0, sx = 0, sy = 0;
+    std::vector<double> strengths;
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+        if (families.family[k] < 0) continue;
+        const PointF m = segments[k].middle();
+        sw += segments[k].length;
+        sx += segments[k].length * m.x;
+        sy += segments[k].length * m.y;
+        strengths.push_back(segments[k].strength);
+    }
+    if (sw <= 0) return none;
+    const Straightener straightener =
+        MakeStraightener(families.vanishing[0], families.vanishing[1], {sx / sw, sy / sw});
+    if (!straightener.valid) return none;
+
+    Comb combs[2];
+    std::vector<IndexedLine> lines[2];
+    for (int f = 0; f < 2; ++f) {
+        const std::vector<LineGroup> groups = StraightenedLines(segments, families.family, f, straightener);
+        if (groups.size() < 3) return none;
+        const double span = groups.back().position - groups.front().position;
+        if (!FindComb(groups, kMinPeriod, span / 2, 0.2, combs[f])) return none;
+        lines[f] = CombLines(groups, combs[f], segments);
+    }
+    // Rows are the lines of family 0 (constant v), columns those of family 1.
+    Matrix3 h;
+    const double tolerance = 0.25 * std::min(combs[0].period, combs[1].period);
+    if (!FitLatticeHomography(lines[1], lines[0], tolerance, h)) return none;
+    for (int round = 0; round < 2; ++round) {
+        Matrix3 toGrid;
+        if (!Invert(h, toGrid)) return none;
+        lines[0] = AssignSegments(segments, families.family, 0, toGrid, 0.15);
+        lines[1] = AssignSegments(segments, families.family, 1, toGrid, 0.15);
+        Matrix3 refitted;
+        if (!FitLatticeHomography(lines[1], lines[0], tolerance, refitted)) break;
+        h = refitted;
+    }
+    if (lines[0].size() < 2 || lines[1].size() < 2) return none;
+    auto range = [](const std::vector<IndexedLine>& l, int& first, int& last) {
+        first = l.front().index - kLatticeMargin;
+        last = l.back().index + kLatticeMargin;
+        if (last - first > kLargestRange) {
+            const int middle = (first + last) / 2;
+            first = middle - kLargestRange / 2;
+            last = middle + kLargestRange / 2;
+        }
+    };
+    int i0, i1, j0, j1;
+    range(lines[1], i0, i1);
+    range(lines[0], j0, j1);
+    std::nth_element(strengths.begin(), strengths.begin() + std::ptrdiff_t(strengths.size() / 2), strengths.end());
+    const double threshold = std::max(2.5 * gradients.noise, 0.3 * strengths[strengths.size() / 2]);
+    const SupportMap map = MeasureSupport(gradients, h, i0, j0, i1 - i0, j1 - j0, threshold);
+    Candidate c;
+    c.rect = BestRectangle(map, kSupportBias);
+    c.gridToPicture = h;
+    c.found = c.rect.columns() >= 1 && c.rect.rows() >= 1;
+    return c;
+}
+
+// (x, y) of the shrunk picture -> the picture, pixel centres at integers.
+Matrix3 Enlarge(double factor) {
+    const double k = 1 / factor;
+    const double shift = (k - 1) / 2;
+    return {k, 0, shift, 0, k, shift, 0, 0, 1};
+}
+
+// Turns and mirrors the index grid so that its names read upright.
+void NameUpright(std::vector<PointF>& crossings, int& columns, int& rows, Matrix3& gridToPicture) {
+    auto jacobian = [&](PointF& a, PointF& b) {
+        const double ci = columns / 2.0, cj = rows / 2.0;
+        const PointF o = ApplyToPoint(gridToPicture, ci, cj);
+        a = ApplyToPoint(gridToPicture, ci + 0.01, cj) - o;
+        b = ApplyToPoint(gridToPicture, ci, cj + 0.01) - o;
+    };
+    // new (i, j) -> old (i, j) for a mirror of j and for a quarter turn.
+    auto reindex = [&](const Matrix3& newToOld, int newColumns, int newRows) {
+        std::vector<PointF> turned(crossings.size());
+        for (int j = 0; j <= newRows; ++j)
+            for (int i = 0; i <= newColumns; ++i) {
+                const PointF o = ApplyToPoint(newToOld, i, j);
+                const int oi = static_cast<int>(std::lround(o.x)), oj = static_cast<int>(std::lround(o.y));
+                turned[std::size_t(j) * std::size_t(newColumns + 1) + std::size_t(i)] =
+                    crossings[std::size_t(oj) * std::size_t(columns + 1) + std::size_t(oi)];
+            }
+        crossings = std::move(turned);
+        gridToPicture = Multiply(gridToPicture, newToOld);
+        columns = newColumns;
+        rows = newRows;
+    };
+    PointF a, b;
+    jacobian(a, b);
+    if (a.x * b.y - a.y * b.x < 0) reindex({1, 0, 0, 0, -1, double(rows), 0, 0, 1}, columns, rows);
+    for (int turn = 0; turn < 4; ++turn) {
+        jacobian(a, b);
+        const double na = std::hypot(a.x, a.y), nb = std::hypot(b.x, b.y);
+        const double mx = a.x / na + b.y / nb, my = a.y / na - b.x / nb;
+        const double angle = std::atan2(my, mx) * 180 / M_PI;
+        // A quarter turn back: the new columns run along the old rows.
+        if (angle > 45) {
+            reindex({0, 1, 0, -1, 0, double(rows), 0, 0, 1}, rows, columns);
+        } else if (angle <= -45) {
+            reindex({0, -1, double(columns), 1, 0, 0, 0, 0, 1}, rows, columns);
+        } else {
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+}  // namespace grid
+
+Lattice FindGrid(const GrayPlane& picture, const WorkHooks& hooks) {
+    using namespace grid;
+    Lattice none;
+    if (!picture || picture.width < kSmallestSide || picture.height < kSmallestSide) return none;
+    const int side = std::max(picture.width, picture.height);
+    double factor = 1;
+    GrayPlane shrunk;
+    const GrayPlane* searched = &picture;
+    if (side > kLargestSearched) {
+        factor = double(kSearchSide) / side;
+        const int w = std::max(1, static_cast<int>(std::lround(picture.width * factor)));
+        const int h = std::max(1, static_cast<int>(std::lround(picture.height * factor)));
+        shrunk = GrayPlane::AllocateUnfilled(w, h);
+        CheckAllocation(shrunk);
+        cv::Mat to(h, w, CV_8UC1, shrunk.begin());
+        cv::resize(MatOf(picture), to, to.size(), 0, 0, cv::INTER_AREA);
+        factor = double(w) / picture.width;
+        searched = &shrunk;
+    }
+    auto T0 = std::chrono::steady_clock::now();
+    auto lap = [&](const char* what) { if (getenv("FGT")) { auto t = std::chrono::steady_clock::now(); fprintf(stderr, "%s %.2f  ", what, std::chrono::duration<double, std::milli>(t - T0).count()); T0 = t; } };
+    hooks.Pump();
+    const GradientField gradients = ComputeGradients(*searched);
+    lap("grad");
+    hooks.Step();
+    hooks.Pump();
+    const std::vector<EdgeSegment> segments = FindEdgeSegments(gradients, kMinSegment);
+    lap("segs");
+    hooks.Step();
+    hooks.Pump();
+    const std::vector<LineFamilies> hypotheses = FindLineFamilies(segments, searched->width, searched->height, 3);
+    lap("fam");
+    hooks.Step();
+    Candidate best;
+    for (const LineFamilies& families : hypotheses) {
+        hooks.Pump();
+        const Candidate c = TryFamilies(segments, families, gradients);
+        if (c.found && (!best.found || c.rect.sum > best.rect.sum)) best = c;
+        lap("try");
+        // A lattice the picture supports this well needs no other directions.
+        if (best.found && best.rect.meanSupport >= 0.8 && best.rect.columns() >= 2 && best.rect.rows() >= 2) break;
+    }
+    hooks.Step();
+    hooks.Pump();
+    if (!best.found || best.rect.columns() < 2 || best.rect.rows() < 2 || best.rect.meanSupport < kMinScore) {
+        hooks.Step();
+        return none;
+    }
+    Matrix3 h = factor == 1 ? best.gridToPicture : Multiply(Enlarge(factor), best.gridToPicture);
+    IndexRect r = best.rect;
+    const Tones tones = ReadTones(picture, h, r.i0, r.j0, r.i1, r.j1);
+    if (tones.kind == GridKind::Chessboard) FitChessboardExtent(picture, h, tones, r.i0, r.j0, r.i1, r.j1);
+    MeasuredCrossings measured = RefineCrossings(picture, tones, h, r.i0, r.j0, r.i1, r.j1);
+    Matrix3 fromZero = measured.homography;
+    lap("refine"); if (getenv("FGT")) fprintf(stderr, "segments %zu\n", segments.size());
+    const GridKind kind = tones.kind;
+
+    Lattice lattice;
+    lattice.found = true;
+    lattice.kind = kind;
+    lattice.columns = measured.columns;
+    lattice.rows = measured.rows;
+    lattice.crossings = std::move(measured.crossings);
+    NameUpright(lattice.crossings, lattice.columns, lattice.rows, fromZero);
+    const double last = fromZero[8];
+    for (int k = 0; k < 9; ++k) lattice.homography.h[std::size_t(k)] = fromZero[std::size_t(k)] / last;
+    lattice.score = std::clamp(r.meanSupport, 0.0, 1.0);
+    hooks.Step();
+    return lattice;
+}
+
+std::string CellName(int column, int row) { return CellLabelText(column, row); }
+
 
 bool CellAt(const Lattice& lattice, double x, double y, int& column, int& row) {
     if (!lattice.found) return false;

@@ -1,0 +1,375 @@
+#include "find_grid/crossing_refinement.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <opencv2/calib3d.hpp>
+
+namespace vexo::grid {
+
+namespace {
+
+double Sample(const GrayPlane& p, double x, double y) {
+    if (!(x >= 0 && y >= 0 && x <= p.width - 1 && y <= p.height - 1)) return -1;
+    const int x0 = std::min(static_cast<int>(x), std::max(0, p.width - 2));
+    const int y0 = std::min(static_cast<int>(y), std::max(0, p.height - 2));
+    const int x1 = std::min(x0 + 1, p.width - 1), y1 = std::min(y0 + 1, p.height - 1);
+    const double fx = x - x0, fy = y - y0;
+    const double top = p.at(x0, y0) + (p.at(x1, y0) - p.at(x0, y0)) * fx;
+    const double bottom = p.at(x0, y1) + (p.at(x1, y1) - p.at(x0, y1)) * fx;
+    return top + (bottom - top) * fy;
+}
+
+// Sub-sample place of the maximum at index k of `d` (a parabola through it
+// and its neighbours).
+double Vertex(const std::vector<double>& d, int k) {
+    if (k <= 0 || k + 1 >= int(d.size())) return k;
+    const double a = d[std::size_t(k - 1)], b = d[std::size_t(k)], c = d[std::size_t(k + 1)];
+    const double den = a - 2 * b + c;
+    if (den == 0) return k;
+    return k + std::clamp(0.5 * (a - c) / den, -0.5, 0.5);
+}
+
+// What a profile across an edge must show.
+enum class Expect {
+    Nothing,       // nothing to see (a light square against the margin)
+    Rising,        // a chessboard step, dark to light along the normal
+    Falling,       // light to dark
+    DarkLine,      // a ruled line darker than its sides
+    LightLine,     // lighter
+};
+
+constexpr double kStep = 0.5;         // pixels between profile samples
+constexpr double kMinDifference = 1;  // gray levels a side of a line or step must change per sample
+
+// Where, along the normal from c, the line or step lies; false when the
+// profile does not show what is expected.
+bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, const PointF& normal, double reach,
+                   double& offset) {
+    const int n = static_cast<int>(reach / kStep);
+    std::vector<double> d(std::size_t(2 * n));
+    double previous = Sample(picture, c.x - n * kStep * normal.x, c.y - n * kStep * normal.y);
+    if (previous < 0) return false;
+    for (int k = -n + 1; k <= n; ++k) {
+        const double v = Sample(picture, c.x + k * kStep * normal.x, c.y + k * kStep * normal.y);
+        if (v < 0) return false;
+        d[std::size_t(k + n - 1)] = v - previous;  // at k - 0.5
+        previous = v;
+    }
+    auto place = [&](double k) { return (k - n + 0.5) * kStep; };
+    int lo = 0, hi = 0;
+    for (int k = 1; k < int(d.size()); ++k) {
+        if (d[std::size_t(k)] < d[std::size_t(lo)]) lo = k;
+        if (d[std::size_t(k)] > d[std::size_t(hi)]) hi = k;
+    }
+    std::vector<double> neg(d.size());
+    for (std::size_t i = 0; i < d.size(); ++i) neg[i] = -d[i];
+    switch (expect) {
+        case Expect::Nothing: return false;
+        case Expect::Rising:
+            if (d[std::size_t(hi)] < kMinDifference || -d[std::size_t(lo)] > 0.5 * d[std::size_t(hi)]) return false;
+            offset = place(Vertex(d, hi));
+            return true;
+        case Expect::Falling:
+            if (-d[std::size_t(lo)] < kMinDifference || d[std::size_t(hi)] > 0.5 * -d[std::size_t(lo)]) return false;
+            offset = place(Vertex(neg, lo));
+            return true;
+        case Expect::DarkLine:
+        case Expect::LightLine: {
+            const bool dark = expect == Expect::DarkLine;
+            if (-d[std::size_t(lo)] < kMinDifference || d[std::size_t(hi)] < kMinDifference) return false;
+            if (dark != (lo < hi)) return false;
+            const double ratio = -d[std::size_t(lo)] / d[std::size_t(hi)];
+            if (ratio < 0.3 || ratio > 3.3) return false;
+            offset = 0.5 * (place(Vertex(neg, lo)) + place(Vertex(d, hi)));
+            return true;
+        }
+    }
+    return false;
+}
+
+double CellMean(const GrayPlane& picture, const Matrix3& h, int i, int j) {
+    double s = 0;
+    int n = 0;
+    for (int b = 0; b < 3; ++b)
+        for (int a = 0; a < 3; ++a) {
+            const PointF p = ApplyToPoint(h, i + 0.3 + 0.2 * a, j + 0.3 + 0.2 * b);
+            const double v = Sample(picture, p.x, p.y);
+            if (v < 0) continue;
+            s += v;
+            ++n;
+        }
+    return n > 0 ? s / n : -1;
+}
+
+}  // namespace
+
+Tones ReadTones(const GrayPlane& picture, const Matrix3& h, int i0, int j0, int i1, int j1) {
+    Tones tones;
+    double sum[2] = {0, 0};
+    int count[2] = {0, 0};
+    std::vector<double> means;
+    std::vector<int> parity;
+    double cells = 0, cellCount = 0;
+    for (int j = j0; j < j1; ++j)
+        for (int i = i0; i < i1; ++i) {
+            const double m = CellMean(picture, h, i, j);
+            if (m < 0) continue;
+            const int q = ((i + j) % 2 + 2) % 2;
+            means.push_back(m);
+            parity.push_back(q);
+            sum[q] += m;
+            ++count[q];
+            cells += m;
+            ++cellCount;
+        }
+    if (count[0] >= 2 && count[1] >= 2) {
+        const double m0 = sum[0] / count[0], m1 = sum[1] / count[1];
+        if (std::abs(m0 - m1) >= 40) {
+            int agree = 0;
+            for (std::size_t k = 0; k < means.size(); ++k) {
+                const double own = parity[k] ? m1 : m0, other = parity[k] ? m0 : m1;
+                agree += std::abs(means[k] - own) < std::abs(means[k] - other);
+            }
+            if (agree >= 0.8 * double(means.size())) {
+                tones.kind = GridKind::Chessboard;
+                tones.darkParity = m0 < m1 ? 0 : 1;
+                return tones;
+            }
+        }
+    }
+    // Ruled: lines darker or lighter than the cells.
+    double lines = 0, lineCount = 0;
+    for (int j = j0; j <= j1; ++j)
+        for (int i = i0; i < i1; ++i)
+            for (double t : {0.3, 0.5, 0.7}) {
+                const PointF p = ApplyToPoint(h, i + t, j);
+                const double v = Sample(picture, p.x, p.y);
+                if (v >= 0) lines += v, ++lineCount;
+            }
+    tones.darkLines = lineCount == 0 || cellCount == 0 || lines / lineCount <= cells / cellCount;
+    return tones;
+}
+
+void FitChessboardExtent(const GrayPlane& picture, const Matrix3& h, const Tones& tones, int& i0, int& j0, int& i1,
+                         int& j1) {
+    // The two tones' means over the board as it stands.
+    double sum[2] = {0, 0};
+    int count[2] = {0, 0};
+    for (int j = j0; j < j1; ++j)
+        for (int i = i0; i < i1; ++i) {
+            const double m = CellMean(picture, h, i, j);
+            if (m < 0) continue;
+            const int dark = (((i + j) % 2 + 2) % 2) == tones.darkParity;
+            sum[dark] += m;
+            ++count[dark];
+        }
+    if (count[0] == 0 || count[1] == 0) return;
+    const double light = sum[0] / count[0], dark = sum[1] / count[1];
+    // Whether the squares of column i (or row j) from a to b keep the
+    // alternation: most of them nearer their own tone's mean.
+    auto keeps = [&](bool column, int at, int a, int b) {
+        int agree = 0, total = 0;
+        for (int k = a; k < b; ++k) {
+            const int i = column ? at : k, j = column ? k : at;
+            const double m = CellMean(picture, h, i, j);
+            ++total;
+            if (m < 0) continue;
+            const bool isDark = (((i + j) % 2 + 2) % 2) == tones.darkParity;
+            const double own = isDark ? dark : light, other = isDark ? light : dark;
+            agree += std::abs(m - own) < std::abs(m - other);
+        }
+        return total > 0 && agree >= 0.75 * total;
+    };
+    constexpr int kLargest = 64;
+    for (int round = 0; round < kLargest; ++round) {
+        bool changed = false;
+        if (i1 - i0 < kLargest && keeps(true, i0 - 1, j0, j1)) --i0, changed = true;
+        if (i1 - i0 < kLargest && keeps(true, i1, j0, j1)) ++i1, changed = true;
+        if (j1 - j0 < kLargest && keeps(false, j0 - 1, i0, i1)) --j0, changed = true;
+        if (j1 - j0 < kLargest && keeps(false, j1, i0, i1)) ++j1, changed = true;
+        if (!changed) break;
+    }
+    while (i1 - i0 > 2 && !keeps(true, i0, j0, j1)) ++i0;
+    while (i1 - i0 > 2 && !keeps(true, i1 - 1, j0, j1)) --i1;
+    while (j1 - j0 > 2 && !keeps(false, j0, i0, i1)) ++j0;
+    while (j1 - j0 > 2 && !keeps(false, j1 - 1, i0, i1)) --j1;
+}
+
+namespace {
+
+// The points measured on each cell edge of the lattice.
+struct EdgeReadings {
+    int nc = 0, nr = 0;  // crossings per row and per column
+    std::vector<std::vector<PointF>> horizontal, vertical;
+
+    std::vector<PointF>& h(int i, int j) { return horizontal[std::size_t(j) * std::size_t(nc) + std::size_t(i)]; }
+    std::vector<PointF>& v(int i, int j) { return vertical[std::size_t(j) * std::size_t(nc) + std::size_t(i)]; }
+};
+
+// Whether a cell of the lattice (indices from 0) is dark, light, or off the
+// board, for a chessboard.
+int Tone(const Tones& tones, int i, int j, int columns, int rows, int i0, int j0) {
+    if (i < 0 || j < 0 || i >= columns || j >= rows) return 0;
+    return (((i + i0 + j + j0) % 2 + 2) % 2) == tones.darkParity ? -1 : 1;
+}
+
+Expect ExpectAcross(const Tones& tones, int toneMinus, int tonePlus) {
+    if (tones.kind == GridKind::Ruled) return tones.darkLines ? Expect::DarkLine : Expect::LightLine;
+    if (toneMinus < 0 && tonePlus >= 0) return Expect::Rising;
+    if (tonePlus < 0 && toneMinus >= 0) return Expect::Falling;
+    return Expect::Nothing;
+}
+
+void MeasureEdge(const GrayPlane& picture, Expect expect, const PointF& p, const PointF& q, std::vector<PointF>& out) {
+    out.clear();
+    const double length = Distance(p, q);
+    if (expect == Expect::Nothing || length < 4) return;
+    const PointF along = (1 / length) * (q - p);
+    const PointF normal{-along.y, along.x};
+    const double reach = std::clamp(0.18 * length, 2.0, 10.0);
+    const int samples = std::clamp(static_cast<int>(length / 2.5), 3, 24);
+    for (int k = 0; k < samples; ++k) {
+        const double t = 0.2 + 0.6 * (k + 0.5) / samples;
+        const PointF c = p + t * (q - p);
+        double offset;
+        if (MeasureAcross(picture, expect, c, normal, reach, offset) && std::abs(offset) < 0.8 * reach)
+            out.push_back(c + offset * normal);
+    }
+}
+
+}  // namespace
+
+MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, const Matrix3& gridToPicture, int i0,
+                                  int j0, int i1, int j1) {
+    MeasuredCrossings out;
+    out.columns = i1 - i0;
+    out.rows = j1 - j0;
+    const int nc = out.columns + 1, nr = out.rows + 1;
+    const std::size_t count = std::size_t(nc) * std::size_t(nr);
+    auto at = [nc](int i, int j) { return std::size_t(j) * std::size_t(nc) + std::size_t(i); };
+    out.homography = Multiply(gridToPicture, {1, 0, double(i0), 0, 1, double(j0), 0, 0, 1});
+    std::vector<PointF> place(count);
+    for (int j = 0; j < nr; ++j)
+        for (int i = 0; i < nc; ++i) place[at(i, j)] = ApplyToPoint(out.homography, i, j);
+
+    EdgeReadings readings;
+    readings.nc = nc;
+    readings.nr = nr;
+    readings.horizontal.resize(count);
+    readings.vertical.resize(count);
+    std::vector<PointF> points;
+    out.crossings = place;
+    out.measured.assign(count, 0);
+    for (int pass = 0; pass < 2; ++pass) {
+        // Measure every edge between the current places of its crossings.
+        for (int j = 0; j < nr; ++j)
+            for (int i = 0; i < nc; ++i) {
+                if (i + 1 < nc) {
+                    const PointF& p = place[at(i, j)];
+                    const PointF& q = place[at(i + 1, j)];
+                    // The cell on the normal's side of a horizontal edge.
+                    const PointF below = ApplyToPoint(out.homography, i + 0.5, j + 0.5);
+                    const PointF normal{-(q.y - p.y), q.x - p.x};
+                    const bool belowIsPlus = (below.x - p.x) * normal.x + (below.y - p.y) * normal.y > 0;
+                    const int up = Tone(tones, i, j - 1, out.columns, out.rows, i0, j0);
+                    const int down = Tone(tones, i, j, out.columns, out.rows, i0, j0);
+                    MeasureEdge(picture, ExpectAcross(tones, belowIsPlus ? up : down, belowIsPlus ? down : up), p, q,
+                                readings.h(i, j));
+                }
+                if (j + 1 < nr) {
+                    const PointF& p = place[at(i, j)];
+                    const PointF& q = place[at(i, j + 1)];
+                    const PointF right = ApplyToPoint(out.homography, i + 0.5, j + 0.5);
+                    const PointF normal{-(q.y - p.y), q.x - p.x};
+                    const bool rightIsPlus = (right.x - p.x) * normal.x + (right.y - p.y) * normal.y > 0;
+                    const int left = Tone(tones, i - 1, j, out.columns, out.rows, i0, j0);
+                    const int here = Tone(tones, i, j, out.columns, out.rows, i0, j0);
+                    MeasureEdge(picture, ExpectAcross(tones, rightIsPlus ? left : here, rightIsPlus ? here : left), p,
+                                q, readings.v(i, j));
+                }
+            }
+        // Each crossing from the edges next to it, two on each side when
+        // one is not enough.
+        std::fill(out.measured.begin(), out.measured.end(), 0);
+        for (int j = 0; j < nr; ++j)
+            for (int i = 0; i < nc; ++i) {
+                Vec3 row, column;
+                bool haveRow = false, haveColumn = false;
+                for (int span = 1; span <= 2 && !haveRow; ++span) {
+                    points.clear();
+                    for (int k = i - span; k < i + span; ++k)
+                        if (k >= 0 && k + 1 < nc) points.insert(points.end(), readings.h(k, j).begin(), readings.h(k, j).end());
+                    haveRow = points.size() >= 4 && FitLine(points, {}, row);
+                }
+                for (int span = 1; span <= 2 && !haveColumn; ++span) {
+                    points.clear();
+                    for (int k = j - span; k < j + span; ++k)
+                        if (k >= 0 && k + 1 < nr) points.insert(points.end(), readings.v(i, k).begin(), readings.v(i, k).end());
+                    haveColumn = points.size() >= 4 && FitLine(points, {}, column);
+                }
+                PointF x;
+                if (haveRow && haveColumn && Meet(row, column, x) && std::isfinite(x.x) && std::isfinite(x.y)) {
+                    out.crossings[at(i, j)] = x;
+                    out.measured[at(i, j)] = 1;
+                }
+            }
+        // The homography of the measured crossings that agree with it.
+        std::vector<cv::Point2f> gridPoints, picturePoints;
+        std::vector<std::size_t> which;
+        for (int j = 0; j < nr; ++j)
+            for (int i = 0; i < nc; ++i)
+                if (out.measured[at(i, j)]) {
+                    gridPoints.emplace_back(float(i), float(j));
+                    picturePoints.emplace_back(float(out.crossings[at(i, j)].x), float(out.crossings[at(i, j)].y));
+                    which.push_back(at(i, j));
+                }
+        double cell = 0;
+        for (int j = 0; j < nr; ++j)
+            for (int i = 0; i + 1 < nc; ++i) cell += Distance(place[at(i, j)], place[at(i + 1, j)]);
+        cell /= std::max(1, (nc - 1) * nr);
+        if (gridPoints.size() >= 8) {
+            std::vector<uchar> inliers;
+            cv::Mat fit = cv::findHomography(gridPoints, picturePoints, cv::RANSAC, std::max(1.5, 0.08 * cell), inliers,
+                                             500, 0.995);
+            if (!fit.empty()) {
+                std::vector<cv::Point2f> g2, p2;
+                for (std::size_t k = 0; k < inliers.size(); ++k) {
+                    if (inliers[k]) {
+                        g2.push_back(gridPoints[k]);
+                        p2.push_back(picturePoints[k]);
+                    } else {
+                        out.measured[which[k]] = 0;
+                    }
+                }
+                if (g2.size() >= 6) {
+                    const cv::Mat ls = cv::findHomography(g2, p2, 0);
+                    if (!ls.empty()) fit = ls;
+                }
+                for (int k = 0; k < 9; ++k) out.homography[std::size_t(k)] = fit.at<double>(k / 3, k % 3);
+            }
+        }
+        // Crossings without a measurement: the homography's place, moved as
+        // the measured crossings around it are moved.
+        for (int j = 0; j < nr; ++j)
+            for (int i = 0; i < nc; ++i) {
+                if (out.measured[at(i, j)]) continue;
+                double sw = 0, dx = 0, dy = 0;
+                for (int b = std::max(0, j - 2); b <= std::min(nr - 1, j + 2); ++b)
+                    for (int a = std::max(0, i - 2); a <= std::min(nc - 1, i + 2); ++a) {
+                        if (!out.measured[at(a, b)]) continue;
+                        const PointF model = ApplyToPoint(out.homography, a, b);
+                        const double w = 1.0 / ((a - i) * (a - i) + (b - j) * (b - j));
+                        sw += w;
+                        dx += w * (out.crossings[at(a, b)].x - model.x);
+                        dy += w * (out.crossings[at(a, b)].y - model.y);
+                    }
+                const PointF model = ApplyToPoint(out.homography, i, j);
+                out.crossings[at(i, j)] = sw > 0 ? PointF{model.x + dx / sw, model.y + dy / sw} : model;
+            }
+        place = out.crossings;
+    }
+    return out;
+}
+
+}  // namespace vexo::grid

@@ -1,0 +1,57 @@
+// Refinement: the crossings of a found lattice to a fraction of a pixel, and
+// the kind of grid.
+//
+// Every cell edge is measured across at points along its middle part: the
+// picture's profile across the edge, sampled bilinearly every half pixel,
+// gives a ruled line's centre (halfway between its falling and its rising
+// side, whatever its width) or a chessboard edge's step (the steepest
+// point). What the picture must show there is known beforehand — dark lines
+// or light ones; on a chessboard which side is dark, and no edge at all
+// between a light square and the board's margin — and a profile that shows
+// something else is no measurement. Each crossing is then where the straight
+// line fitted to the points of its row line meets the one fitted to the
+// points of its column line, both taken from the edges next to it, so that a
+// gently bent page keeps its crossings on its lines. Crossings that disagree
+// with the homography of the others, and those without enough points
+// (covered, or at a corner no edge reaches), take the homography's place
+// moved as their measured neighbours are moved.
+#pragma once
+
+#include <vector>
+
+#include "core/plane.h"
+#include "find_grid/find_grid.h"
+#include "find_grid/geometry.h"
+
+namespace vexo::grid {
+
+// The look of a lattice's cells and lines.
+struct Tones {
+    GridKind kind = GridKind::Ruled;
+    bool darkLines = true;  // ruled: lines darker than the paper
+    int darkParity = 0;     // chessboard: cells (i, j) with (i + j) % 2 == darkParity are dark
+};
+
+// The look of the lattice i0..i1 x j0..j1 of `gridToPicture`: a chessboard
+// when its cells alternate dark and light, else ruled with dark or light lines.
+Tones ReadTones(const GrayPlane& picture, const Matrix3& gridToPicture, int i0, int j0, int i1, int j1);
+
+// A chessboard's extent, crossings i0..i1 x j0..j1, grown by every row or
+// column of squares beyond it that keeps the alternation of dark and light,
+// and shrunk by every one of its own that does not.
+void FitChessboardExtent(const GrayPlane& picture, const Matrix3& gridToPicture, const Tones& tones, int& i0, int& j0,
+                         int& i1, int& j1);
+
+struct MeasuredCrossings {
+    int columns = 0, rows = 0;       // cells
+    std::vector<PointF> crossings;   // (rows + 1) x (columns + 1), row by row
+    std::vector<uint8_t> measured;   // 1 where the picture gave the crossing
+    Matrix3 homography{};            // (i, j) from 0 -> picture, fitted to the measured crossings
+};
+
+// Crossings of the lattice i0..i1 x j0..j1 measured on `picture`; their
+// indices start from 0.
+MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, const Matrix3& gridToPicture, int i0,
+                                  int j0, int i1, int j1);
+
+}  // namespace vexo::grid

@@ -1,0 +1,178 @@
+#include "find_grid/lattice.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include <opencv2/calib3d.hpp>
+
+namespace vexo::grid {
+
+bool FitLatticeHomography(const std::vector<IndexedLine>& columns, const std::vector<IndexedLine>& rows,
+                          double tolerance, Matrix3& gridToPicture) {
+    if (columns.size() < 2 || rows.size() < 2) return false;
+    std::vector<cv::Point2f> grid, picture;
+    for (const IndexedLine& c : columns)
+        for (const IndexedLine& r : rows) {
+            PointF p;
+            if (!Meet(c.line, r.line, p) || !std::isfinite(p.x) || !std::isfinite(p.y)) continue;
+            grid.emplace_back(float(c.index), float(r.index));
+            picture.emplace_back(float(p.x), float(p.y));
+        }
+    if (grid.size() < 4) return false;
+    cv::Mat h;
+    try {
+        h = grid.size() >= 8 ? cv::findHomography(grid, picture, cv::RANSAC, tolerance, cv::noArray(), 500, 0.995)
+                             : cv::findHomography(grid, picture, 0);
+    } catch (const cv::Exception&) {
+        return false;
+    }
+    if (h.empty()) return false;
+    for (int k = 0; k < 9; ++k) gridToPicture[std::size_t(k)] = h.at<double>(k / 3, k % 3);
+    return true;
+}
+
+std::vector<IndexedLine> AssignSegments(const std::vector<EdgeSegment>& segments, const std::vector<int8_t>& family,
+                                        int which, const Matrix3& pictureToGrid, double tolerance) {
+    struct Points {
+        std::vector<PointF> points;
+        std::vector<double> weights;
+        double length = 0;
+    };
+    std::map<int, Points> byIndex;
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+        if (family[k] != which) continue;
+        const EdgeSegment& s = segments[k];
+        const PointF a = ApplyToPoint(pictureToGrid, s.a.x, s.a.y);
+        const PointF b = ApplyToPoint(pictureToGrid, s.b.x, s.b.y);
+        const double ca = which == 0 ? a.y : a.x, cb = which == 0 ? b.y : b.x;
+        if (!std::isfinite(ca) || !std::isfinite(cb)) continue;
+        const double mean = (ca + cb) / 2;
+        const double index = std::round(mean);
+        if (std::abs(ca - index) > tolerance || std::abs(cb - index) > tolerance || std::abs(index) > 1e6) continue;
+        Points& p = byIndex[static_cast<int>(index)];
+        p.points.push_back(s.a);
+        p.points.push_back(s.b);
+        p.weights.push_back(s.length);
+        p.weights.push_back(s.length);
+        p.length += s.length;
+    }
+    std::vector<IndexedLine> lines;
+    for (const auto& [index, p] : byIndex) {
+        IndexedLine line;
+        line.index = index;
+        line.weight = p.length;
+        if (FitLine(p.points, p.weights, line.line)) lines.push_back(line);
+    }
+    return lines;
+}
+
+double EdgeSupport(const GradientField& g, const PointF& p, const PointF& q, double threshold) {
+    const double length = Distance(p, q);
+    if (!(length >= 4) || !g.contains(p.x, p.y) || !g.contains(q.x, q.y)) return 0;
+    const PointF along = (1 / length) * (q - p);
+    const PointF across{-along.y, along.x};
+    const int samples = std::clamp(static_cast<int>(length / 4), 3, 8);
+    const int reach = std::clamp(static_cast<int>(std::lround(0.1 * length)), 1, 4);
+    const double threshold2 = threshold * threshold;
+    int hits = 0;
+    for (int k = 0; k < samples; ++k) {
+        const double t = 0.2 + 0.6 * (k + 0.5) / samples;
+        const PointF c = p + t * (q - p);
+        for (int o = -reach; o <= reach; ++o) {
+            const int x = static_cast<int>(std::lround(c.x + o * across.x));
+            const int y = static_cast<int>(std::lround(c.y + o * across.y));
+            if (x < 0 || y < 0 || x >= g.width || y >= g.height) continue;
+            const std::size_t i = std::size_t(y) * std::size_t(g.width) + std::size_t(x);
+            const double gx = g.gx[i], gy = g.gy[i];
+            const double a = gx * across.x + gy * across.y;
+            const double b = gx * along.x + gy * along.y;
+            if (a * a >= threshold2 && a * a > 2.25 * b * b) {
+                ++hits;
+                break;
+            }
+        }
+    }
+    return double(hits) / samples;
+}
+
+SupportMap MeasureSupport(const GradientField& gradients, const Matrix3& gridToPicture, int i0, int j0, int columns,
+                          int rows, double threshold) {
+    SupportMap map;
+    map.i0 = i0;
+    map.j0 = j0;
+    map.columns = columns;
+    map.rows = rows;
+    map.horizontal.assign(std::size_t(rows + 1) * std::size_t(columns), 0.0);
+    map.vertical.assign(std::size_t(rows) * std::size_t(columns + 1), 0.0);
+    std::vector<PointF> crossing(std::size_t(rows + 1) * std::size_t(columns + 1));
+    std::vector<uint8_t> ahead(crossing.size());
+    for (int j = 0; j <= rows; ++j)
+        for (int i = 0; i <= columns; ++i) {
+            const Vec3 x = Apply(gridToPicture, {double(i0 + i), double(j0 + j), 1});
+            const std::size_t k = std::size_t(j) * std::size_t(columns + 1) + std::size_t(i);
+            ahead[k] = x.z > 0;
+            crossing[k] = {x.x / x.z, x.y / x.z};
+        }
+    auto at = [&](int i, int j) { return std::size_t(j) * std::size_t(columns + 1) + std::size_t(i); };
+    // All crossings must lie on the same side of the horizon as the first.
+    const uint8_t side = ahead[at(columns / 2, rows / 2)];
+    for (int j = 0; j <= rows; ++j)
+        for (int i = 0; i < columns; ++i)
+            if (ahead[at(i, j)] == side && ahead[at(i + 1, j)] == side)
+                map.h(i0 + i, j0 + j) = EdgeSupport(gradients, crossing[at(i, j)], crossing[at(i + 1, j)], threshold);
+    for (int j = 0; j < rows; ++j)
+        for (int i = 0; i <= columns; ++i)
+            if (ahead[at(i, j)] == side && ahead[at(i, j + 1)] == side)
+                map.v(i0 + i, j0 + j) = EdgeSupport(gradients, crossing[at(i, j)], crossing[at(i, j + 1)], threshold);
+    return map;
+}
+
+IndexRect BestRectangle(const SupportMap& map, double bias) {
+    IndexRect best;
+    best.sum = -1e300;
+    const int nc = map.columns, nr = map.rows;
+    if (nc < 1 || nr < 1) return best;
+    // Column sums between row lines ja and jb: vertical edges of crossing
+    // column i, and horizontal edges of cell column i on rows ja..jb.
+    std::vector<double> vertical(std::size_t(nc) + 1), horizontal(static_cast<std::size_t>(nc));
+    for (int ja = 0; ja < nr; ++ja) {
+        std::fill(vertical.begin(), vertical.end(), 0.0);
+        for (int i = 0; i < nc; ++i) horizontal[std::size_t(i)] = map.h(map.i0 + i, map.j0 + ja) - bias;
+        for (int jb = ja + 1; jb <= nr; ++jb) {
+            for (int i = 0; i <= nc; ++i) vertical[std::size_t(i)] += map.v(map.i0 + i, map.j0 + jb - 1) - bias;
+            for (int i = 0; i < nc; ++i) horizontal[std::size_t(i)] += map.h(map.i0 + i, map.j0 + jb) - bias;
+            // Best i0 < i1 of  sum V[i0..i1] + sum H[i0..i1-1]: with the
+            // prefix P(i) = sum V[0..i] + sum H[0..i-1], that is
+            // P(i1) - (P(i0) - V[i0]).
+            double prefix = 0, bestStart = 1e300;
+            int bestStartAt = 0;
+            for (int i = 0; i <= nc; ++i) {
+                prefix += vertical[std::size_t(i)];
+                if (i > 0) {
+                    const double sum = prefix - bestStart;
+                    if (sum > best.sum) {
+                        best = {map.i0 + bestStartAt, map.j0 + ja, map.i0 + i, map.j0 + jb, sum, 0};
+                    }
+                }
+                const double start = prefix - vertical[std::size_t(i)];
+                if (start < bestStart) {
+                    bestStart = start;
+                    bestStartAt = i;
+                }
+                if (i < nc) prefix += horizontal[std::size_t(i)];
+            }
+        }
+    }
+    // Mean support inside the best rectangle.
+    double total = 0;
+    int edges = 0;
+    for (int j = best.j0; j <= best.j1; ++j)
+        for (int i = best.i0; i < best.i1; ++i, ++edges) total += map.h(i, j);
+    for (int j = best.j0; j < best.j1; ++j)
+        for (int i = best.i0; i <= best.i1; ++i, ++edges) total += map.v(i, j);
+    best.meanSupport = edges > 0 ? total / edges : 0;
+    return best;
+}
+
+}  // namespace vexo::grid
