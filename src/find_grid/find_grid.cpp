@@ -81,16 +81,70 @@ constexpr int kSearchSide = 1024;
 constexpr int kSmallestSide = 24;
 constexpr double kMinSegment = 4;     // pixels
 constexpr double kMinPeriod = 4;      // pixels between lines
+constexpr double kSidesGap = 3.5;     // pixels between the two sides of one line at most
+constexpr double kSidesSpan = 5;      // pixels across one line at most
 constexpr double kSupportBias = 0.5;  // an edge counts for the grid above this support
-constexpr double kMinScore = 0.6;
+constexpr double kCandidateScore = 0.6;
+constexpr double kMinScore = 0.75;  // mean support of the found lattice's edges
+constexpr double kMinSolid = 0.75;  // share of each family's edges that show along most of their length
 constexpr int kLatticeMargin = 3;     // lines searched beyond those the segments show
 constexpr int kLargestRange = 160;    // lines of one family searched at most
+constexpr int kHypotheses = 4;        // pairs of line families tried at most
 
 struct Candidate {
     bool found = false;
     Matrix3 gridToPicture{};
     IndexRect rect;
+    double threshold = 0;  // gradient that counts as an edge
 };
+
+// How well the picture supports a measured lattice, over the edges that must
+// show: all of a ruled grid's; a chessboard's but those between a light
+// square and the board's margin.
+struct Support {
+    double mean = 0;
+    double solid[2] = {0, 0};  // share of row edges, of column edges, that show along most of their length
+};
+
+constexpr double kSolidEdge = 0.7;
+
+Support MeasureFound(const GradientField& gradients, const MeasuredCrossings& m, const Tones& tones, double factor,
+                     double threshold) {
+    Support support;
+    const int nc = m.columns + 1;
+    auto at = [&](int i, int j) {
+        const PointF& p = m.crossings[std::size_t(j) * std::size_t(nc) + std::size_t(i)];
+        // Picture pixels -> the searched picture's.
+        return PointF{(p.x + 0.5) * factor - 0.5, (p.y + 0.5) * factor - 0.5};
+    };
+    auto light = [&](int i, int j) {
+        return i >= 0 && j >= 0 && i < m.columns && j < m.rows && ((i + j) & 1) != tones.darkParity;
+    };
+    double sum = 0;
+    int edges = 0, solid[2] = {0, 0}, count[2] = {0, 0};
+    for (int family = 0; family < 2; ++family)
+        for (int j = 0; j <= m.rows; ++j)
+            for (int i = 0; i <= m.columns; ++i) {
+                const bool row = family == 0;
+                if ((row && i == m.columns) || (!row && j == m.rows)) continue;
+                if (tones.kind == GridKind::Chessboard) {
+                    // The two squares the edge lies between; one off the board
+                    // when the edge is on its border.
+                    const bool a = row ? light(i, j - 1) : light(i - 1, j);
+                    const bool b = row ? light(i, j) : light(i, j);
+                    const bool outside = row ? (j == 0 || j == m.rows) : (i == 0 || i == m.columns);
+                    if (outside && (a || b)) continue;
+                }
+                const double s = EdgeSupport(gradients, at(i, j), row ? at(i + 1, j) : at(i, j + 1), threshold);
+                sum += s;
+                ++edges;
+                ++count[family];
+                solid[family] += s >= kSolidEdge;
+            }
+    support.mean = edges > 0 ? sum / edges : 0;
+    for (int f = 0; f < 2; ++f) support.solid[f] = count[f] > 0 ? double(solid[f]) / count[f] : 0;
+    return support;
+}
 
 // The lines of one family as marks across it on the straightened picture.
 std::vector<LineGroup> StraightenedLines(const std::vector<EdgeSegment>& segments, const std::vector<int8_t>& family,
@@ -111,12 +165,10 @@ std::vector<LineGroup> StraightenedLines(const std::vector<EdgeSegment>& segment
 std::vector<IndexedLine> CombLines(const std::vector<LineGroup>& groups, const Comb& comb,
                                    const std::vector<EdgeSegment>& segments) {
     std::map<int, std::pair<std::vector<PointF>, std::vector<double>>> byIndex;
-    for (const LineGroup& g : groups) {
-        const double t = (g.position - comb.phase) / comb.period;
-        const double index = std::round(t);
-        if (std::abs(t - index) > 0.2) continue;
-        auto& [points, weights] = byIndex[static_cast<int>(index)];
-        for (int k : g.sources) {
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        if (comb.index[g] == kNoTooth) continue;
+        auto& [points, weights] = byIndex[comb.index[g]];
+        for (int k : groups[g].sources) {
             const EdgeSegment& s = segments[std::size_t(k)];
             points.push_back(s.a);
             points.push_back(s.b);
@@ -134,6 +186,46 @@ std::vector<IndexedLine> CombLines(const std::vector<LineGroup>& groups, const C
     return lines;
 }
 
+// One long segment for each line group: the line fitted to its segments'
+// ends, from the first end to the last along it.
+std::vector<EdgeSegment> MergedSegments(const std::vector<LineGroup>& groups, const std::vector<EdgeSegment>& segments) {
+    std::vector<EdgeSegment> merged;
+    std::vector<PointF> points;
+    std::vector<double> weights;
+    for (const LineGroup& g : groups) {
+        points.clear();
+        weights.clear();
+        double strength = 0, length = 0;
+        for (int k : g.sources) {
+            const EdgeSegment& s = segments[std::size_t(k)];
+            points.push_back(s.a);
+            points.push_back(s.b);
+            weights.push_back(s.length);
+            weights.push_back(s.length);
+            strength += s.strength * s.length;
+            length += s.length;
+        }
+        EdgeSegment m;
+        if (!FitLine(points, weights, m.line)) continue;
+        const PointF along{m.line.y, -m.line.x};
+        double lo = 1e300, hi = -1e300;
+        for (const PointF& p : points) {
+            const double t = p.x * along.x + p.y * along.y;
+            lo = std::min(lo, t);
+            hi = std::max(hi, t);
+        }
+        // The foot of the origin on the line, then the extreme ends.
+        const PointF foot{-m.line.z * m.line.x, -m.line.z * m.line.y};
+        m.a = foot + lo * along;
+        m.b = foot + hi * along;
+        m.length = hi - lo;
+        if (m.length <= 0) continue;
+        m.strength = strength / length;
+        merged.push_back(m);
+    }
+    return merged;
+}
+
 Candidate TryFamilies(const std::vector<EdgeSegment>& segments, const LineFamilies& families,
                       const GradientField& gradients) {
     Candidate none;
@@ -148,22 +240,36 @@ Candidate TryFamilies(const std::vector<EdgeSegment>& segments, const LineFamili
         strengths.push_back(segments[k].strength);
     }
     if (sw <= 0) return none;
-    const Straightener straightener =
-        MakeStraightener(families.vanishing[0], families.vanishing[1], {sx / sw, sy / sw});
+    const PointF centre{sx / sw, sy / sw};
+    Straightener straightener = MakeStraightener(families.vanishing[0], families.vanishing[1], centre);
+    if (!straightener.valid) return none;
+    // Short segments point at their vanishing point only roughly; the lines
+    // they make up, grouped on the straightened picture, point at it well.
+    Vec3 vanishing[2] = {families.vanishing[0], families.vanishing[1]};
+    for (int f = 0; f < 2; ++f) {
+        const std::vector<EdgeSegment> merged =
+            MergedSegments(StraightenedLines(segments, families.family, f, straightener), segments);
+        Vec3 v;
+        if (!getenv("NOVP") && FitVanishingPoint(merged, gradients.width, gradients.height, v)) vanishing[f] = v;
+    }
+    straightener = MakeStraightener(vanishing[0], vanishing[1], centre);
     if (!straightener.valid) return none;
 
     Comb combs[2];
     std::vector<IndexedLine> lines[2];
+    double spacing[2];
     for (int f = 0; f < 2; ++f) {
-        const std::vector<LineGroup> groups = StraightenedLines(segments, families.family, f, straightener);
-        if (groups.size() < 3) return none;
-        const double span = groups.back().position - groups.front().position;
-        if (!FindComb(groups, kMinPeriod, span / 2, 0.2, combs[f])) return none;
+        const std::vector<LineGroup> groups =
+            JoinSides(StraightenedLines(segments, families.family, f, straightener), kSidesGap, kSidesSpan);
+        if (!FindComb(groups, kMinPeriod, combs[f])) return none;
+        if (getenv("FGG")) { fprintf(stderr, "\ncomb a %.3f b %.3f c %.5f\n", combs[f].a, combs[f].b, combs[f].c); for (std::size_t k = 0; k < groups.size(); ++k) fprintf(stderr, "  %.1f w%.0f -> %d\n", groups[k].position, groups[k].weight, combs[f].index[k]); }
         lines[f] = CombLines(groups, combs[f], segments);
+        spacing[f] = std::abs(combs[f].At(1) - combs[f].At(0));
+        if (getenv("FGT")) { fprintf(stderr, "\n   fam %d groups %zu spacing %.2f score %.0f lines %zu:", f, groups.size(), spacing[f], combs[f].score, lines[f].size()); for (auto& l : lines[f]) fprintf(stderr, " %d", l.index); }
     }
     // Rows are the lines of family 0 (constant v), columns those of family 1.
     Matrix3 h;
-    const double tolerance = 0.25 * std::min(combs[0].period, combs[1].period);
+    const double tolerance = 0.25 * std::min(spacing[0], spacing[1]);
     if (!FitLatticeHomography(lines[1], lines[0], tolerance, h)) return none;
     for (int round = 0; round < 2; ++round) {
         Matrix3 toGrid;
@@ -174,6 +280,7 @@ Candidate TryFamilies(const std::vector<EdgeSegment>& segments, const LineFamili
         if (!FitLatticeHomography(lines[1], lines[0], tolerance, refitted)) break;
         h = refitted;
     }
+    if (getenv("FGT")) { for (int f = 0; f < 2; ++f) { fprintf(stderr, "\n   after fam %d:", f); for (auto& l : lines[f]) fprintf(stderr, " %d", l.index);} }
     if (lines[0].size() < 2 || lines[1].size() < 2) return none;
     auto range = [](const std::vector<IndexedLine>& l, int& first, int& last) {
         first = l.front().index - kLatticeMargin;
@@ -190,9 +297,24 @@ Candidate TryFamilies(const std::vector<EdgeSegment>& segments, const LineFamili
     std::nth_element(strengths.begin(), strengths.begin() + std::ptrdiff_t(strengths.size() / 2), strengths.end());
     const double threshold = std::max(2.5 * gradients.noise, 0.3 * strengths[strengths.size() / 2]);
     const SupportMap map = MeasureSupport(gradients, h, i0, j0, i1 - i0, j1 - j0, threshold);
+    if (getenv("FGD")) {
+        static int dumpNo = 0;
+        cv::Mat g(gradients.height, gradients.width, CV_8UC3, cv::Scalar(0,0,0));
+        for (int y = 0; y < g.rows; ++y) for (int x = 0; x < g.cols; ++x) { double m = std::hypot(gradients.gx[y*g.cols+x], gradients.gy[y*g.cols+x]); uint8_t v = uint8_t(std::min(255.0, m)); g.at<cv::Vec3b>(y,x) = {v,v,v}; }
+        for (int j = j0; j <= j1; ++j) for (int i = i0; i <= i1; ++i) {
+            PointF p = ApplyToPoint(h, i, j);
+            if (i < i1) { PointF q = ApplyToPoint(h, i + 1, j); double sup = map.h(i, j); cv::line(g, cv::Point2d(p.x, p.y), cv::Point2d(q.x, q.y), cv::Scalar(0, 255*sup, 255*(1-sup)), 1); }
+            if (j < j1) { PointF q = ApplyToPoint(h, i, j + 1); double sup = map.v(i, j); cv::line(g, cv::Point2d(p.x, p.y), cv::Point2d(q.x, q.y), cv::Scalar(0, 255*sup, 255*(1-sup)), 1); }
+        }
+        for (std::size_t k = 0; k < segments.size(); ++k) if (families.family[k] >= 0) { auto& sg = segments[k]; cv::line(g, cv::Point2d(sg.a.x, sg.a.y), cv::Point2d(sg.b.x, sg.b.y), families.family[k] ? cv::Scalar(255,0,255) : cv::Scalar(255,128,0), 1); }
+        char name[64]; snprintf(name, sizeof name, "/tmp/fgd_%d.ppm", dumpNo++);
+        FILE* f = fopen(name, "wb"); fprintf(f, "P6 %d %d 255\n", g.cols, g.rows); for (int y = 0; y < g.rows; ++y) for (int x = 0; x < g.cols; ++x) { auto px = g.at<cv::Vec3b>(y,x); unsigned char c3[3] = {px[2], px[1], px[0]}; fwrite(c3, 1, 3, f);} fclose(f);
+        fprintf(stderr, "\n   threshold %.1f noise %.1f -> %s", threshold, gradients.noise, name);
+    }
     Candidate c;
     c.rect = BestRectangle(map, kSupportBias);
     c.gridToPicture = h;
+    c.threshold = threshold;
     c.found = c.rect.columns() >= 1 && c.rect.rows() >= 1;
     return c;
 }
@@ -280,7 +402,7 @@ Lattice FindGrid(const GrayPlane& picture, const WorkHooks& hooks) {
     lap("segs");
     hooks.Step();
     hooks.Pump();
-    const std::vector<LineFamilies> hypotheses = FindLineFamilies(segments, searched->width, searched->height, 3);
+    const std::vector<LineFamilies> hypotheses = FindLineFamilies(segments, searched->width, searched->height, kHypotheses);
     lap("fam");
     hooks.Step();
     Candidate best;
@@ -288,13 +410,16 @@ Lattice FindGrid(const GrayPlane& picture, const WorkHooks& hooks) {
         hooks.Pump();
         const Candidate c = TryFamilies(segments, families, gradients);
         if (c.found && (!best.found || c.rect.sum > best.rect.sum)) best = c;
+        if (getenv("FGT")) fprintf(stderr, "\n  hyp vp0 (%.3g %.3g %.3g) vp1 (%.3g %.3g %.3g) len %.0f %.0f found %d rect %dx%d sum %.1f mean %.2f\n", families.vanishing[0].x, families.vanishing[0].y, families.vanishing[0].z, families.vanishing[1].x, families.vanishing[1].y, families.vanishing[1].z, families.length[0], families.length[1], c.found, c.rect.columns(), c.rect.rows(), c.rect.sum, c.rect.meanSupport);
         lap("try");
         // A lattice the picture supports this well needs no other directions.
-        if (best.found && best.rect.meanSupport >= 0.8 && best.rect.columns() >= 2 && best.rect.rows() >= 2) break;
+        if (best.found && best.rect.meanSupport >= 0.85 && best.rect.columns() >= 3 && best.rect.rows() >= 3 &&
+            best.rect.columns() * best.rect.rows() >= 16)
+            break;
     }
     hooks.Step();
     hooks.Pump();
-    if (!best.found || best.rect.columns() < 2 || best.rect.rows() < 2 || best.rect.meanSupport < kMinScore) {
+    if (!best.found || best.rect.columns() < 2 || best.rect.rows() < 2 || best.rect.meanSupport < kCandidateScore) {
         hooks.Step();
         return none;
     }
@@ -307,6 +432,12 @@ Lattice FindGrid(const GrayPlane& picture, const WorkHooks& hooks) {
     lap("refine"); if (getenv("FGT")) fprintf(stderr, "segments %zu\n", segments.size());
     const GridKind kind = tones.kind;
 
+    const Support support = MeasureFound(gradients, measured, tones, factor, best.threshold);
+    if (getenv("FGT")) fprintf(stderr, "verdict mean %.2f solid %.2f %.2f\n", support.mean, support.solid[0], support.solid[1]);
+    if (support.mean < kMinScore || support.solid[0] < kMinSolid || support.solid[1] < kMinSolid) {
+        hooks.Step();
+        return none;
+    }
     Lattice lattice;
     lattice.found = true;
     lattice.kind = kind;
@@ -316,7 +447,7 @@ Lattice FindGrid(const GrayPlane& picture, const WorkHooks& hooks) {
     NameUpright(lattice.crossings, lattice.columns, lattice.rows, fromZero);
     const double last = fromZero[8];
     for (int k = 0; k < 9; ++k) lattice.homography.h[std::size_t(k)] = fromZero[std::size_t(k)] / last;
-    lattice.score = std::clamp(r.meanSupport, 0.0, 1.0);
+    lattice.score = std::clamp(support.mean, 0.0, 1.0);
     hooks.Step();
     return lattice;
 }

@@ -72,12 +72,12 @@ double EdgeSupport(const GradientField& g, const PointF& p, const PointF& q, dou
     if (!(length >= 4) || !g.contains(p.x, p.y) || !g.contains(q.x, q.y)) return 0;
     const PointF along = (1 / length) * (q - p);
     const PointF across{-along.y, along.x};
-    const int samples = std::clamp(static_cast<int>(length / 4), 3, 8);
+    const int samples = std::clamp(static_cast<int>(length / 3), 4, 12);
     const int reach = std::clamp(static_cast<int>(std::lround(0.1 * length)), 1, 4);
     const double threshold2 = threshold * threshold;
     int hits = 0;
     for (int k = 0; k < samples; ++k) {
-        const double t = 0.2 + 0.6 * (k + 0.5) / samples;
+        const double t = 0.15 + 0.7 * (k + 0.5) / samples;
         const PointF c = p + t * (q - p);
         for (int o = -reach; o <= reach; ++o) {
             const int x = static_cast<int>(std::lround(c.x + o * across.x));

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <opencv2/core.hpp>
+
 namespace vexo::grid {
 
 std::vector<LineGroup> GroupMarks(std::vector<Mark> marks, double tolerance) {
@@ -25,106 +27,163 @@ std::vector<LineGroup> GroupMarks(std::vector<Mark> marks, double tolerance) {
     return groups;
 }
 
-namespace {
-
-constexpr double kNearBest = 0.7;  // a period's score against the best one's
-
-struct Sum {
-    double re = 0, im = 0, total = 0;
-};
-
-Sum FourierSum(const std::vector<LineGroup>& lines, double f, double origin) {
-    Sum s;
-    for (const LineGroup& g : lines) {
-        const double a = 2 * M_PI * f * (g.position - origin);
-        s.re += g.weight * std::cos(a);
-        s.im += g.weight * std::sin(a);
-        s.total += g.weight;
+std::vector<LineGroup> JoinSides(const std::vector<LineGroup>& groups, double gap, double span) {
+    std::vector<LineGroup> lines;
+    double first = 0, sum = 0;
+    for (const LineGroup& g : groups) {
+        if (lines.empty() || g.position - lines.back().position > gap || g.position - first > span) {
+            if (!lines.empty()) lines.back().position = sum / lines.back().weight;
+            lines.push_back(g);
+            first = g.position;
+            sum = g.weight * g.position;
+            continue;
+        }
+        LineGroup& line = lines.back();
+        // Compare with the last group joined, not the line's mean so far.
+        line.position = g.position;
+        line.weight += g.weight;
+        sum += g.weight * g.position;
+        line.sources.insert(line.sources.end(), g.sources.begin(), g.sources.end());
     }
-    return s;
+    if (!lines.empty()) lines.back().position = sum / lines.back().weight;
+    return lines;
 }
 
-double Score(const Sum& s) { return s.total > 0 ? std::hypot(s.re, s.im) / s.total : 0; }
+namespace {
+
+constexpr int kStrongLines = 40;     // lines that may propose combs
+constexpr int kNeighbours = 4;       // how far along the strong lines a proposal's next line may be
+constexpr double kWindow = 1.0 / 6;  // of a spacing: how near a tooth a line must lie
+constexpr int kMostTeeth = 400;
+constexpr double kHeldShare = 0.3;
+constexpr double kProposingShare = 0.25;
+
+// Scores a comb over the lines (sorted by position) and, when asked, gives
+// each line its tooth. A tooth holds a line when it has a fair share of the
+// comb's typical tooth weight (the median of its teeth that have any); a
+// tooth counts for at most twice the typical weight, and every tooth without
+// a line between the first and the last that hold one costs the typical
+// weight.
+double Score(const std::vector<LineGroup>& lines, const Comb& comb, double minSpacing, std::vector<int>* index) {
+    if (index) index->assign(lines.size(), kNoTooth);
+    const double lo = lines.front().position, hi = lines.back().position;
+    // The comb's spacing where it was proposed; teeth where the spacing has
+    // grown or shrunk past a factor of two (near the comb's pole) are not
+    // the grid's.
+    const double base = std::abs(comb.At(1) - comb.At(0));
+    std::vector<std::pair<int, double>> teeth;  // (n, weight), in order of n
+    for (int direction : {-1, 1}) {
+        std::vector<std::pair<int, double>> side;
+        for (int n = direction > 0 ? 0 : -1; std::abs(n) < kMostTeeth; n += direction) {
+            if (comb.c * n + 1 <= 0 || comb.c * (n + direction) + 1 <= 0) break;
+            const double x = comb.At(n);
+            const double spacing = std::abs(comb.At(n + direction) - x);
+            if (!(spacing >= 0.5 * minSpacing) || !std::isfinite(x)) break;
+            if (!(spacing <= 2 * base && spacing >= 0.5 * base)) break;
+            if ((direction > 0 && x > hi + spacing) || (direction < 0 && x < lo - spacing)) break;
+            const double window = kWindow * spacing;
+            auto first = std::lower_bound(lines.begin(), lines.end(), x - window,
+                                          [](const LineGroup& g, double v) { return g.position < v; });
+            double here = 0;
+            for (auto it = first; it != lines.end() && it->position <= x + window; ++it) {
+                here += it->weight;
+                if (index) (*index)[std::size_t(it - lines.begin())] = n;
+            }
+            side.emplace_back(n, here);
+        }
+        if (direction < 0) std::reverse(side.begin(), side.end());
+        teeth.insert(teeth.end(), side.begin(), side.end());
+    }
+    std::vector<double> weights;
+    for (const auto& t : teeth)
+        if (t.second > 0) weights.push_back(t.second);
+    if (weights.empty()) return 0;
+    std::nth_element(weights.begin(), weights.begin() + std::ptrdiff_t(weights.size() / 2), weights.end());
+    const double typical = weights[weights.size() / 2];
+    double score = 0;
+    int emptyRun = 0;
+    bool started = false;
+    for (const auto& [n, weight] : teeth) {
+        if (weight >= kHeldShare * typical) {
+            score += std::min(weight, 2 * typical);
+            if (started) score -= typical * emptyRun;
+            started = true;
+            emptyRun = 0;
+        } else {
+            ++emptyRun;
+        }
+    }
+    return score;
+}
+
+// Least squares comb through the lines that have teeth: x (c n + 1) = a n + b.
+bool Refit(const std::vector<LineGroup>& lines, const std::vector<int>& index, Comb& comb) {
+    cv::Matx33d m = cv::Matx33d::zeros();
+    cv::Vec3d r(0, 0, 0);
+    int count = 0;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        if (index[k] == kNoTooth) continue;
+        const double n = index[k], x = lines[k].position, w = lines[k].weight;
+        const cv::Vec3d row(n, 1, -n * x);
+        m += w * (row * row.t());
+        r += w * x * row;
+        ++count;
+    }
+    if (count < 3) return false;
+    cv::Vec3d solution;
+    if (!cv::solve(cv::Mat(m), cv::Mat(r), cv::Mat(solution), cv::DECOMP_SVD)) return false;
+    comb.a = solution[0];
+    comb.b = solution[1];
+    comb.c = solution[2];
+    return std::isfinite(comb.a) && std::isfinite(comb.b) && std::isfinite(comb.c);
+}
 
 }  // namespace
 
-bool FindComb(const std::vector<LineGroup>& lines, double minPeriod, double maxPeriod, double minStrength,
-              Comb& comb) {
-    if (lines.size() < 3 || !(minPeriod > 0) || maxPeriod <= minPeriod) return false;
-    double lo = lines.front().position, hi = lines.back().position;
-    for (const LineGroup& g : lines) {
-        lo = std::min(lo, g.position);
-        hi = std::max(hi, g.position);
-    }
-    const double span = hi - lo;
-    if (!(span > 0)) return false;
-    const double origin = lo;
-    const double fLow = 1 / maxPeriod, fHigh = 1 / minPeriod;
-    // Steps small enough that the phase across the whole span moves by at
-    // most a sixth of a turn.
-    const double df = 1 / (6 * span);
-    const int n = static_cast<int>(std::ceil((fHigh - fLow) / df)) + 1;
-    // Each line's phasor turns by a fixed angle from one step to the next.
-    std::vector<double> re(lines.size()), im(lines.size()), stepRe(lines.size()), stepIm(lines.size());
-    double total = 0;
-    for (std::size_t k = 0; k < lines.size(); ++k) {
-        const double x = lines[k].position - origin;
-        re[k] = lines[k].weight * std::cos(2 * M_PI * fLow * x);
-        im[k] = lines[k].weight * std::sin(2 * M_PI * fLow * x);
-        stepRe[k] = std::cos(2 * M_PI * df * x);
-        stepIm[k] = std::sin(2 * M_PI * df * x);
-        total += lines[k].weight;
-    }
-    std::vector<double> score(static_cast<std::size_t>(n));
-    double best = 0;
-    for (int k = 0; k < n; ++k) {
-        double sr = 0, si = 0;
-        for (std::size_t g = 0; g < lines.size(); ++g) {
-            sr += re[g];
-            si += im[g];
-            const double r = re[g] * stepRe[g] - im[g] * stepIm[g];
-            im[g] = re[g] * stepIm[g] + im[g] * stepRe[g];
-            re[g] = r;
-        }
-        score[std::size_t(k)] = total > 0 ? std::hypot(sr, si) / total : 0;
-        best = std::max(best, score[std::size_t(k)]);
-    }
-    if (best < minStrength) return false;
-    for (int k = 0; k < n; ++k) {
-        const double s = score[std::size_t(k)];
-        const bool peak = (k == 0 || s >= score[std::size_t(k - 1)]) && (k == n - 1 || s >= score[std::size_t(k + 1)]);
-        if (!peak || s < kNearBest * best || s < minStrength) continue;
-        // Golden-section search of the peak between the neighbouring steps.
-        double a = fLow + (k - 1) * df, b = fLow + (k + 1) * df;
-        a = std::max(a, fLow * 0.5);
-        const double g = (std::sqrt(5.0) - 1) / 2;
-        double x1 = b - g * (b - a), x2 = a + g * (b - a);
-        double s1 = Score(FourierSum(lines, x1, origin)), s2 = Score(FourierSum(lines, x2, origin));
-        for (int it = 0; it < 40; ++it) {
-            if (s1 > s2) {
-                b = x2;
-                x2 = x1;
-                s2 = s1;
-                x1 = b - g * (b - a);
-                s1 = Score(FourierSum(lines, x1, origin));
-            } else {
-                a = x1;
-                x1 = x2;
-                s1 = s2;
-                x2 = a + g * (b - a);
-                s2 = Score(FourierSum(lines, x2, origin));
+bool FindComb(const std::vector<LineGroup>& lines, double minSpacing, Comb& comb) {
+    if (lines.size() < 3) return false;
+    // The strong lines, in order of position.
+    std::vector<std::size_t> order(lines.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return lines[a].weight > lines[b].weight; });
+    if (order.size() > std::size_t(kStrongLines)) order.resize(kStrongLines);
+    // Only lines of a good share of a strong line's weight propose: the
+    // median of the twenty strongest stands for one, so that a few long
+    // borders are not the measure.
+    const double strong = lines[order[std::min<std::size_t>(10, order.size() / 2)]].weight;
+    while (order.size() > 3 && lines[order.back()].weight < kProposingShare * strong) order.pop_back();
+    std::sort(order.begin(), order.end());
+
+    Comb best;
+    bool any = false;
+    for (std::size_t p = 0; p < order.size(); ++p)
+        for (std::size_t q = p + 1; q < order.size() && q <= p + kNeighbours; ++q) {
+            const double x0 = lines[order[p]].position, x1 = lines[order[q]].position;
+            if (x1 - x0 < minSpacing) continue;
+            for (std::size_t r = q + 1; r < order.size() && r <= q + kNeighbours; ++r) {
+                const double x2 = lines[order[r]].position;
+                const double ratio = (x2 - x1) / (x1 - x0);
+                if (ratio < 0.7 || ratio > 1.4) continue;
+                Comb c;
+                c.c = (2 * x1 - x0 - x2) / (2 * (x2 - x1));
+                c.b = x0;
+                c.a = x1 * (c.c + 1) - c.b;
+                c.score = Score(lines, c, minSpacing, nullptr);
+                if (!any || c.score > best.score) {
+                    best = c;
+                    any = true;
+                }
             }
         }
-        const double f = (a + b) / 2;
-        const Sum sum = FourierSum(lines, f, origin);
-        comb.period = 1 / f;
-        comb.strength = Score(sum);
-        double phase = std::atan2(sum.im, sum.re) / (2 * M_PI * f) + origin;
-        phase = lo + std::fmod(std::fmod(phase - lo, comb.period) + comb.period, comb.period);
-        comb.phase = phase;
-        return true;
+    if (!any || best.score <= 0) return false;
+    Score(lines, best, minSpacing, &best.index);
+    Comb refitted = best;
+    if (Refit(lines, best.index, refitted)) {
+        refitted.score = Score(lines, refitted, minSpacing, &refitted.index);
+        if (refitted.score >= best.score) best = refitted;
     }
-    return false;
+    comb = best;
+    return true;
 }
 
 }  // namespace vexo::grid

@@ -1,14 +1,16 @@
 // Period and phase: where the lines of one family lie across it, after
-// straightening, and the evenly spaced comb that fits them.
+// straightening, and the comb of evenly spaced lines that fits them.
 //
 // Segments of one family that lie on one straightened line (within a
-// tolerance) are one line; its weight is the length of its segments. The comb
-// is found from the lines' weighted Fourier sum
-//   S(f) = |sum w e^(2 pi i f x)| / sum w
-// over frequencies f between 1 / maxPeriod and 1 / minPeriod. Every divisor of
-// the true period scores as well as the period itself (its comb holds every
-// line), so the period is the lowest frequency whose score comes near the
-// best; the phase is the argument of the sum there.
+// tolerance) are one line; its weight is the length of its segments. Seen in
+// perspective, and with vanishing points known only roughly, evenly spaced
+// lines are spaced evenly only up to a projective map of the line: the comb
+// is x(n) = (a n + b) / (c n + 1). Three strong lines that could be
+// neighbours propose a comb; it scores the weight of the lines within a
+// sixth of a spacing of its teeth, less a line's typical weight for every
+// tooth between its first and its last supported one that has no line (so a
+// comb twice as fine as the grid, whose every other tooth is empty, loses to
+// the grid's own). The best comb is refitted to all its lines by least squares.
 #pragma once
 
 #include <vector>
@@ -31,14 +33,24 @@ struct LineGroup {
 // in order of position.
 std::vector<LineGroup> GroupMarks(std::vector<Mark> marks, double tolerance);
 
+// Joins neighbouring groups no further than `gap` apart into one line, as
+// long as the line spans at most `span`: the two sides of a ruled line, seen
+// as two edges, become one line at its middle.
+std::vector<LineGroup> JoinSides(const std::vector<LineGroup>& groups, double gap, double span);
+
 struct Comb {
-    double period = 0;
-    double phase = 0;     // a line lies at phase + k * period
-    double strength = 0;  // S at the comb's frequency, 0..1
+    // x(n) = (a n + b) / (c n + 1)
+    double a = 0, b = 0, c = 0;
+    double score = 0;
+    std::vector<int> index;  // per group: its tooth, or kNoTooth
+
+    double At(double n) const { return (a * n + b) / (c * n + 1); }
 };
 
-// False when no frequency scores at least `minStrength`.
-bool FindComb(const std::vector<LineGroup>& lines, double minPeriod, double maxPeriod, double minStrength,
-              Comb& comb);
+inline constexpr int kNoTooth = -1 << 30;
+
+// False when no three lines propose a comb whose teeth are at least
+// `minSpacing` apart.
+bool FindComb(const std::vector<LineGroup>& lines, double minSpacing, Comb& comb);
 
 }  // namespace vexo::grid

@@ -118,6 +118,16 @@ double VanishingResidual(const EdgeSegment& s, const Vec3& v) {
     return 0.5 * s.length * std::abs(tx * dy - ty * dx) / d;
 }
 
+bool FitVanishingPoint(const std::vector<EdgeSegment>& segments, int width, int height, Vec3& vanishing) {
+    std::vector<int> all(segments.size());
+    std::iota(all.begin(), all.end(), 0);
+    std::mt19937 random(20261208);
+    const Fit fit = FitVanishing(segments, all, width / 2.0, height / 2.0, std::max(width, height) / 2.0, random);
+    if (fit.score <= 0) return false;
+    vanishing = fit.vanishing;
+    return true;
+}
+
 std::vector<LineFamilies> FindLineFamilies(const std::vector<EdgeSegment>& segments, int width, int height,
                                            int count) {
     std::vector<LineFamilies> result;

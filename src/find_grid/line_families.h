@@ -28,6 +28,10 @@ struct LineFamilies {
 // middle and the vanishing point `v`: the larger of the two.
 double VanishingResidual(const EdgeSegment& s, const Vec3& v);
 
+// The vanishing point most of `segments` point at (by length); false when
+// no two of them propose one.
+bool FitVanishingPoint(const std::vector<EdgeSegment>& segments, int width, int height, Vec3& vanishing);
+
 // Pairs of families the segments propose, most likely first (at most
 // `count`). Deterministic: the random proposals come from a fixed seed.
 std::vector<LineFamilies> FindLineFamilies(const std::vector<EdgeSegment>& segments, int width, int height,
