@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -83,6 +84,7 @@ constexpr double kMinSegment = 4;     // pixels
 constexpr double kMinPeriod = 4;      // pixels between lines
 constexpr double kSidesGap = 3.5;     // pixels between the two sides of one line at most
 constexpr double kSidesSpan = 5;      // pixels across one line at most
+constexpr double kWideSidesGap = 14;  // pixels between the sides of a thick line at most
 constexpr double kSupportBias = 0.5;  // an edge counts for the grid above this support
 constexpr double kCandidateScore = 0.6;
 constexpr double kMinScore = 0.75;  // mean support of the found lattice's edges
@@ -90,6 +92,8 @@ constexpr double kMinSolid = 0.75;  // share of each family's edges that show al
 constexpr int kLatticeMargin = 3;     // lines searched beyond those the segments show
 constexpr int kLargestRange = 160;    // lines of one family searched at most
 constexpr int kHypotheses = 4;        // pairs of line families tried at most
+constexpr int kGrowingRounds = 6;
+constexpr double kPlaceTolerance = 0.15;  // grid units: how near its line a segment's ends must lie
 
 struct Candidate {
     bool found = false;
@@ -152,10 +156,17 @@ std::vector<LineGroup> StraightenedLines(const std::vector<EdgeSegment>& segment
     std::vector<Mark> marks;
     for (std::size_t k = 0; k < segments.size(); ++k) {
         if (family[k] != which) continue;
-        const PointF a = straightener.Map(segments[k].a), b = straightener.Map(segments[k].b);
+        const EdgeSegment& s = segments[k];
+        const PointF a = straightener.Map(s.a), b = straightener.Map(s.b);
         const double ca = which == 0 ? a.y : a.x, cb = which == 0 ? b.y : b.x;
         if (!std::isfinite(ca) || !std::isfinite(cb) || std::abs(ca - cb) > 1.5) continue;
-        marks.push_back({(ca + cb) / 2, segments[k].length, int(k)});
+        // Lighter towards larger positions when a step along the gradient
+        // moves the position forward.
+        const PointF m = s.middle();
+        const PointF ahead = straightener.Map(m + s.gradient);
+        const PointF here = straightener.Map(m);
+        const double forward = which == 0 ? ahead.y - here.y : ahead.x - here.x;
+        marks.push_back({(ca + cb) / 2, s.length, int(k), forward > 0 ? 1 : -1});
     }
     return GroupMarks(std::move(marks), 1.0);
 }
@@ -256,35 +267,43 @@ Candidate TryFamilies(const std::vector<EdgeSegment>& segments, const LineFamili
     if (!straightener.valid) return none;
 
     Comb combs[2];
-    std::vector<IndexedLine> lines[2];
-    double spacing[2];
+    std::vector<LineGroup> groups[2];
     for (int f = 0; f < 2; ++f) {
-        const std::vector<LineGroup> groups =
-            JoinSides(StraightenedLines(segments, families.family, f, straightener), kSidesGap, kSidesSpan);
-        if (!FindComb(groups, kMinPeriod, combs[f])) return none;
-        if (getenv("FGG")) { fprintf(stderr, "\ncomb a %.3f b %.3f c %.5f\n", combs[f].a, combs[f].b, combs[f].c); for (std::size_t k = 0; k < groups.size(); ++k) fprintf(stderr, "  %.1f w%.0f -> %d\n", groups[k].position, groups[k].weight, combs[f].index[k]); }
-        lines[f] = CombLines(groups, combs[f], segments);
-        spacing[f] = std::abs(combs[f].At(1) - combs[f].At(0));
-        if (getenv("FGT")) { fprintf(stderr, "\n   fam %d groups %zu spacing %.2f score %.0f lines %zu:", f, groups.size(), spacing[f], combs[f].score, lines[f].size()); for (auto& l : lines[f]) fprintf(stderr, " %d", l.index); }
+        groups[f] = JoinSides(StraightenedLines(segments, families.family, f, straightener), kSidesGap, kSidesSpan,
+                              kWideSidesGap);
+        if (!FindComb(groups[f], kMinPeriod, combs[f])) return none;
+        if (getenv("FGG")) { fprintf(stderr, "\ncomb a %.3f b %.3f c %.5f\n", combs[f].a, combs[f].b, combs[f].c); for (std::size_t k = 0; k < groups[f].size(); ++k) if (groups[f][k].weight > 15) fprintf(stderr, "  %.1f w%.0f p%.1f -> %d\n", groups[f][k].position, groups[f][k].weight, groups[f][k].polarity, combs[f].index[k]); }
+        if (getenv("FGT")) fprintf(stderr, "\n   fam %d groups %zu spacing %.2f score %.0f", f, groups[f].size(), std::abs(combs[f].At(1) - combs[f].At(0)), combs[f].score);
     }
     // Rows are the lines of family 0 (constant v), columns those of family 1.
+    // The combs place the segments of the lines they hold; the lattice fitted
+    // to them places more, as far as the picture goes on agreeing.
+    std::vector<SegmentPlace> places(segments.size());
+    for (int f = 0; f < 2; ++f)
+        for (std::size_t g = 0; g < groups[f].size(); ++g)
+            if (combs[f].index[g] != kNoTooth)
+                for (int k : groups[f][g].sources) places[std::size_t(k)] = {f, combs[f].index[g]};
     Matrix3 h;
-    const double tolerance = 0.25 * std::min(spacing[0], spacing[1]);
-    if (!FitLatticeHomography(lines[1], lines[0], tolerance, h)) return none;
-    for (int round = 0; round < 2; ++round) {
-        Matrix3 toGrid;
+    if (!FitLatticeToSegments(segments, places, h)) return none;
+    for (int round = 0; round < kGrowingRounds; ++round) {
+        Matrix3 toGrid, refitted;
         if (!Invert(h, toGrid)) return none;
-        lines[0] = AssignSegments(segments, families.family, 0, toGrid, 0.15);
-        lines[1] = AssignSegments(segments, families.family, 1, toGrid, 0.15);
-        Matrix3 refitted;
-        if (!FitLatticeHomography(lines[1], lines[0], tolerance, refitted)) break;
+        std::vector<SegmentPlace> next = PlaceSegments(segments, families.family, toGrid, kPlaceTolerance);
+        const bool same = std::equal(next.begin(), next.end(), places.begin(),
+                                     [](const SegmentPlace& a, const SegmentPlace& b) { return a.family == b.family && a.index == b.index; });
+        places = std::move(next);
+        if (!FitLatticeToSegments(segments, places, refitted)) break;
         h = refitted;
+        if (same) break;
     }
-    if (getenv("FGT")) { for (int f = 0; f < 2; ++f) { fprintf(stderr, "\n   after fam %d:", f); for (auto& l : lines[f]) fprintf(stderr, " %d", l.index);} }
-    if (lines[0].size() < 2 || lines[1].size() < 2) return none;
-    auto range = [](const std::vector<IndexedLine>& l, int& first, int& last) {
-        first = l.front().index - kLatticeMargin;
-        last = l.back().index + kLatticeMargin;
+    std::set<int> indices[2];
+    for (const SegmentPlace& p : places)
+        if (p.family >= 0) indices[p.family].insert(p.index);
+    if (getenv("FGT")) { for (int f = 0; f < 2; ++f) { fprintf(stderr, "\n   after fam %d:", f); for (int l : indices[f]) fprintf(stderr, " %d", l);} }
+    if (indices[0].size() < 2 || indices[1].size() < 2) return none;
+    auto range = [](const std::set<int>& l, int& first, int& last) {
+        first = *l.begin() - kLatticeMargin;
+        last = *l.rbegin() + kLatticeMargin;
         if (last - first > kLargestRange) {
             const int middle = (first + last) / 2;
             first = middle - kLargestRange / 2;
@@ -292,8 +311,8 @@ Candidate TryFamilies(const std::vector<EdgeSegment>& segments, const LineFamili
         }
     };
     int i0, i1, j0, j1;
-    range(lines[1], i0, i1);
-    range(lines[0], j0, j1);
+    range(indices[1], i0, i1);
+    range(indices[0], j0, j1);
     std::nth_element(strengths.begin(), strengths.begin() + std::ptrdiff_t(strengths.size() / 2), strengths.end());
     const double threshold = std::max(2.5 * gradients.noise, 0.3 * strengths[strengths.size() / 2]);
     const SupportMap map = MeasureSupport(gradients, h, i0, j0, i1 - i0, j1 - j0, threshold);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 
 #include <opencv2/calib3d.hpp>
 
@@ -67,13 +68,82 @@ std::vector<IndexedLine> AssignSegments(const std::vector<EdgeSegment>& segments
     return lines;
 }
 
+bool FitLatticeToSegments(const std::vector<EdgeSegment>& segments, const std::vector<SegmentPlace>& places,
+                          Matrix3& gridToPicture) {
+    // Normalise: centroid to the origin, mean distance sqrt(2).
+    double sw = 0, sx = 0, sy = 0;
+    std::set<int> lines[2];
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+        if (places[k].family < 0) continue;
+        const PointF m = segments[k].middle();
+        sw += segments[k].length;
+        sx += segments[k].length * m.x;
+        sy += segments[k].length * m.y;
+        lines[places[k].family].insert(places[k].index);
+    }
+    if (sw <= 0 || lines[0].size() < 2 || lines[1].size() < 2) return false;
+    const double cx = sx / sw, cy = sy / sw;
+    double spread = 0;
+    for (std::size_t k = 0; k < segments.size(); ++k)
+        if (places[k].family >= 0) spread += segments[k].length * Distance(segments[k].middle(), {cx, cy});
+    spread /= sw;
+    if (!(spread > 0)) return false;
+    const double scale = std::sqrt(2.0) / spread;
+    const Matrix3 normalise{scale, 0, -scale * cx, 0, scale, -scale * cy, 0, 0, 1};
+
+    // Rows g1, g2, g3 of the picture -> grid map: an end p of a segment on row
+    // line j gives g2.p - j g3.p = 0; on column line i, g1.p - i g3.p = 0.
+    cv::Matx<double, 9, 9> normal = cv::Matx<double, 9, 9>::zeros();
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+        const SegmentPlace& place = places[k];
+        if (place.family < 0) continue;
+        const double w = segments[k].length / 2;
+        for (const PointF& end : {segments[k].a, segments[k].b}) {
+            const double px = scale * (end.x - cx), py = scale * (end.y - cy);
+            cv::Matx<double, 9, 1> row = cv::Matx<double, 9, 1>::zeros();
+            const int first = place.family == 0 ? 3 : 0;
+            row(first) = px;
+            row(first + 1) = py;
+            row(first + 2) = 1;
+            row(6) = -place.index * px;
+            row(7) = -place.index * py;
+            row(8) = -place.index;
+            normal += w * (row * row.t());
+        }
+    }
+    cv::Mat values, vectors;
+    if (!cv::eigen(cv::Mat(normal), values, vectors)) return false;
+    Matrix3 toGrid;
+    for (int k = 0; k < 9; ++k) toGrid[std::size_t(k)] = vectors.at<double>(8, k);
+    toGrid = Multiply(toGrid, normalise);
+    return Invert(toGrid, gridToPicture);
+}
+
+std::vector<SegmentPlace> PlaceSegments(const std::vector<EdgeSegment>& segments, const std::vector<int8_t>& family,
+                                        const Matrix3& pictureToGrid, double tolerance) {
+    std::vector<SegmentPlace> places(segments.size());
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+        const int which = family[k];
+        if (which < 0) continue;
+        const EdgeSegment& s = segments[k];
+        const PointF a = ApplyToPoint(pictureToGrid, s.a.x, s.a.y);
+        const PointF b = ApplyToPoint(pictureToGrid, s.b.x, s.b.y);
+        const double ca = which == 0 ? a.y : a.x, cb = which == 0 ? b.y : b.x;
+        if (!std::isfinite(ca) || !std::isfinite(cb)) continue;
+        const double index = std::round((ca + cb) / 2);
+        if (std::abs(ca - index) > tolerance || std::abs(cb - index) > tolerance || std::abs(index) > 1e6) continue;
+        places[k] = {which, static_cast<int>(index)};
+    }
+    return places;
+}
+
 double EdgeSupport(const GradientField& g, const PointF& p, const PointF& q, double threshold) {
     const double length = Distance(p, q);
     if (!(length >= 4) || !g.contains(p.x, p.y) || !g.contains(q.x, q.y)) return 0;
     const PointF along = (1 / length) * (q - p);
     const PointF across{-along.y, along.x};
     const int samples = std::clamp(static_cast<int>(length / 3), 4, 12);
-    const int reach = std::clamp(static_cast<int>(std::lround(0.1 * length)), 1, 4);
+    const int reach = std::clamp(static_cast<int>(std::lround(0.15 * length)), 1, 6);
     const double threshold2 = threshold * threshold;
     int hits = 0;
     for (int k = 0; k < samples; ++k) {

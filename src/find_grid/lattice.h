@@ -30,6 +30,26 @@ struct IndexedLine {
 bool FitLatticeHomography(const std::vector<IndexedLine>& columns, const std::vector<IndexedLine>& rows,
                           double tolerance, Matrix3& gridToPicture);
 
+// A segment's place in the lattice: on row line `index` (family 0, constant
+// j) or column line `index` (family 1, constant i); family -1 for none.
+struct SegmentPlace {
+    int family = -1;
+    int index = 0;
+};
+
+// The homography (i, j) -> picture whose lines pass nearest the ends of the
+// placed segments (each end weighted by its segment's length): the direct
+// linear fit of the picture -> grid map, in coordinates normalised for
+// conditioning. False with fewer than two lines of either family placed, or
+// when the fit is degenerate.
+bool FitLatticeToSegments(const std::vector<EdgeSegment>& segments, const std::vector<SegmentPlace>& places,
+                          Matrix3& gridToPicture);
+
+// Places every segment of the two families on the lattice line whose index
+// both its ends lie within `tolerance` (grid units) of.
+std::vector<SegmentPlace> PlaceSegments(const std::vector<EdgeSegment>& segments, const std::vector<int8_t>& family,
+                                        const Matrix3& pictureToGrid, double tolerance);
+
 // The lines of `family` (0: rows, constant j; 1: columns, constant i) that
 // the segments of that family support through `gridToPicture`: a segment
 // whose ends both lie within `tolerance` (grid units) of the same index.

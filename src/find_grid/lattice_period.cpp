@@ -10,42 +10,85 @@ namespace vexo::grid {
 std::vector<LineGroup> GroupMarks(std::vector<Mark> marks, double tolerance) {
     std::sort(marks.begin(), marks.end(), [](const Mark& a, const Mark& b) { return a.position < b.position; });
     std::vector<LineGroup> groups;
-    double sum = 0;
+    double sum = 0, polarity = 0;
+    auto close = [&] {
+        if (groups.empty()) return;
+        groups.back().position = sum / groups.back().weight;
+        groups.back().polarity = polarity / groups.back().weight;
+    };
     for (std::size_t k = 0; k < marks.size(); ++k) {
         const Mark& m = marks[k];
         if (k == 0 || m.position - marks[k - 1].position > tolerance) {
-            if (!groups.empty()) groups.back().position = sum / groups.back().weight;
+            close();
             groups.emplace_back();
-            sum = 0;
+            sum = polarity = 0;
         }
         LineGroup& g = groups.back();
         g.weight += m.weight;
         sum += m.weight * m.position;
+        polarity += m.weight * m.polarity;
         g.sources.push_back(m.source);
     }
-    if (!groups.empty()) groups.back().position = sum / groups.back().weight;
+    close();
     return groups;
 }
 
-std::vector<LineGroup> JoinSides(const std::vector<LineGroup>& groups, double gap, double span) {
+std::vector<LineGroup> JoinSides(const std::vector<LineGroup>& groups, double gap, double span, double wideGap) {
+    constexpr double kClearance = 2.5;
+    constexpr double kOnePolarity = 0.6;
+    constexpr double kFaintShare = 0.2;
     std::vector<LineGroup> lines;
-    double first = 0, sum = 0;
-    for (const LineGroup& g : groups) {
-        if (lines.empty() || g.position - lines.back().position > gap || g.position - first > span) {
-            if (!lines.empty()) lines.back().position = sum / lines.back().weight;
+    double first = 0, sum = 0, polarity = 0;
+    bool wide = false;  // the line already holds a wide pair
+    auto close = [&] {
+        if (lines.empty()) return;
+        lines.back().position = sum / lines.back().weight;
+        lines.back().polarity = polarity / lines.back().weight;
+    };
+    for (std::size_t k = 0; k < groups.size(); ++k) {
+        const LineGroup& g = groups[k];
+        bool join = false;
+        if (!lines.empty()) {
+            const LineGroup& last = groups[k - 1];
+            const double d = g.position - last.position;
+            join = d <= gap && g.position - first <= span;
+            if (!join && !wide && d <= wideGap && last.polarity * g.polarity < 0 &&
+                std::abs(last.polarity) >= kOnePolarity && std::abs(g.polarity) >= kOnePolarity) {
+                // The nearest groups of any weight beside the pair (faint
+                // marks such as the ends of letters do not count).
+                const double faint = kFaintShare * std::min(last.weight, g.weight);
+                double before = 1e300, after = 1e300;
+                for (std::size_t b = k - 1; b-- > 0;)
+                    if (groups[b].weight >= faint) {
+                        before = last.position - groups[b].position;
+                        break;
+                    }
+                for (std::size_t a = k + 1; a < groups.size(); ++a)
+                    if (groups[a].weight >= faint) {
+                        after = groups[a].position - g.position;
+                        break;
+                    }
+                // Only lines that are the two sides: nothing else near.
+                join = g.position - first <= wideGap && before >= kClearance * d && after >= kClearance * d;
+                wide = join;
+            }
+        }
+        if (!join) {
+            close();
             lines.push_back(g);
             first = g.position;
             sum = g.weight * g.position;
+            polarity = g.weight * g.polarity;
+            wide = false;
             continue;
         }
         LineGroup& line = lines.back();
-        // Compare with the last group joined, not the line's mean so far.
-        line.position = g.position;
         line.weight += g.weight;
         sum += g.weight * g.position;
+        polarity += g.weight * g.polarity;
         line.sources.insert(line.sources.end(), g.sources.begin(), g.sources.end());
     }
-    if (!lines.empty()) lines.back().position = sum / lines.back().weight;
+    close();
     return lines;
 }
 
@@ -160,6 +203,16 @@ bool FindComb(const std::vector<LineGroup>& lines, double minSpacing, Comb& comb
         for (std::size_t q = p + 1; q < order.size() && q <= p + kNeighbours; ++q) {
             const double x0 = lines[order[p]].position, x1 = lines[order[q]].position;
             if (x1 - x0 < minSpacing) continue;
+            // Evenly spaced from two neighbours; the refit finds the
+            // perspective's change of spacing.
+            Comb even;
+            even.b = x0;
+            even.a = x1 - x0;
+            even.score = Score(lines, even, minSpacing, nullptr);
+            if (!any || even.score > best.score) {
+                best = even;
+                any = true;
+            }
             for (std::size_t r = q + 1; r < order.size() && r <= q + kNeighbours; ++r) {
                 const double x2 = lines[order[r]].position;
                 const double ratio = (x2 - x1) / (x1 - x0);

@@ -20,12 +20,14 @@ namespace vexo::grid {
 struct Mark {
     double position = 0;
     double weight = 0;
-    int source = -1;  // what the mark came from (a segment's index)
+    int source = -1;    // what the mark came from (a segment's index)
+    int polarity = 0;   // +1: lighter towards larger positions, -1: darker
 };
 
 struct LineGroup {
     double position = 0;  // weighted mean of its marks
     double weight = 0;
+    double polarity = 0;  // weighted mean polarity of its marks, -1..1
     std::vector<int> sources;
 };
 
@@ -33,10 +35,12 @@ struct LineGroup {
 // in order of position.
 std::vector<LineGroup> GroupMarks(std::vector<Mark> marks, double tolerance);
 
-// Joins neighbouring groups no further than `gap` apart into one line, as
-// long as the line spans at most `span`: the two sides of a ruled line, seen
-// as two edges, become one line at its middle.
-std::vector<LineGroup> JoinSides(const std::vector<LineGroup>& groups, double gap, double span);
+// Joins the two sides of ruled lines, seen as two edges, into one line at
+// their middle: neighbouring groups no further than `gap` apart (as long as
+// the line spans at most `span`), and a group of one polarity with the next
+// of the other polarity up to `wideGap` apart when the groups around them
+// lie at least two and a half times as far.
+std::vector<LineGroup> JoinSides(const std::vector<LineGroup>& groups, double gap, double span, double wideGap);
 
 struct Comb {
     // x(n) = (a n + b) / (c n + 1)
