@@ -36,14 +36,15 @@ GradientField ComputeGradients(const GrayPlane& picture) {
     cv::Sobel(smooth, gx, CV_16S, 1, 0, 3, 1, 0, cv::BORDER_REPLICATE);
     cv::Sobel(smooth, gy, CV_16S, 0, 1, 3, 1, 0, cv::BORDER_REPLICATE);
 
-    // The median magnitude stands for the noise of the flat parts, which
-    // cover most of any picture of a grid.
+    // A low quantile of the magnitude stands for the noise of the flat
+    // parts: paper covers much of any picture of a grid, while a textured
+    // desk around it may cover much of the rest.
     std::vector<float> magnitudes;
     const std::size_t step = std::max<std::size_t>(1, picture.size() / 20000);
     for (std::size_t k = 0; k < picture.size(); k += step)
         magnitudes.push_back(std::hypot(float(field.gx[k]), float(field.gy[k])));
     if (!magnitudes.empty()) {
-        auto middle = magnitudes.begin() + std::ptrdiff_t(magnitudes.size() / 2);
+        auto middle = magnitudes.begin() + std::ptrdiff_t(magnitudes.size() * 3 / 10);
         std::nth_element(magnitudes.begin(), middle, magnitudes.end());
         field.noise = *middle;
     }

@@ -14,6 +14,7 @@
 #include "core/label_text.h"
 #include "find_grid/crossing_refinement.h"
 #include "find_grid/edge_segments.h"
+#include "find_grid/grid_region.h"
 #include "find_grid/lattice.h"
 #include "find_grid/lattice_period.h"
 #include "find_grid/line_families.h"
@@ -88,7 +89,8 @@ constexpr double kWideSidesGap = 14;  // pixels between the sides of a thick lin
 constexpr double kSupportBias = 0.5;  // an edge counts for the grid above this support
 constexpr double kCandidateScore = 0.6;
 constexpr double kMinScore = 0.75;  // mean support of the found lattice's edges
-constexpr double kMinSolid = 0.75;  // share of each family's edges that show along most of their length
+constexpr double kMinSolid = 0.75;
+constexpr double kKeptBand = 0.6;  // share of a border band's edges that must show for it to stay  // share of each family's edges that show along most of their length
 constexpr int kLatticeMargin = 3;     // lines searched beyond those the segments show
 constexpr int kLargestRange = 160;    // lines of one family searched at most
 constexpr int kHypotheses = 4;        // pairs of line families tried at most
@@ -102,19 +104,25 @@ struct Candidate {
     double threshold = 0;  // gradient that counts as an edge
 };
 
-// How well the picture supports a measured lattice, over the edges that must
-// show: all of a ruled grid's; a chessboard's but those between a light
-// square and the board's margin.
-struct Support {
-    double mean = 0;
-    double solid[2] = {0, 0};  // share of row edges, of column edges, that show along most of their length
+// The support of every edge of a measured lattice that must show: all of a
+// ruled grid's; a chessboard's but those between a light square and the
+// board's margin (NaN for those).
+struct EdgeSupports {
+    int columns = 0, rows = 0;
+    std::vector<double> horizontal;  // (rows + 1) x columns
+    std::vector<double> vertical;    // rows x (columns + 1), stored (rows + 1) x (columns + 1)
+
+    double& h(int i, int j) { return horizontal[std::size_t(j) * std::size_t(columns) + std::size_t(i)]; }
+    double& v(int i, int j) { return vertical[std::size_t(j) * std::size_t(columns + 1) + std::size_t(i)]; }
 };
 
-constexpr double kSolidEdge = 0.7;
-
-Support MeasureFound(const GradientField& gradients, const MeasuredCrossings& m, const Tones& tones, double factor,
-                     double threshold) {
-    Support support;
+EdgeSupports MeasureEdges(const GradientField& gradients, const MeasuredCrossings& m, const Tones& tones,
+                          double factor, double threshold) {
+    EdgeSupports e;
+    e.columns = m.columns;
+    e.rows = m.rows;
+    e.horizontal.assign(std::size_t(m.rows + 1) * std::size_t(m.columns), NAN);
+    e.vertical.assign(std::size_t(m.rows + 1) * std::size_t(m.columns + 1), NAN);
     const int nc = m.columns + 1;
     auto at = [&](int i, int j) {
         const PointF& p = m.crossings[std::size_t(j) * std::size_t(nc) + std::size_t(i)];
@@ -124,38 +132,93 @@ Support MeasureFound(const GradientField& gradients, const MeasuredCrossings& m,
     auto light = [&](int i, int j) {
         return i >= 0 && j >= 0 && i < m.columns && j < m.rows && ((i + j) & 1) != tones.darkParity;
     };
+    const bool chessboard = tones.kind == GridKind::Chessboard;
+    for (int j = 0; j <= m.rows; ++j)
+        for (int i = 0; i < m.columns; ++i)
+            if (!(chessboard && (j == 0 || j == m.rows) && (light(i, j - 1) || light(i, j))))
+                e.h(i, j) = EdgeSupport(gradients, at(i, j), at(i + 1, j), threshold);
+    for (int j = 0; j < m.rows; ++j)
+        for (int i = 0; i <= m.columns; ++i)
+            if (!(chessboard && (i == 0 || i == m.columns) && (light(i - 1, j) || light(i, j))))
+                e.v(i, j) = EdgeSupport(gradients, at(i, j), at(i, j + 1), threshold);
+    return e;
+}
+
+// How well the picture supports the part i0..i1 x j0..j1 of a measured lattice.
+struct Support {
+    double mean = 0;
+    double solid[2] = {0, 0};  // share of row edges, of column edges, that show along most of their length
+};
+
+constexpr double kSolidEdge = 0.7;
+
+Support SupportOf(EdgeSupports& e, int i0, int j0, int i1, int j1) {
+    Support support;
     double sum = 0;
     int edges = 0, solid[2] = {0, 0}, count[2] = {0, 0};
-    for (int family = 0; family < 2; ++family)
-        for (int j = 0; j <= m.rows; ++j)
-            for (int i = 0; i <= m.columns; ++i) {
-                const bool row = family == 0;
-                if ((row && i == m.columns) || (!row && j == m.rows)) continue;
-                if (tones.kind == GridKind::Chessboard) {
-                    // The two squares the edge lies between; one off the board
-                    // when the edge is on its border.
-                    const bool a = row ? light(i, j - 1) : light(i - 1, j);
-                    const bool b = row ? light(i, j) : light(i, j);
-                    const bool outside = row ? (j == 0 || j == m.rows) : (i == 0 || i == m.columns);
-                    if (outside && (a || b)) continue;
-                }
-                const double s = EdgeSupport(gradients, at(i, j), row ? at(i + 1, j) : at(i, j + 1), threshold);
-                sum += s;
-                ++edges;
-                ++count[family];
-                solid[family] += s >= kSolidEdge;
-            }
+    auto add = [&](double s, int family) {
+        if (std::isnan(s)) return;
+        sum += s;
+        ++edges;
+        ++count[family];
+        solid[family] += s >= kSolidEdge;
+    };
+    for (int j = j0; j <= j1; ++j)
+        for (int i = i0; i < i1; ++i) add(e.h(i, j), 0);
+    for (int j = j0; j < j1; ++j)
+        for (int i = i0; i <= i1; ++i) add(e.v(i, j), 1);
     support.mean = edges > 0 ? sum / edges : 0;
     for (int f = 0; f < 2; ++f) support.solid[f] = count[f] > 0 ? double(solid[f]) / count[f] : 0;
     return support;
 }
 
+// Drops rows and columns of cells from the border of i0..i1 x j0..j1 while
+// the worst of them does not show as part of the grid: its edges across
+// (the sides of its cells) or its outer line mostly missing.
+void TrimToSupport(EdgeSupports& e, int& i0, int& j0, int& i1, int& j1) {
+    auto share = [](double solid, int count) { return count > 0 ? solid / count : 1.0; };
+    for (;;) {
+        double worst = 1;
+        int side = -1;
+        for (int s = 0; s < 4; ++s) {
+            const bool rowBand = s < 2;
+            if ((rowBand && j1 - j0 <= 2) || (!rowBand && i1 - i0 <= 2)) continue;
+            double across = 0, outer = 0;
+            int nAcross = 0, nOuter = 0;
+            auto count = [](double v, double& sum, int& n) {
+                if (std::isnan(v)) return;
+                sum += v >= kSolidEdge;
+                ++n;
+            };
+            if (rowBand) {
+                const int band = s == 0 ? j0 : j1 - 1, line = s == 0 ? j0 : j1;
+                for (int i = i0; i <= i1; ++i) count(e.v(i, band), across, nAcross);
+                for (int i = i0; i < i1; ++i) count(e.h(i, line), outer, nOuter);
+            } else {
+                const int band = s == 2 ? i0 : i1 - 1, line = s == 2 ? i0 : i1;
+                for (int j = j0; j <= j1; ++j) count(e.h(band, j), across, nAcross);
+                for (int j = j0; j < j1; ++j) count(e.v(line, j), outer, nOuter);
+            }
+            const double q = std::min(share(across, nAcross), share(outer, nOuter));
+            if (q < worst) {
+                worst = q;
+                side = s;
+            }
+        }
+        if (side < 0 || worst >= kKeptBand) return;
+        if (side == 0) ++j0;
+        if (side == 1) --j1;
+        if (side == 2) ++i0;
+        if (side == 3) --i1;
+    }
+}
 // The lines of one family as marks across it on the straightened picture.
 std::vector<LineGroup> StraightenedLines(const std::vector<EdgeSegment>& segments, const std::vector<int8_t>& family,
-                                         int which, const Straightener& straightener) {
+                                         int which, const Straightener& straightener, const Box* region = nullptr) {
     std::vector<Mark> marks;
     for (std::size_t k = 0; k < segments.size(); ++k) {
         if (family[k] != which) continue;
+        if (region && !region->contains(straightener.Map(segments[k].middle()))) continue;
         const EdgeSegment& s = segments[k];
         const PointF a = straightener.Map(s.a), b = straightener.Map(s.b);
         const double ca = which == 0 ? a.y : a.x, cb = which == 0 ? b.y : b.x;
@@ -266,11 +329,19 @@ Candidate TryFamilies(const std::vector<EdgeSegment>& segments, const LineFamili
     straightener = MakeStraightener(vanishing[0], vanishing[1], centre);
     if (!straightener.valid) return none;
 
+    // The combs read only the lines where both families meet.
+    std::vector<PointF> ends[2];
+    for (const EdgeSegment& s : segments) {
+        ends[0].push_back(straightener.Map(s.a));
+        ends[1].push_back(straightener.Map(s.b));
+    }
+    Box region;
+    const bool regionFound = FindGridRegion(ends[0], ends[1], families.family, region);
     Comb combs[2];
     std::vector<LineGroup> groups[2];
     for (int f = 0; f < 2; ++f) {
-        groups[f] = JoinSides(StraightenedLines(segments, families.family, f, straightener), kSidesGap, kSidesSpan,
-                              kWideSidesGap);
+        groups[f] = JoinSides(StraightenedLines(segments, families.family, f, straightener, regionFound ? &region : nullptr),
+                              kSidesGap, kSidesSpan, kWideSidesGap);
         if (!FindComb(groups[f], kMinPeriod, combs[f])) return none;
         if (getenv("FGG")) { fprintf(stderr, "\ncomb a %.3f b %.3f c %.5f\n", combs[f].a, combs[f].b, combs[f].c); for (std::size_t k = 0; k < groups[f].size(); ++k) if (groups[f][k].weight > 15) fprintf(stderr, "  %.1f w%.0f p%.1f -> %d\n", groups[f][k].position, groups[f][k].weight, groups[f][k].polarity, combs[f].index[k]); }
         if (getenv("FGT")) fprintf(stderr, "\n   fam %d groups %zu spacing %.2f score %.0f", f, groups[f].size(), std::abs(combs[f].At(1) - combs[f].At(0)), combs[f].score);
@@ -313,6 +384,12 @@ Candidate TryFamilies(const std::vector<EdgeSegment>& segments, const LineFamili
     int i0, i1, j0, j1;
     range(indices[1], i0, i1);
     range(indices[0], j0, j1);
+    // An edge of the lattice shows where the gradient across it reaches a
+    // share of the typical strength of the segments on its lines (and
+    // stands clear of the picture's noise).
+    strengths.clear();
+    for (std::size_t k = 0; k < segments.size(); ++k)
+        if (places[k].family >= 0) strengths.push_back(segments[k].strength);
     std::nth_element(strengths.begin(), strengths.begin() + std::ptrdiff_t(strengths.size() / 2), strengths.end());
     const double threshold = std::max(2.5 * gradients.noise, 0.3 * strengths[strengths.size() / 2]);
     const SupportMap map = MeasureSupport(gradients, h, i0, j0, i1 - i0, j1 - j0, threshold);
@@ -387,6 +464,59 @@ void NameUpright(std::vector<PointF>& crossings, int& columns, int& rows, Matrix
     }
 }
 
+// Measures a candidate lattice on the picture and judges it; true, with the
+// lattice named, when the picture supports it as a grid.
+bool MeasureCandidate(const GrayPlane& picture, const GradientField& gradients, const Candidate& c, double factor,
+                      Lattice& lattice) {
+    const Matrix3 h = factor == 1 ? c.gridToPicture : Multiply(Enlarge(factor), c.gridToPicture);
+    IndexRect r = c.rect;
+    const Tones tones = ReadTones(picture, h, r.i0, r.j0, r.i1, r.j1);
+    if (tones.kind == GridKind::Chessboard) FitChessboardExtent(picture, h, tones, r.i0, r.j0, r.i1, r.j1);
+    MeasuredCrossings measured = RefineCrossings(picture, tones, h, r.i0, r.j0, r.i1, r.j1);
+    EdgeSupports edges = MeasureEdges(gradients, measured, tones, factor, c.threshold);
+    if (getenv("FGD")) {
+        static int dumpNo = 0;
+        cv::Mat g; cv::cvtColor(MatOf(picture), g, cv::COLOR_GRAY2BGR);
+        const int nc = measured.columns + 1;
+        auto P = [&](int i, int j) { auto p = measured.crossings[j * nc + i]; return cv::Point2d(p.x, p.y); };
+        for (int j = 0; j <= measured.rows; ++j) for (int i = 0; i <= measured.columns; ++i) {
+            if (i < measured.columns) { double sup = edges.h(i, j); cv::line(g, P(i, j), P(i + 1, j), std::isnan(sup) ? cv::Scalar(255,0,0) : cv::Scalar(0, 255*sup, 255*(1-sup)), 1); }
+            if (j < measured.rows) { double sup = edges.v(i, j); cv::line(g, P(i, j), P(i, j + 1), std::isnan(sup) ? cv::Scalar(255,0,0) : cv::Scalar(0, 255*sup, 255*(1-sup)), 1); }
+            cv::circle(g, P(i, j), 2, measured.measured[j * nc + i] ? cv::Scalar(255, 255, 0) : cv::Scalar(255, 0, 255), -1);
+        }
+        char name[64]; snprintf(name, sizeof name, "/tmp/fgm_%d.ppm", dumpNo++);
+        FILE* f = fopen(name, "wb"); fprintf(f, "P6 %d %d 255\n", g.cols, g.rows); for (int y = 0; y < g.rows; ++y) for (int x = 0; x < g.cols; ++x) { auto px = g.at<cv::Vec3b>(y,x); unsigned char c3[3] = {px[2], px[1], px[0]}; fwrite(c3, 1, 3, f);} fclose(f);
+    }
+    int i0 = 0, j0 = 0, i1 = measured.columns, j1 = measured.rows;
+    // A chessboard's extent comes from its squares.
+    if (tones.kind == GridKind::Ruled) TrimToSupport(edges, i0, j0, i1, j1);
+    const Support support = SupportOf(edges, i0, j0, i1, j1);
+    if (getenv("FGT")) fprintf(stderr, "verdict %dx%d -> %dx%d mean %.2f solid %.2f %.2f\n", measured.columns, measured.rows, i1 - i0, j1 - j0, support.mean, support.solid[0], support.solid[1]);
+    if (support.mean < kMinScore || support.solid[0] < kMinSolid || support.solid[1] < kMinSolid) return false;
+    if (i0 != 0 || j0 != 0 || i1 != measured.columns || j1 != measured.rows) {
+        // Keep the crossings of the part that stays, indices from 0 again.
+        std::vector<PointF> kept;
+        for (int j = j0; j <= j1; ++j)
+            for (int i = i0; i <= i1; ++i)
+                kept.push_back(measured.crossings[std::size_t(j) * std::size_t(measured.columns + 1) + std::size_t(i)]);
+        measured.crossings = std::move(kept);
+        measured.homography = Multiply(measured.homography, {1, 0, double(i0), 0, 1, double(j0), 0, 0, 1});
+        measured.columns = i1 - i0;
+        measured.rows = j1 - j0;
+    }
+    Matrix3 fromZero = measured.homography;
+    lattice.found = true;
+    lattice.kind = tones.kind;
+    lattice.columns = measured.columns;
+    lattice.rows = measured.rows;
+    lattice.crossings = std::move(measured.crossings);
+    NameUpright(lattice.crossings, lattice.columns, lattice.rows, fromZero);
+    const double last = fromZero[8];
+    for (int k = 0; k < 9; ++k) lattice.homography.h[std::size_t(k)] = fromZero[std::size_t(k)] / last;
+    lattice.score = std::clamp(support.mean, 0.0, 1.0);
+    return true;
+}
+
 }  // namespace
 
 }  // namespace grid
@@ -424,49 +554,28 @@ Lattice FindGrid(const GrayPlane& picture, const WorkHooks& hooks) {
     const std::vector<LineFamilies> hypotheses = FindLineFamilies(segments, searched->width, searched->height, kHypotheses);
     lap("fam");
     hooks.Step();
-    Candidate best;
+    std::vector<Candidate> candidates;
     for (const LineFamilies& families : hypotheses) {
         hooks.Pump();
         const Candidate c = TryFamilies(segments, families, gradients);
-        if (c.found && (!best.found || c.rect.sum > best.rect.sum)) best = c;
         if (getenv("FGT")) fprintf(stderr, "\n  hyp vp0 (%.3g %.3g %.3g) vp1 (%.3g %.3g %.3g) len %.0f %.0f found %d rect %dx%d sum %.1f mean %.2f\n", families.vanishing[0].x, families.vanishing[0].y, families.vanishing[0].z, families.vanishing[1].x, families.vanishing[1].y, families.vanishing[1].z, families.length[0], families.length[1], c.found, c.rect.columns(), c.rect.rows(), c.rect.sum, c.rect.meanSupport);
         lap("try");
+        if (!c.found || c.rect.columns() < 2 || c.rect.rows() < 2 || c.rect.meanSupport < kCandidateScore) continue;
+        candidates.push_back(c);
         // A lattice the picture supports this well needs no other directions.
-        if (best.found && best.rect.meanSupport >= 0.85 && best.rect.columns() >= 3 && best.rect.rows() >= 3 &&
-            best.rect.columns() * best.rect.rows() >= 16)
+        if (c.rect.meanSupport >= 0.85 && c.rect.columns() >= 3 && c.rect.rows() >= 3 &&
+            c.rect.columns() * c.rect.rows() >= 16)
             break;
     }
     hooks.Step();
-    hooks.Pump();
-    if (!best.found || best.rect.columns() < 2 || best.rect.rows() < 2 || best.rect.meanSupport < kCandidateScore) {
-        hooks.Step();
-        return none;
-    }
-    Matrix3 h = factor == 1 ? best.gridToPicture : Multiply(Enlarge(factor), best.gridToPicture);
-    IndexRect r = best.rect;
-    const Tones tones = ReadTones(picture, h, r.i0, r.j0, r.i1, r.j1);
-    if (tones.kind == GridKind::Chessboard) FitChessboardExtent(picture, h, tones, r.i0, r.j0, r.i1, r.j1);
-    MeasuredCrossings measured = RefineCrossings(picture, tones, h, r.i0, r.j0, r.i1, r.j1);
-    Matrix3 fromZero = measured.homography;
-    lap("refine"); if (getenv("FGT")) fprintf(stderr, "segments %zu\n", segments.size());
-    const GridKind kind = tones.kind;
-
-    const Support support = MeasureFound(gradients, measured, tones, factor, best.threshold);
-    if (getenv("FGT")) fprintf(stderr, "verdict mean %.2f solid %.2f %.2f\n", support.mean, support.solid[0], support.solid[1]);
-    if (support.mean < kMinScore || support.solid[0] < kMinSolid || support.solid[1] < kMinSolid) {
-        hooks.Step();
-        return none;
-    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.rect.sum > b.rect.sum; });
     Lattice lattice;
-    lattice.found = true;
-    lattice.kind = kind;
-    lattice.columns = measured.columns;
-    lattice.rows = measured.rows;
-    lattice.crossings = std::move(measured.crossings);
-    NameUpright(lattice.crossings, lattice.columns, lattice.rows, fromZero);
-    const double last = fromZero[8];
-    for (int k = 0; k < 9; ++k) lattice.homography.h[std::size_t(k)] = fromZero[std::size_t(k)] / last;
-    lattice.score = std::clamp(support.mean, 0.0, 1.0);
+    for (const Candidate& c : candidates) {
+        hooks.Pump();
+        if (MeasureCandidate(picture, gradients, c, factor, lattice)) break;
+        lap("refine");
+    }
     hooks.Step();
     return lattice;
 }
