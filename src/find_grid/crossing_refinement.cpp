@@ -1,6 +1,8 @@
 #include "find_grid/crossing_refinement.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cmath>
 
 #include <opencv2/calib3d.hpp>
@@ -8,6 +10,12 @@
 namespace vexo::grid {
 
 namespace {
+
+constexpr double kChessContrast = 50;   // gray levels between a chessboard's two tones at least
+constexpr int kChessMinSquares = 6;
+constexpr double kChessShare = 0.35;    // of the lattice's cells a chessboard covers at least
+constexpr double kToneMargin = 0.3;     // of the contrast: how near a tone a square must read
+constexpr double kChessAgreement = 0.8; // a chessboard's squares that read their tone, net of those that do not
 
 double Sample(const GrayPlane& p, double x, double y) {
     if (!(x >= 0 && y >= 0 && x <= p.width - 1 && y <= p.height - 1)) return -1;
@@ -104,38 +112,90 @@ double CellMean(const GrayPlane& picture, const Matrix3& h, int i, int j) {
 
 }  // namespace
 
-Tones ReadTones(const GrayPlane& picture, const Matrix3& h, int i0, int j0, int i1, int j1) {
+Tones ReadTones(const GrayPlane& picture, const Matrix3& h, int& i0, int& j0, int& i1, int& j1) {
     Tones tones;
-    double sum[2] = {0, 0};
-    int count[2] = {0, 0};
-    std::vector<double> means;
-    std::vector<int> parity;
+    const int nc = i1 - i0, nr = j1 - j0;
+    std::vector<double> means(std::size_t(nc) * std::size_t(nr), -1);
+    std::vector<double> known;
     double cells = 0, cellCount = 0;
-    for (int j = j0; j < j1; ++j)
-        for (int i = i0; i < i1; ++i) {
-            const double m = CellMean(picture, h, i, j);
+    for (int j = 0; j < nr; ++j)
+        for (int i = 0; i < nc; ++i) {
+            const double m = CellMean(picture, h, i0 + i, j0 + j);
+            means[std::size_t(j) * std::size_t(nc) + std::size_t(i)] = m;
             if (m < 0) continue;
-            const int q = ((i + j) % 2 + 2) % 2;
-            means.push_back(m);
-            parity.push_back(q);
-            sum[q] += m;
-            ++count[q];
+            known.push_back(m);
             cells += m;
             ++cellCount;
         }
-    if (count[0] >= 2 && count[1] >= 2) {
-        const double m0 = sum[0] / count[0], m1 = sum[1] / count[1];
-        if (std::abs(m0 - m1) >= 40) {
-            int agree = 0;
-            for (std::size_t k = 0; k < means.size(); ++k) {
-                const double own = parity[k] ? m1 : m0, other = parity[k] ? m0 : m1;
-                agree += std::abs(means[k] - own) < std::abs(means[k] - other);
+    // Two tones of the cells, split where the two classes are most distinct
+    // (Otsu's rule on the cells' means).
+    std::sort(known.begin(), known.end());
+    double bestSplit = 0, dark = 0, light = 0;
+    {
+        double total = 0;
+        for (double m : known) total += m;
+        double below = 0;
+        for (std::size_t k = 1; k < known.size(); ++k) {
+            below += known[k - 1];
+            const double n0 = double(k), n1 = double(known.size() - k);
+            const double m0 = below / n0, m1 = (total - below) / n1;
+            const double between = n0 * n1 * (m1 - m0) * (m1 - m0);
+            if (between > bestSplit) {
+                bestSplit = between;
+                dark = m0;
+                light = m1;
             }
-            if (agree >= 0.8 * double(means.size())) {
-                tones.kind = GridKind::Chessboard;
-                tones.darkParity = m0 < m1 ? 0 : 1;
-                return tones;
+        }
+    }
+    if (light - dark >= kChessContrast) {
+        // +1 where a cell reads the tone its parity asks for, -1 where it
+        // reads the other, 0 where it reads neither (covered); the board is
+        // the rectangle of cells that adds up to the most, for one parity.
+        const double margin = kToneMargin * (light - dark);
+        int bestSum = 0, bestParity = 0, bi0 = 0, bj0 = 0, bi1 = 0, bj1 = 0;
+        std::vector<int> column(static_cast<std::size_t>(nc));
+        for (int parity = 0; parity < 2; ++parity)
+            for (int ja = 0; ja < nr; ++ja) {
+                std::fill(column.begin(), column.end(), 0);
+                for (int jb = ja; jb < nr; ++jb) {
+                    for (int i = 0; i < nc; ++i) {
+                        const double m = means[std::size_t(jb) * std::size_t(nc) + std::size_t(i)];
+                        const bool wantsDark = ((i0 + i + j0 + jb) % 2 + 2) % 2 == parity;
+                        const bool readsDark = m >= 0 && m < dark + margin, readsLight = m > light - margin;
+                        if ((wantsDark && readsDark) || (!wantsDark && readsLight)) column[std::size_t(i)] += 1;
+                        if ((wantsDark && readsLight) || (!wantsDark && readsDark) || m < 0) column[std::size_t(i)] -= 2;
+                    }
+                    int run = 0, start = 0;
+                    for (int i = 0; i < nc; ++i) {
+                        if (run <= 0) {
+                            run = 0;
+                            start = i;
+                        }
+                        run += column[std::size_t(i)];
+                        if (run > bestSum) {
+                            bestSum = run;
+                            bestParity = parity;
+                            bi0 = start;
+                            bi1 = i + 1;
+                            bj0 = ja;
+                            bj1 = jb + 1;
+                        }
+                    }
+                }
             }
+        const int area = (bi1 - bi0) * (bj1 - bj0);
+        // The board must be most of what the lattice holds, or squares that
+        // happen to alternate (a page's cells with and without a digit)
+        // would pass for one.
+        if (bi1 - bi0 >= 2 && bj1 - bj0 >= 2 && area >= kChessMinSquares && area >= kChessShare * nc * nr &&
+            bestSum >= kChessAgreement * area) {
+            tones.kind = GridKind::Chessboard;
+            tones.darkParity = bestParity;
+            i1 = i0 + bi1;
+            j1 = j0 + bj1;
+            i0 += bi0;
+            j0 += bj0;
+            return tones;
         }
     }
     // Ruled: lines darker or lighter than the cells.
@@ -153,6 +213,8 @@ Tones ReadTones(const GrayPlane& picture, const Matrix3& h, int i0, int j0, int 
 
 void FitChessboardExtent(const GrayPlane& picture, const Matrix3& h, const Tones& tones, int& i0, int& j0, int& i1,
                          int& j1) {
+    constexpr double kKnownShare = 0.3;  // squares of the right tone a line needs at least
+    constexpr double kWrongShare = 0.15; // squares of the wrong tone a line may have at most
     // The two tones' means over the board as it stands.
     double sum[2] = {0, 0};
     int count[2] = {0, 0};
@@ -167,33 +229,69 @@ void FitChessboardExtent(const GrayPlane& picture, const Matrix3& h, const Tones
     if (count[0] == 0 || count[1] == 0) return;
     const double light = sum[0] / count[0], dark = sum[1] / count[1];
     // Whether the squares of column i (or row j) from a to b keep the
-    // alternation: most of them nearer their own tone's mean.
-    auto keeps = [&](bool column, int at, int a, int b) {
-        int agree = 0, total = 0;
+    // alternation. A square reads dark or light when its mean lies near that
+    // tone's mean, else it is covered (a piece, a finger) and says nothing;
+    // the line keeps the alternation when squares of its own tones are many
+    // and squares of the wrong tone few.
+    const double contrast = light - dark;
+    // How well a line of squares keeps the alternation (the share of its
+    // squares that read their own tone, less twice the share that read the
+    // wrong one), and whether that is enough.
+    auto quality = [&](bool column, int at, int a, int b, bool& enough) {
+        int agree = 0, disagree = 0;
         for (int k = a; k < b; ++k) {
             const int i = column ? at : k, j = column ? k : at;
             const double m = CellMean(picture, h, i, j);
-            ++total;
-            if (m < 0) continue;
+            if (m < 0) {
+                ++disagree;  // off the picture
+                continue;
+            }
             const bool isDark = (((i + j) % 2 + 2) % 2) == tones.darkParity;
-            const double own = isDark ? dark : light, other = isDark ? light : dark;
-            agree += std::abs(m - own) < std::abs(m - other);
+            const bool readsDark = m < dark + kToneMargin * contrast;
+            const bool readsLight = m > light - kToneMargin * contrast;
+            if ((isDark && readsDark) || (!isDark && readsLight)) ++agree;
+            if ((isDark && readsLight) || (!isDark && readsDark)) ++disagree;
         }
-        return total > 0 && agree >= 0.75 * total;
+        const int total = b - a;
+        enough = agree >= std::max(2.0, kKnownShare * total) && disagree <= kWrongShare * total && agree >= 3 * disagree;
+        return (agree - 2.0 * disagree) / std::max(1, total);
     };
     constexpr int kLargest = 64;
+    // Shrink first, the worst line at a time, so that lines off the board do
+    // not spoil the reading of the others; then grow while lines beyond keep
+    // the alternation.
+    for (;;) {
+        double worst = 1e300;
+        int side = -1;
+        for (int s = 0; s < 4; ++s) {
+            const bool column = s < 2;
+            if ((column && i1 - i0 <= 2) || (!column && j1 - j0 <= 2)) continue;
+            const int at = s == 0 ? i0 : s == 1 ? i1 - 1 : s == 2 ? j0 : j1 - 1;
+            bool enough;
+            const double q = column ? quality(true, at, j0, j1, enough) : quality(false, at, i0, i1, enough);
+            if (!enough && q < worst) {
+                worst = q;
+                side = s;
+            }
+        }
+        if (side < 0) break;
+        if (side == 0) ++i0;
+        if (side == 1) --i1;
+        if (side == 2) ++j0;
+        if (side == 3) --j1;
+    }
     for (int round = 0; round < kLargest; ++round) {
-        bool changed = false;
-        if (i1 - i0 < kLargest && keeps(true, i0 - 1, j0, j1)) --i0, changed = true;
-        if (i1 - i0 < kLargest && keeps(true, i1, j0, j1)) ++i1, changed = true;
-        if (j1 - j0 < kLargest && keeps(false, j0 - 1, i0, i1)) --j0, changed = true;
-        if (j1 - j0 < kLargest && keeps(false, j1, i0, i1)) ++j1, changed = true;
+        bool changed = false, enough;
+        quality(true, i0 - 1, j0, j1, enough);
+        if (enough && i1 - i0 < kLargest) --i0, changed = true;
+        quality(true, i1, j0, j1, enough);
+        if (enough && i1 - i0 < kLargest) ++i1, changed = true;
+        quality(false, j0 - 1, i0, i1, enough);
+        if (enough && j1 - j0 < kLargest) --j0, changed = true;
+        quality(false, j1, i0, i1, enough);
+        if (enough && j1 - j0 < kLargest) ++j1, changed = true;
         if (!changed) break;
     }
-    while (i1 - i0 > 2 && !keeps(true, i0, j0, j1)) ++i0;
-    while (i1 - i0 > 2 && !keeps(true, i1 - 1, j0, j1)) --i1;
-    while (j1 - j0 > 2 && !keeps(false, j0, i0, i1)) ++j0;
-    while (j1 - j0 > 2 && !keeps(false, j1 - 1, i0, i1)) --j1;
 }
 
 namespace {

@@ -33,8 +33,9 @@ struct Tones {
 };
 
 // The look of the lattice i0..i1 x j0..j1 of `gridToPicture`: a chessboard
-// when its cells alternate dark and light, else ruled with dark or light lines.
-Tones ReadTones(const GrayPlane& picture, const Matrix3& gridToPicture, int i0, int j0, int i1, int j1);
+// when a rectangle of its cells alternates dark and light (the extent then
+// becomes that rectangle), else ruled with dark or light lines.
+Tones ReadTones(const GrayPlane& picture, const Matrix3& gridToPicture, int& i0, int& j0, int& i1, int& j1);
 
 // A chessboard's extent, crossings i0..i1 x j0..j1, grown by every row or
 // column of squares beyond it that keeps the alternation of dark and light,
