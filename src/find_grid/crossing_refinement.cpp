@@ -15,7 +15,7 @@ constexpr double kChessContrast = 50;   // gray levels between a chessboard's tw
 constexpr int kChessMinSquares = 6;
 constexpr double kChessShare = 0.35;    // of the lattice's cells a chessboard covers at least
 constexpr double kToneMargin = 0.3;     // of the contrast: how near a tone a square must read
-constexpr double kChessAgreement = 0.8; // a chessboard's squares that read their tone, net of those that do not
+constexpr double kChessAgreement = 0.5; // a chessboard's squares that read their tone, net of twice those that read the other
 
 double Sample(const GrayPlane& p, double x, double y) {
     if (!(x >= 0 && y >= 0 && x <= p.width - 1 && y <= p.height - 1)) return -1;
@@ -45,15 +45,27 @@ enum class Expect {
     Falling,       // light to dark
     DarkLine,      // a ruled line darker than its sides
     LightLine,     // lighter
+    DarkBorder,    // the border of a ruled grid: a dark line, or a step of either direction
+    LightBorder,   // a light line, or a step
 };
 
 constexpr double kStep = 0.5;         // pixels between profile samples
+constexpr double kOnLine = 0.75;      // pixels: how near its edge's straight line a measured point lies
+constexpr double kLineWidth = 12;     // pixels between the two sides of a ruled line at most
+constexpr double kComparable = 0.4;   // of the profile's strongest step: what may be the line
 constexpr double kMinDifference = 1;  // gray levels a side of a line or step must change per sample
 
 // Where, along the normal from c, the line or step lies; false when the
 // profile does not show what is expected.
 bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, const PointF& normal, double reach,
                    double& offset) {
+    if (expect == Expect::Nothing) return false;
+    if (expect == Expect::DarkBorder || expect == Expect::LightBorder) {
+        const Expect line = expect == Expect::DarkBorder ? Expect::DarkLine : Expect::LightLine;
+        return MeasureAcross(picture, line, c, normal, reach, offset) ||
+               MeasureAcross(picture, Expect::Rising, c, normal, reach, offset) ||
+               MeasureAcross(picture, Expect::Falling, c, normal, reach, offset);
+    }
     const int n = static_cast<int>(reach / kStep);
     std::vector<double> d(std::size_t(2 * n));
     double previous = Sample(picture, c.x - n * kStep * normal.x, c.y - n * kStep * normal.y);
@@ -65,35 +77,59 @@ bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, con
         previous = v;
     }
     auto place = [&](double k) { return (k - n + 0.5) * kStep; };
-    int lo = 0, hi = 0;
-    for (int k = 1; k < int(d.size()); ++k) {
-        if (d[std::size_t(k)] < d[std::size_t(lo)]) lo = k;
-        if (d[std::size_t(k)] > d[std::size_t(hi)]) hi = k;
-    }
     std::vector<double> neg(d.size());
     for (std::size_t i = 0; i < d.size(); ++i) neg[i] = -d[i];
+    // The rising and the falling steps of the profile: its local extremes.
+    std::vector<int> rises, falls;
+    double strongest = 0;
+    for (int k = 0; k < int(d.size()); ++k) {
+        const double v = d[std::size_t(k)];
+        const double before = k > 0 ? d[std::size_t(k - 1)] : 0, after = k + 1 < int(d.size()) ? d[std::size_t(k + 1)] : 0;
+        if (v >= kMinDifference && v >= before && v > after) rises.push_back(k);
+        if (-v >= kMinDifference && v <= before && v < after) falls.push_back(k);
+        strongest = std::max(strongest, std::abs(v));
+    }
+    // Of the steps (or pairs of steps) strong enough beside the strongest
+    // one, the nearest the expected place: a digit or a stroke next to the
+    // line is often as strong as the line itself, but farther away.
+    double best = 1e300;
+    bool found = false;
+    auto consider = [&](double at, double strength) {
+        if (strength < kComparable * strongest || std::abs(at) >= best) return;
+        best = std::abs(at);
+        offset = at;
+        found = true;
+    };
     switch (expect) {
-        case Expect::Nothing: return false;
         case Expect::Rising:
-            if (d[std::size_t(hi)] < kMinDifference || -d[std::size_t(lo)] > 0.5 * d[std::size_t(hi)]) return false;
-            offset = place(Vertex(d, hi));
-            return true;
-        case Expect::Falling:
-            if (-d[std::size_t(lo)] < kMinDifference || d[std::size_t(hi)] > 0.5 * -d[std::size_t(lo)]) return false;
-            offset = place(Vertex(neg, lo));
-            return true;
+        case Expect::Falling: {
+            const bool rising = expect == Expect::Rising;
+            for (int k : rising ? rises : falls) {
+                const double strength = std::abs(d[std::size_t(k)]);
+                // A step, not the side of a line: nothing as strong the other
+                // way right beside it.
+                bool lone = true;
+                for (int o : rising ? falls : rises)
+                    if (std::abs(o - k) * kStep <= kLineWidth && std::abs(d[std::size_t(o)]) > 0.5 * strength) lone = false;
+                if (lone) consider(place(Vertex(rising ? d : neg, k)), strength);
+            }
+            return found;
+        }
         case Expect::DarkLine:
         case Expect::LightLine: {
             const bool dark = expect == Expect::DarkLine;
-            if (-d[std::size_t(lo)] < kMinDifference || d[std::size_t(hi)] < kMinDifference) return false;
-            if (dark != (lo < hi)) return false;
-            const double ratio = -d[std::size_t(lo)] / d[std::size_t(hi)];
-            if (ratio < 0.3 || ratio > 3.3) return false;
-            offset = 0.5 * (place(Vertex(neg, lo)) + place(Vertex(d, hi)));
-            return true;
+            for (int f : falls)
+                for (int r : rises) {
+                    const int first = dark ? f : r, second = dark ? r : f;
+                    if (second <= first || (second - first) * kStep > kLineWidth) continue;
+                    const double a = -d[std::size_t(f)], b = d[std::size_t(r)];
+                    if (a < 0.3 * b || b < 0.3 * a) continue;
+                    consider(0.5 * (place(Vertex(neg, f)) + place(Vertex(d, r))), std::min(a, b));
+                }
+            return found;
         }
+        default: return false;
     }
-    return false;
 }
 
 double CellMean(const GrayPlane& picture, const Matrix3& h, int i, int j) {
@@ -312,20 +348,30 @@ int Tone(const Tones& tones, int i, int j, int columns, int rows, int i0, int j0
     return (((i + i0 + j + j0) % 2 + 2) % 2) == tones.darkParity ? -1 : 1;
 }
 
-Expect ExpectAcross(const Tones& tones, int toneMinus, int tonePlus) {
-    if (tones.kind == GridKind::Ruled) return tones.darkLines ? Expect::DarkLine : Expect::LightLine;
+Expect ExpectAcross(const Tones& tones, int toneMinus, int tonePlus, bool border) {
+    if (tones.kind == GridKind::Ruled) {
+        if (border) return tones.darkLines ? Expect::DarkBorder : Expect::LightBorder;
+        return tones.darkLines ? Expect::DarkLine : Expect::LightLine;
+    }
     if (toneMinus < 0 && tonePlus >= 0) return Expect::Rising;
     if (tonePlus < 0 && toneMinus >= 0) return Expect::Falling;
     return Expect::Nothing;
 }
 
-void MeasureEdge(const GrayPlane& picture, Expect expect, const PointF& p, const PointF& q, std::vector<PointF>& out) {
+// Measures the edge p-q across at points along its middle part; returns the
+// share of them where the picture shows what is expected, on one straight
+// line (NaN when nothing is expected).
+// `spacing` is the distance to the neighbouring parallel lines: how far
+// across the edge the profile may reach.
+double MeasureEdge(const GrayPlane& picture, Expect expect, const PointF& p, const PointF& q, double spacing,
+                   std::vector<PointF>& out) {
     out.clear();
     const double length = Distance(p, q);
-    if (expect == Expect::Nothing || length < 4) return;
+    if (expect == Expect::Nothing) return NAN;
+    if (length < 4) return 0;
     const PointF along = (1 / length) * (q - p);
     const PointF normal{-along.y, along.x};
-    const double reach = std::clamp(0.18 * length, 2.0, 10.0);
+    const double reach = std::clamp(0.2 * spacing, 2.0, 10.0);
     const int samples = std::clamp(static_cast<int>(length / 2.5), 3, 24);
     for (int k = 0; k < samples; ++k) {
         const double t = 0.2 + 0.6 * (k + 0.5) / samples;
@@ -334,6 +380,12 @@ void MeasureEdge(const GrayPlane& picture, Expect expect, const PointF& p, const
         if (MeasureAcross(picture, expect, c, normal, reach, offset) && std::abs(offset) < 0.8 * reach)
             out.push_back(c + offset * normal);
     }
+    Vec3 line;
+    if (out.size() < 2 || !FitLine(out, {}, line)) return double(out.size() >= 2 ? 0 : out.size()) / samples;
+    const double tolerance = std::max(kOnLine, 0.03 * length);
+    int on = 0;
+    for (const PointF& x : out) on += std::abs(Dot(line, Point(x))) <= tolerance;
+    return double(on) / samples;
 }
 
 }  // namespace
@@ -359,6 +411,8 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
     std::vector<PointF> points;
     out.crossings = place;
     out.measured.assign(count, 0);
+    out.horizontalShown.assign(count, NAN);
+    out.verticalShown.assign(count, NAN);
     for (int pass = 0; pass < 2; ++pass) {
         // Measure every edge between the current places of its crossings.
         for (int j = 0; j < nr; ++j)
@@ -372,8 +426,13 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                     const bool belowIsPlus = (below.x - p.x) * normal.x + (below.y - p.y) * normal.y > 0;
                     const int up = Tone(tones, i, j - 1, out.columns, out.rows, i0, j0);
                     const int down = Tone(tones, i, j, out.columns, out.rows, i0, j0);
-                    MeasureEdge(picture, ExpectAcross(tones, belowIsPlus ? up : down, belowIsPlus ? down : up), p, q,
-                                readings.h(i, j));
+                    // The nearer of the rows above and below.
+                    const PointF mid = ApplyToPoint(out.homography, i + 0.5, j);
+                    const double spacing = std::min(Distance(mid, ApplyToPoint(out.homography, i + 0.5, j - 1)),
+                                                    Distance(mid, ApplyToPoint(out.homography, i + 0.5, j + 1)));
+                    out.horizontalShown[at(i, j)] = MeasureEdge(
+                        picture, ExpectAcross(tones, belowIsPlus ? up : down, belowIsPlus ? down : up, j == 0 || j == nr - 1),
+                        p, q, spacing, readings.h(i, j));
                 }
                 if (j + 1 < nr) {
                     const PointF& p = place[at(i, j)];
@@ -383,8 +442,12 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                     const bool rightIsPlus = (right.x - p.x) * normal.x + (right.y - p.y) * normal.y > 0;
                     const int left = Tone(tones, i - 1, j, out.columns, out.rows, i0, j0);
                     const int here = Tone(tones, i, j, out.columns, out.rows, i0, j0);
-                    MeasureEdge(picture, ExpectAcross(tones, rightIsPlus ? left : here, rightIsPlus ? here : left), p,
-                                q, readings.v(i, j));
+                    const PointF mid = ApplyToPoint(out.homography, i, j + 0.5);
+                    const double spacing = std::min(Distance(mid, ApplyToPoint(out.homography, i - 1, j + 0.5)),
+                                                    Distance(mid, ApplyToPoint(out.homography, i + 1, j + 0.5)));
+                    out.verticalShown[at(i, j)] = MeasureEdge(
+                        picture, ExpectAcross(tones, rightIsPlus ? left : here, rightIsPlus ? here : left, i == 0 || i == nc - 1),
+                        p, q, spacing, readings.v(i, j));
                 }
             }
         // Each crossing from the edges next to it, two on each side when

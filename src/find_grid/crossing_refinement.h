@@ -48,6 +48,12 @@ struct MeasuredCrossings {
     std::vector<PointF> crossings;   // (rows + 1) x (columns + 1), row by row
     std::vector<uint8_t> measured;   // 1 where the picture gave the crossing
     Matrix3 homography{};            // (i, j) from 0 -> picture, fitted to the measured crossings
+    // How much of each edge shows the line (or step) expected there: the
+    // share of the points measured across it that found it and lie on one
+    // straight line; NaN where nothing is to be seen (a light square at a
+    // chessboard's border). Horizontal edge (i, j)-(i + 1, j) at
+    // [j * (columns + 1) + i], vertical edge (i, j)-(i, j + 1) likewise.
+    std::vector<double> horizontalShown, verticalShown;
 };
 
 // Crossings of the lattice i0..i1 x j0..j1 measured on `picture`; their
