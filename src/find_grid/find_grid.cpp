@@ -90,7 +90,8 @@ constexpr double kSupportBias = 0.5;  // an edge counts for the grid above this 
 constexpr double kCandidateScore = 0.6;
 constexpr double kMinScore = 0.75;  // mean support of the found lattice's edges
 constexpr double kMinSolid = 0.75;
-constexpr double kKeptBand = 0.6;  // share of a border band's edges that must show for it to stay  // share of each family's edges that show along most of their length
+constexpr double kKeptBand = 0.6;
+constexpr double kKeptOuter = 0.4;  // share of a border band's outer line that must show for it to stay  // share of a border band's edges that must show for it to stay  // share of each family's edges that show along most of their length
 constexpr int kLatticeMargin = 3;     // lines searched beyond those the segments show
 constexpr int kLargestRange = 160;    // lines of one family searched at most
 constexpr int kHypotheses = 4;        // pairs of line families tried at most
@@ -185,12 +186,10 @@ void TrimToSupport(EdgeSupports& e, int& i0, int& j0, int& i1, int& j1) {
                 for (int j = j0; j <= j1; ++j) count(e.h(band, j), across, nAcross);
                 for (int j = j0; j < j1; ++j) count(e.v(line, j), outer, nOuter);
             }
-            // Only the band's edges across decide: a grid's outer line may
-            // be a line, a step or missing, and a few covered cells may
-            // hide part of it.
-            (void)outer;
-            (void)nOuter;
-            const double q = share(across, nAcross);
+            // The band's edges across must show, and its outer line must
+            // show along part of its length (a few covered cells may hide
+            // the rest).
+            const double q = std::min(share(across, nAcross), share(outer, nOuter) + (1 - kKeptOuter));
             if (q < worst) {
                 worst = q;
                 side = s;
