@@ -9,8 +9,8 @@
 #   synopsis: a line that starts with PROG (after blanks) begins another form
 #   of the command, any other line continues the form above it;
 # - a line "Heading:" at the left margin starts a subsection of OPTIONS, but
-#   "Options:" (the subsection "General") and "Exit status:" (its own section,
-#   EXIT STATUS);
+#   "Options:" (the subsection "General", or none when it comes first) and
+#   "Exit status:" (its own section, EXIT STATUS);
 # - an indented "-OPTION [ARG]  text" or "DIGITS  text" is a tagged item; lines
 #   indented deeper than two blanks continue the text of the item above;
 # - anything else is prose: lines in a row make one paragraph; prose before
@@ -90,8 +90,12 @@ for (; $i < @help; ++$i) {
             $current = 'EXIT STATUS';
         } else {
             $current = 'OPTIONS';
-            $heading = 'General' if $heading eq 'Options';
-            $section{OPTIONS} .= '.SS "' . text($heading) . "\"\n";
+            if ($heading eq 'Options') {
+                # The section's own heading says it, unless other subsections came first.
+                $section{OPTIONS} .= ".SS \"General\"\n" if $section{OPTIONS} ne '';
+            } else {
+                $section{OPTIONS} .= '.SS "' . text($heading) . "\"\n";
+            }
         }
         next;
     }
