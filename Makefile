@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 
-.PHONY: run test deps build build-asan clean
+.PHONY: run test package deps build build-asan clean
 
 deps:
 	./tools/install-deps.sh
@@ -24,6 +24,10 @@ test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure
 	./tools/test-sanitized.sh
 	./tools/fuzz.sh
+
+# The Debian package, $(BUILD)/vexo_VERSION_amd64.deb (CPack).
+package: build
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz

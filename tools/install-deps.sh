@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Vexo needs to build, run and test, when any
-# of them is missing. Run as root (or with sudo available).
+# of them is missing. Run as root (or with sudo available). The icons are
+# rendered with rsvg-convert, the package is made with dpkg-deb and
+# dpkg-shlibdeps, and the installed files are checked with man, the
+# freedesktop validators, lintian and bash-completion.
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
@@ -9,6 +12,8 @@ packages=(
   libopencv-core-dev libopencv-imgproc-dev libopencv-calib3d-dev
   qt6-base-dev libgl-dev xvfb xauth
   clang libclang-rt-14-dev
+  librsvg2-bin man-db dpkg-dev file xz-utils
+  desktop-file-utils appstream lintian bash-completion
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -11,7 +11,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
 case $build in /*) ;; *) build=$top/$build ;; esac
 if [ -x "$build/vexo" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
-  cd "$top/samples" && exec "$build/vexo"
+  exec "$build/vexo" "$top/samples"
 fi
 
 results=${VEXO_RESULTS:-$build/vexo-results}
@@ -29,6 +29,6 @@ cat <<TEXT
 Annotated pictures (NAME.png), reports (NAME.json) and summary.csv are in
   $results
 On a desktop (with a display), 'make run' starts the Vexo window instead;
-or start it yourself: cd $top/samples && $build/vexo
+or start it yourself: $build/vexo $top/samples
 TEXT
 exit "$status"
