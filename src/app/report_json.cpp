@@ -1,5 +1,7 @@
 #include "app/report_json.h"
 
+#include "app/grid_report.h"
+
 namespace vexo {
 
 using nlohmann::ordered_json;
@@ -7,6 +9,7 @@ using nlohmann::ordered_json;
 const char* StepName(StepKind kind) {
     switch (kind) {
         case StepKind::Op: return "op";
+        case StepKind::FindGrid: return "find-grid";
         case StepKind::Shortcut: return "shortcut";
         case StepKind::Param: return "param";
         case StepKind::Offset: return "offset";
@@ -54,8 +57,14 @@ ordered_json CellsJson(const std::vector<Cell>& cells, int scale) {
         item["row"] = cell.row;
         item["corners"] = {{"TL", Corner(cell.tl)}, {"TR", Corner(cell.tr)},
                            {"BL", Corner(cell.bl)}, {"BR", Corner(cell.br)}};
-        item["sourceCorners"] = {{"TL", SourceCorner(cell.tl, scale)}, {"TR", SourceCorner(cell.tr, scale)},
-                                 {"BL", SourceCorner(cell.bl, scale)}, {"BR", SourceCorner(cell.br, scale)}};
+        if (cell.source) {
+            const CellCorners& s = *cell.source;
+            item["sourceCorners"] = {{"TL", {s.tl.x, s.tl.y}}, {"TR", {s.tr.x, s.tr.y}},
+                                     {"BL", {s.bl.x, s.bl.y}}, {"BR", {s.br.x, s.br.y}}};
+        } else {
+            item["sourceCorners"] = {{"TL", SourceCorner(cell.tl, scale)}, {"TR", SourceCorner(cell.tr, scale)},
+                                     {"BL", SourceCorner(cell.bl, scale)}, {"BR", SourceCorner(cell.br, scale)}};
+        }
         if (cell.box)
             item["box"] = ordered_json::array({cell.box->left, cell.box->top, cell.box->right, cell.box->bottom});
         else
@@ -79,6 +88,7 @@ ordered_json StepJson(const StepRecord& step, int scale) {
     item["horizontalLines"] = Lines(step.horizontalLines);
     item["verticalLines"] = Lines(step.verticalLines);
     item["cells"] = CellsJson(step.cells, scale);
+    if (step.grid) item["grid"] = GridJson(*step.grid);
     return item;
 }
 

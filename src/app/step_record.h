@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/find_grid_record.h"
 #include "app/operation_record.h"
 #include "core/memory_screen.h"
 
@@ -14,7 +15,7 @@ namespace vexo {
 // What the user did: pick an operation and press GO, click a shortcut
 // button, type a parameter, move the track bar, tick or untick "Go on",
 // press GO, press "R".
-enum class StepKind { Op, Shortcut, Param, Offset, GoOn, NoGoOn, Go, Refresh };
+enum class StepKind { Op, Shortcut, Param, Offset, GoOn, NoGoOn, Go, Refresh, FindGrid };
 
 // The name of a step kind in a report ("op", "go-on", ...).
 const char* StepName(StepKind kind);
@@ -33,6 +34,7 @@ struct StepRecord {
     std::vector<LineEnds> horizontalLines;
     std::vector<LineEnds> verticalLines;
     std::vector<Cell> cells;
+    std::optional<FindGridRecord> grid;  // the step was Find Grid
 };
 
 }  // namespace vexo

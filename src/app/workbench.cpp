@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "app/lattice_drawing.h"
 #include "app/operations.h"
 #include "app/pipelines.h"
 #include "core/errors.h"
@@ -71,6 +72,12 @@ void Workbench::ImageMouseMove(int x, int y) {
 void Workbench::GoClick() {
     Guarded([&] {
         if (image_.loaded()) RunOperation();
+    });
+}
+
+void Workbench::FindGridClick() {
+    Guarded([&] {
+        if (image_.loaded() && image_.decoder) RunFindGrid();
     });
 }
 
@@ -277,6 +284,61 @@ void Workbench::RunOperation() {
     progress_.Hide();
     if (lastOperation_.cancelled) return;
     if (controls_.goOn && index < kOperationCount - 1) controls_.selectedOperation = index + 1;
+}
+
+// Find Grid runs like an operation (busy, the progress dialog, Cancel at its
+// pauses) but leaves the progress bar as it found it, and a picture too large
+// for its memory is reported without ending the program.
+void Workbench::RunFindGrid() {
+    busy_ = true;
+    struct Idle {
+        bool& busy;
+        ~Idle() { busy = false; }
+    } idle{busy_};
+    lastFindGrid_ = FindGridRecord{lastFindGrid_.sequence + 1, false, {}, {}, image_.source, 0};
+    cancelRequested_ = false;
+    const auto start = std::chrono::steady_clock::now();
+    lastPump_ = start;
+    const int maximum = progress_.maximum(), position = progress_.position();
+    auto restore = [&] {
+        progress_.SetMaximum(maximum);
+        progress_.SetPosition(position);
+        progress_.Hide();
+        screen_.SetBusyCursor(false);
+    };
+    screen_.SetBusyCursor(true);
+    progress_.SetMaximum(kFindGridStages + 1);
+    progress_.SetPosition(0);
+    progress_.Show();
+    try {
+        const GrayPlane luminance = image_.decoder->DecodeLuminance();
+        progress_.Step();
+        Pause();
+        const WorkHooks hooks{[this] { progress_.Step(); }, [this] { Pause(); }};
+        lastFindGrid_.lattice = FindGrid(luminance, hooks);
+    } catch (const Cancelled&) {
+        cancelRequested_ = false;
+        lastFindGrid_.cancelled = true;
+        lastFindGrid_.lattice = Lattice{};
+    } catch (const std::bad_alloc&) {
+        restore();
+        lastFindGrid_.lattice = Lattice{};
+        screen_.ErrorBox(kFindGridNoMemory);
+        return;
+    } catch (const Terminate&) {
+        restore();
+        lastFindGrid_.lattice = Lattice{};
+        screen_.ErrorBox(kFindGridNoMemory);
+        return;
+    } catch (...) {
+        restore();
+        throw;
+    }
+    lastFindGrid_.milliseconds = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+    lastFindGrid_.source = ToSourcePixels(lastFindGrid_.lattice, image_.source.scale);
+    restore();
+    if (lastFindGrid_.lattice.found) DrawLattice(lastFindGrid_.lattice, screen_, image_.stride, image_.height);
 }
 
 }  // namespace vexo

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/find_grid_record.h"
 #include "app/operation_record.h"
 #include "core/image_state.h"
 #include "core/progress.h"
@@ -18,6 +19,9 @@ namespace vexo {
 
 class Pipeline;
 struct LineLists;
+
+// The error box of a Find Grid that could not have the memory it needs.
+inline constexpr const char* kFindGridNoMemory = "Find Grid: not enough memory for this picture";
 
 struct TrackBar {
     bool visible = false;
@@ -53,6 +57,12 @@ public:
     void ImageMouseMove(int x, int y);
     // GO.
     void GoClick();
+    // Find Grid: finds the grid in the loaded picture's own gray levels and
+    // draws it over the displayed picture. No plane, mark, caption, readout,
+    // log entry or control changes. Long work shows the progress dialog, and
+    // Cancel stops it; nothing is drawn then. Nothing happens without a
+    // picture.
+    void FindGridClick();
     // The user picks an item of the operation list.
     void ChooseOperation(int index);
     // The parameter box's text becomes `text` (typed or pasted).
@@ -102,6 +112,7 @@ public:
     ProgressBar& progress() { return progress_; }
     Screen& screen() { return screen_; }
     const OperationRecord& lastOperation() const { return lastOperation_; }
+    const FindGridRecord& lastFindGrid() const { return lastFindGrid_; }
 
 private:
     // A pipeline works on the workbench's picture, lines, screen and record.
@@ -115,6 +126,7 @@ private:
     void Pause();
     void LoadDecoded(std::unique_ptr<JpegDecoder> decoder, const std::string& path, GrayPlane plane0);
     void ParameterTextChanged();
+    void RunFindGrid();
     void OperationChanged();
     template <typename F>
     void Guarded(F&& handler);
@@ -125,6 +137,7 @@ private:
     ProgressBar progress_;
     Controls controls_;
     OperationRecord lastOperation_;
+    FindGridRecord lastFindGrid_;
     std::vector<uint8_t> displayRow_;
     bool busy_ = false;
     bool terminated_ = false;

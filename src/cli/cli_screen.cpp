@@ -30,7 +30,7 @@ void CliScreen::PlainBox(const std::string& text) {
 }
 
 TextExtent CliScreen::MeasureText(const std::string& text) {
-    if (const auto extent = font_.Measure(text, fontBold)) return *extent;
+    if (const auto extent = font_.Measure(text, fontBold, fontPixels)) return *extent;
     return MemoryScreen::MeasureText(text);
 }
 
@@ -38,7 +38,7 @@ void CliScreen::DrawTextClipped(int x, int y, const ClipRect& clip, const std::s
     MemoryScreen::DrawTextClipped(x, y, clip, text);  // keeps the record of drawn texts
     const RgbCanvas canvas{display.data(), displayWidth, displayHeight, std::ptrdiff_t(displayWidth) * 3};
     if (display.size() != std::size_t(displayWidth) * std::size_t(displayHeight) * 3) return;
-    if (font_.Draw(canvas, x, y, clip, text, fontColour, fontBold)) return;
+    if (font_.Draw(canvas, x, y, clip, text, fontColour, fontBold, fontPixels)) return;
     const ClipRect area{std::max(clip.left, 0), std::max(clip.top, 0), std::min(clip.right, displayWidth),
                         std::min(clip.bottom, displayHeight)};
     if (area.left < area.right && area.top < area.bottom) DrawBoxes(x, y, area, text);

@@ -103,9 +103,20 @@ LabelFont::~LabelFont() = default;
 
 bool LabelFont::hasFace() const { return faces().Face(true) != nullptr; }
 
-std::optional<TextExtent> LabelFont::Measure(const std::string& text, bool bold) const {
+namespace {
+
+// Sets the face to an em of `pixels` (the labels' own size for 0); false
+// when the face cannot be had at that size.
+bool SizeFace(FT_Face face, int pixels) {
+    const int em = pixels > 0 ? std::clamp(pixels, 4, 512) : kEmPixels;
+    return FT_Set_Pixel_Sizes(face, 0, FT_UInt(em)) == 0;
+}
+
+}  // namespace
+
+std::optional<TextExtent> LabelFont::Measure(const std::string& text, bool bold, int pixels) const {
     FT_Face face = faces().Face(bold);
-    if (!face) return std::nullopt;
+    if (!face || !SizeFace(face, pixels)) return std::nullopt;
     FT_Pos pen = 0;  // 26.6 fixed point
     for (char32_t cp : DecodeUtf8(text)) {
         if (FT_Load_Char(face, cp, FT_LOAD_DEFAULT) == 0) pen += face->glyph->advance.x;
@@ -114,9 +125,9 @@ std::optional<TextExtent> LabelFont::Measure(const std::string& text, bool bold)
 }
 
 bool LabelFont::Draw(RgbCanvas canvas, int x, int y, const ClipRect& clip, const std::string& text, Rgb colour,
-                     bool bold) const {
+                     bool bold, int pixels) const {
     FT_Face face = faces().Face(bold);
-    if (!face) return false;
+    if (!face || !SizeFace(face, pixels)) return false;
     const int left = std::max(clip.left, 0);
     const int top = std::max(clip.top, 0);
     const int right = std::min(clip.right, canvas.width);

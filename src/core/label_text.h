@@ -34,12 +34,13 @@ public:
 
     // A font file was found and opened.
     bool hasFace() const;
-    // Advance width and line height; nothing without a face.
-    std::optional<TextExtent> Measure(const std::string& text, bool bold) const;
+    // Advance width and line height; nothing without a face. `pixels` is the
+    // em's height, 0 for the labels' own 11 pixels.
+    std::optional<TextExtent> Measure(const std::string& text, bool bold, int pixels = 0) const;
     // Draws text with the top-left of its line at (x, y), clipped to `clip`
     // and to the canvas. False without a face (nothing drawn).
-    bool Draw(RgbCanvas canvas, int x, int y, const ClipRect& clip, const std::string& text, Rgb colour,
-              bool bold) const;
+    bool Draw(RgbCanvas canvas, int x, int y, const ClipRect& clip, const std::string& text, Rgb colour, bool bold,
+              int pixels = 0) const;
 
 private:
     struct Faces;

@@ -73,10 +73,14 @@ int CodePoints(const std::string& text) {
 
 }  // namespace
 
-TextExtent MemoryScreen::MeasureText(const std::string& text) { return {7 * CodePoints(text), 13}; }
+// Without a font: 7 x 13 pixels a character at the labels' own size.
+TextExtent MemoryScreen::MeasureText(const std::string& text) {
+    if (fontPixels <= 0) return {7 * CodePoints(text), 13};
+    return {(7 * fontPixels + 5) / 11 * CodePoints(text), (13 * fontPixels + 5) / 11};
+}
 
 void MemoryScreen::DrawTextClipped(int x, int y, const ClipRect& clip, const std::string& text) {
-    texts.push_back({x, y, clip, text, fontColour, fontBold});
+    texts.push_back({x, y, clip, text, fontColour, fontBold, fontPixels});
 }
 
 void MemoryScreen::PutPixel(int x, int y, Rgb colour) {

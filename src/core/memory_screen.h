@@ -44,6 +44,7 @@ public:
     void PumpEvents() override;
     void RequestClose() override { closeRequested = true; }
     void SetFontBold(bool bold) override { fontBold = bold; }
+    void SetFontPixels(int pixels) override { fontPixels = pixels; }
     void SetBrushClear() override { brushClear = true; }
     void SetFontColour(Rgb colour) override { fontColour = colour; }
     // Without a text renderer, a text is 7 pixels per code point wide and 13 high.
@@ -75,6 +76,7 @@ public:
     bool closeRequested = false;
 
     bool fontBold = false;
+    int fontPixels = 0;
     bool brushClear = false;
     Rgb fontColour{0, 0, 0};
     struct DrawnText {
@@ -83,6 +85,7 @@ public:
         std::string text;
         Rgb colour;
         bool bold;
+        int pixels = 0;  // the em's height, 0 for the labels' own size
     };
     std::vector<DrawnText> texts;
 

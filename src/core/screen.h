@@ -73,6 +73,8 @@ public:
 
     // Text on the displayed picture (cell labels). Text is UTF-8.
     virtual void SetFontBold(bool bold) = 0;
+    // The height of the font's em in pixels; 0 for the cell labels' own size.
+    virtual void SetFontPixels(int pixels) { (void)pixels; }
     virtual void SetBrushClear() = 0;
     virtual void SetFontColour(Rgb colour) = 0;
     virtual TextExtent MeasureText(const std::string& text) = 0;
