@@ -53,18 +53,23 @@ constexpr double kStep = 0.5;         // pixels between profile samples
 constexpr double kOnLine = 0.75;      // pixels: how near its edge's straight line a measured point lies
 constexpr double kLineWidth = 12;     // pixels between the two sides of a ruled line at most
 constexpr double kComparable = 0.4;   // of the profile's strongest step: what may be the line
+constexpr double kLinedShare = 0.7;   // of a cell's width: how much of it a line inside must cross
+constexpr double kInsideShare = 0.4;  // of the grid's lines' typical strength: a line inside at least
+constexpr double kAboveNoise = 3.5;   // a step against the profile's median change
 constexpr double kMinDifference = 1;  // gray levels a side of a line or step must change per sample
 
 // Where, along the normal from c, the line or step lies; false when the
 // profile does not show what is expected.
+// `floor` is the least change per half pixel a side of a line or a step
+// must have; `strength` gives the found one's (the weaker side of a line).
 bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, const PointF& normal, double reach,
-                   double& offset) {
+                   double floor, double& offset, double& strength, double aboveNoise = 0) {
     if (expect == Expect::Nothing) return false;
     if (expect == Expect::DarkBorder || expect == Expect::LightBorder) {
         const Expect line = expect == Expect::DarkBorder ? Expect::DarkLine : Expect::LightLine;
-        return MeasureAcross(picture, line, c, normal, reach, offset) ||
-               MeasureAcross(picture, Expect::Rising, c, normal, reach, offset) ||
-               MeasureAcross(picture, Expect::Falling, c, normal, reach, offset);
+        return MeasureAcross(picture, line, c, normal, reach, floor, offset, strength) ||
+               MeasureAcross(picture, Expect::Rising, c, normal, reach, floor, offset, strength) ||
+               MeasureAcross(picture, Expect::Falling, c, normal, reach, floor, offset, strength);
     }
     const int n = static_cast<int>(reach / kStep);
     std::vector<double> d(std::size_t(2 * n));
@@ -79,14 +84,23 @@ bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, con
     auto place = [&](double k) { return (k - n + 0.5) * kStep; };
     std::vector<double> neg(d.size());
     for (std::size_t i = 0; i < d.size(); ++i) neg[i] = -d[i];
+    // Where the profile should be mostly flat, the steps of a line stand out
+    // from its noise: at least a few times its typical change from one
+    // sample to the next.
+    if (aboveNoise > 0) {
+        std::vector<double> changes(d.size());
+        for (std::size_t i = 0; i < d.size(); ++i) changes[i] = std::abs(d[i]);
+        std::nth_element(changes.begin(), changes.begin() + std::ptrdiff_t(changes.size() / 2), changes.end());
+        floor = std::max(floor, aboveNoise * changes[changes.size() / 2]);
+    }
     // The rising and the falling steps of the profile: its local extremes.
     std::vector<int> rises, falls;
     double strongest = 0;
     for (int k = 0; k < int(d.size()); ++k) {
         const double v = d[std::size_t(k)];
         const double before = k > 0 ? d[std::size_t(k - 1)] : 0, after = k + 1 < int(d.size()) ? d[std::size_t(k + 1)] : 0;
-        if (v >= kMinDifference && v >= before && v > after) rises.push_back(k);
-        if (-v >= kMinDifference && v <= before && v < after) falls.push_back(k);
+        if (v >= floor && v >= before && v > after) rises.push_back(k);
+        if (-v >= floor && v <= before && v < after) falls.push_back(k);
         strongest = std::max(strongest, std::abs(v));
     }
     // Of the steps (or pairs of steps) strong enough beside the strongest
@@ -94,10 +108,11 @@ bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, con
     // line is often as strong as the line itself, but farther away.
     double best = 1e300;
     bool found = false;
-    auto consider = [&](double at, double strength) {
-        if (strength < kComparable * strongest || std::abs(at) >= best) return;
+    auto consider = [&](double at, double how) {
+        if (how < kComparable * strongest || std::abs(at) >= best) return;
         best = std::abs(at);
         offset = at;
+        strength = how;
         found = true;
     };
     switch (expect) {
@@ -105,13 +120,13 @@ bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, con
         case Expect::Falling: {
             const bool rising = expect == Expect::Rising;
             for (int k : rising ? rises : falls) {
-                const double strength = std::abs(d[std::size_t(k)]);
+                const double step = std::abs(d[std::size_t(k)]);
                 // A step, not the side of a line: nothing as strong the other
                 // way right beside it.
                 bool lone = true;
                 for (int o : rising ? falls : rises)
-                    if (std::abs(o - k) * kStep <= kLineWidth && std::abs(d[std::size_t(o)]) > 0.5 * strength) lone = false;
-                if (lone) consider(place(Vertex(rising ? d : neg, k)), strength);
+                    if (std::abs(o - k) * kStep <= kLineWidth && std::abs(d[std::size_t(o)]) > 0.5 * step) lone = false;
+                if (lone) consider(place(Vertex(rising ? d : neg, k)), step);
             }
             return found;
         }
@@ -363,8 +378,11 @@ Expect ExpectAcross(const Tones& tones, int toneMinus, int tonePlus, bool border
 // line (NaN when nothing is expected).
 // `spacing` is the distance to the neighbouring parallel lines: how far
 // across the edge the profile may reach.
+// Points count as on the line within `onLine` pixels of the line fitted to
+// them (0: a little more on long edges, which may bend).
 double MeasureEdge(const GrayPlane& picture, Expect expect, const PointF& p, const PointF& q, double spacing,
-                   std::vector<PointF>& out) {
+                   std::vector<PointF>& out, double floor = kMinDifference, std::vector<double>* strengths = nullptr,
+                   double onLine = 0, double aboveNoise = 0) {
     out.clear();
     const double length = Distance(p, q);
     if (expect == Expect::Nothing) return NAN;
@@ -376,13 +394,16 @@ double MeasureEdge(const GrayPlane& picture, Expect expect, const PointF& p, con
     for (int k = 0; k < samples; ++k) {
         const double t = 0.2 + 0.6 * (k + 0.5) / samples;
         const PointF c = p + t * (q - p);
-        double offset;
-        if (MeasureAcross(picture, expect, c, normal, reach, offset) && std::abs(offset) < 0.8 * reach)
+        double offset, strength;
+        if (MeasureAcross(picture, expect, c, normal, reach, floor, offset, strength, aboveNoise) &&
+            std::abs(offset) < 0.8 * reach) {
             out.push_back(c + offset * normal);
+            if (strengths) strengths->push_back(strength);
+        }
     }
     Vec3 line;
     if (out.size() < 2 || !FitLine(out, {}, line)) return double(out.size() >= 2 ? 0 : out.size()) / samples;
-    const double tolerance = std::max(kOnLine, 0.03 * length);
+    const double tolerance = onLine > 0 ? onLine : std::max(kOnLine, 0.03 * length);
     int on = 0;
     for (const PointF& x : out) on += std::abs(Dot(line, Point(x))) <= tolerance;
     return double(on) / samples;
@@ -413,7 +434,9 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
     out.measured.assign(count, 0);
     out.horizontalShown.assign(count, NAN);
     out.verticalShown.assign(count, NAN);
+    std::vector<double> strengths;  // of the lines and steps found on the edges, in the last pass
     for (int pass = 0; pass < 2; ++pass) {
+        strengths.clear();
         // Measure every edge between the current places of its crossings.
         for (int j = 0; j < nr; ++j)
             for (int i = 0; i < nc; ++i) {
@@ -432,7 +455,7 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                                                     Distance(mid, ApplyToPoint(out.homography, i + 0.5, j + 1)));
                     out.horizontalShown[at(i, j)] = MeasureEdge(
                         picture, ExpectAcross(tones, belowIsPlus ? up : down, belowIsPlus ? down : up, j == 0 || j == nr - 1),
-                        p, q, spacing, readings.h(i, j));
+                        p, q, spacing, readings.h(i, j), kMinDifference, &strengths);
                 }
                 if (j + 1 < nr) {
                     const PointF& p = place[at(i, j)];
@@ -447,7 +470,7 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                                                     Distance(mid, ApplyToPoint(out.homography, i + 1, j + 0.5)));
                     out.verticalShown[at(i, j)] = MeasureEdge(
                         picture, ExpectAcross(tones, rightIsPlus ? left : here, rightIsPlus ? here : left, i == 0 || i == nc - 1),
-                        p, q, spacing, readings.v(i, j));
+                        p, q, spacing, readings.v(i, j), kMinDifference, &strengths);
                 }
             }
         // Each crossing from the edges next to it, two on each side when
@@ -529,6 +552,42 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                 out.crossings[at(i, j)] = sw > 0 ? PointF{model.x + dx / sw, model.y + dy / sw} : model;
             }
         place = out.crossings;
+    }
+    // Lines inside the cells, parallel to their sides and across most of
+    // them: the lines of a page of text, a finer ruling, the second side of
+    // a window. A ruled grid's cells hold none (a digit is shorter than its
+    // cell); a chessboard's squares are plain, and are not looked into.
+    out.lined.assign(std::size_t(out.columns) * std::size_t(out.rows), 0);
+    if (tones.kind == GridKind::Ruled && !strengths.empty()) {
+        const Expect line = tones.darkLines ? Expect::DarkLine : Expect::LightLine;
+        // A line inside must be a fair share as strong as the grid's own.
+        std::nth_element(strengths.begin(), strengths.begin() + std::ptrdiff_t(strengths.size() / 2), strengths.end());
+        const double floor = std::max(kMinDifference, kInsideShare * strengths[strengths.size() / 2]);
+
+        std::vector<PointF> ignored;
+        for (int j = 0; j < out.rows; ++j)
+            for (int i = 0; i < out.columns; ++i) {
+                const PointF tl = out.crossings[at(i, j)], tr = out.crossings[at(i + 1, j)];
+                const PointF bl = out.crossings[at(i, j + 1)], br = out.crossings[at(i + 1, j + 1)];
+                auto inside = [&](double u, double v) {
+                    return (1 - v) * ((1 - u) * tl + u * tr) + v * ((1 - u) * bl + u * br);
+                };
+                const double width = (Distance(tl, tr) + Distance(bl, br)) / 2;
+                const double height = (Distance(tl, bl) + Distance(tr, br)) / 2;
+                bool lined = false;
+                for (double f : {0.3, 0.5, 0.7}) {
+                    // A line across the cell at f of its height, then one down
+                    // it at f of its width; each is looked for a tenth of the
+                    // cell either side.
+                    if (!lined && MeasureEdge(picture, line, inside(0, f), inside(1, f), 0.5 * height, ignored, floor,
+                                              nullptr, kOnLine, kAboveNoise) >= kLinedShare)
+                        lined = true;
+                    if (!lined && MeasureEdge(picture, line, inside(f, 0), inside(f, 1), 0.5 * width, ignored, floor,
+                                              nullptr, kOnLine, kAboveNoise) >= kLinedShare)
+                        lined = true;
+                }
+                out.lined[std::size_t(j) * std::size_t(out.columns) + std::size_t(i)] = lined;
+            }
     }
     return out;
 }

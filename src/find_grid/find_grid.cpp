@@ -91,7 +91,9 @@ constexpr double kCandidateScore = 0.6;
 constexpr double kMinScore = 0.75;  // mean support of the found lattice's edges
 constexpr double kMinSolid = 0.75;
 constexpr double kKeptBand = 0.6;
-constexpr double kKeptOuter = 0.4;  // share of a border band's outer line that must show for it to stay  // share of a border band's edges that must show for it to stay  // share of each family's edges that show along most of their length
+constexpr double kKeptOuter = 0.4;
+constexpr double kLinedBand = 0.5;   // share of a border band's cells crossed by lines that drops it
+constexpr double kMostLined = 0.25;  // share of a grid's cells crossed by lines at most  // share of a border band's outer line that must show for it to stay  // share of a border band's edges that must show for it to stay  // share of each family's edges that show along most of their length
 constexpr int kLatticeMargin = 3;     // lines searched beyond those the segments show
 constexpr int kLargestRange = 160;    // lines of one family searched at most
 constexpr int kHypotheses = 4;        // pairs of line families tried at most
@@ -112,9 +114,11 @@ struct EdgeSupports {
     int columns = 0, rows = 0;
     std::vector<double> horizontal;  // (rows + 1) x columns
     std::vector<double> vertical;    // rows x (columns + 1), stored (rows + 1) x (columns + 1)
+    std::vector<uint8_t> lined;      // rows x columns: a line crosses the cell
 
     double& h(int i, int j) { return horizontal[std::size_t(j) * std::size_t(columns) + std::size_t(i)]; }
     double& v(int i, int j) { return vertical[std::size_t(j) * std::size_t(columns + 1) + std::size_t(i)]; }
+    bool isLined(int i, int j) const { return lined[std::size_t(j) * std::size_t(columns) + std::size_t(i)] != 0; }
 };
 
 EdgeSupports ShownEdges(const MeasuredCrossings& m) {
@@ -128,6 +132,7 @@ EdgeSupports ShownEdges(const MeasuredCrossings& m) {
         for (int i = 0; i < m.columns; ++i) e.h(i, j) = m.horizontalShown[std::size_t(j) * nc + std::size_t(i)];
     for (int j = 0; j < m.rows; ++j)
         for (int i = 0; i <= m.columns; ++i) e.v(i, j) = m.verticalShown[std::size_t(j) * nc + std::size_t(i)];
+    e.lined = m.lined;
     return e;
 }
 
@@ -135,6 +140,7 @@ EdgeSupports ShownEdges(const MeasuredCrossings& m) {
 struct Support {
     double mean = 0;
     double solid[2] = {0, 0};  // share of row edges, of column edges, that show along most of their length
+    double lined = 0;          // share of the cells a line crosses
 };
 
 constexpr double kSolidEdge = 0.7;
@@ -156,6 +162,10 @@ Support SupportOf(EdgeSupports& e, int i0, int j0, int i1, int j1) {
         for (int i = i0; i <= i1; ++i) add(e.v(i, j), 1);
     support.mean = edges > 0 ? sum / edges : 0;
     for (int f = 0; f < 2; ++f) support.solid[f] = count[f] > 0 ? double(solid[f]) / count[f] : 0;
+    int lined = 0;
+    for (int j = j0; j < j1; ++j)
+        for (int i = i0; i < i1; ++i) lined += e.isLined(i, j);
+    support.lined = double(lined) / std::max(1, (i1 - i0) * (j1 - j0));
     return support;
 }
 
@@ -171,7 +181,7 @@ void TrimToSupport(EdgeSupports& e, int& i0, int& j0, int& i1, int& j1) {
             const bool rowBand = s < 2;
             if ((rowBand && j1 - j0 <= 2) || (!rowBand && i1 - i0 <= 2)) continue;
             double across = 0, outer = 0;
-            int nAcross = 0, nOuter = 0;
+            int nAcross = 0, nOuter = 0, lined = 0, cells = 0;
             auto count = [](double v, double& sum, int& n) {
                 if (std::isnan(v)) return;
                 sum += v >= kSolidEdge;
@@ -181,15 +191,19 @@ void TrimToSupport(EdgeSupports& e, int& i0, int& j0, int& i1, int& j1) {
                 const int band = s == 0 ? j0 : j1 - 1, line = s == 0 ? j0 : j1;
                 for (int i = i0; i <= i1; ++i) count(e.v(i, band), across, nAcross);
                 for (int i = i0; i < i1; ++i) count(e.h(i, line), outer, nOuter);
+                for (int i = i0; i < i1; ++i, ++cells) lined += e.isLined(i, band);
             } else {
                 const int band = s == 2 ? i0 : i1 - 1, line = s == 2 ? i0 : i1;
                 for (int j = j0; j <= j1; ++j) count(e.h(band, j), across, nAcross);
                 for (int j = j0; j < j1; ++j) count(e.v(line, j), outer, nOuter);
+                for (int j = j0; j < j1; ++j, ++cells) lined += e.isLined(band, j);
             }
             // The band's edges across must show, and its outer line must
             // show along part of its length (a few covered cells may hide
             // the rest).
-            const double q = std::min(share(across, nAcross), share(outer, nOuter) + (1 - kKeptOuter));
+            double q = std::min(share(across, nAcross), share(outer, nOuter) + (1 - kKeptOuter));
+            // Cells crossed by lines are text or a ruling, not the grid's.
+            if (lined >= kLinedBand * cells) q = std::min(q, 0.0);
             if (q < worst) {
                 worst = q;
                 side = s;
@@ -483,8 +497,10 @@ bool MeasureCandidate(const GrayPlane& picture, const GradientField& gradients, 
     // A chessboard's extent comes from its squares.
     if (tones.kind == GridKind::Ruled) TrimToSupport(edges, i0, j0, i1, j1);
     const Support support = SupportOf(edges, i0, j0, i1, j1);
-    if (getenv("FGT")) fprintf(stderr, "verdict %dx%d -> %dx%d mean %.2f solid %.2f %.2f\n", measured.columns, measured.rows, i1 - i0, j1 - j0, support.mean, support.solid[0], support.solid[1]);
-    if (support.mean < kMinScore || support.solid[0] < kMinSolid || support.solid[1] < kMinSolid) return false;
+    if (getenv("FGT")) fprintf(stderr, "verdict %dx%d -> %dx%d mean %.2f solid %.2f %.2f lined %.2f\n", measured.columns, measured.rows, i1 - i0, j1 - j0, support.mean, support.solid[0], support.solid[1], support.lined);
+    if (support.mean < kMinScore || support.solid[0] < kMinSolid || support.solid[1] < kMinSolid ||
+        support.lined > kMostLined)
+        return false;
     if (i0 != 0 || j0 != 0 || i1 != measured.columns || j1 != measured.rows) {
         // Keep the crossings of the part that stays, indices from 0 again.
         std::vector<PointF> kept;
