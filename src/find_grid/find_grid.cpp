@@ -93,7 +93,11 @@ constexpr double kMinSolid = 0.75;
 constexpr double kKeptBand = 0.6;
 constexpr double kKeptOuter = 0.4;
 constexpr double kLinedBand = 0.5;   // share of a border band's cells crossed by lines that drops it
-constexpr double kMostLined = 0.25;  // share of a grid's cells crossed by lines at most  // share of a border band's outer line that must show for it to stay  // share of a border band's edges that must show for it to stay  // share of each family's edges that show along most of their length
+constexpr double kMostLined = 0.25;  // share of a grid's cells crossed by lines at most
+constexpr int kSmallGrid = 9;        // cells: fewer, or two rows or columns only, make a small grid
+constexpr double kMinSmallScore = 0.9;
+constexpr int kLargeGrid = 16;       // cells: as many or more make a large grid
+constexpr double kMinLargeSolid = 0.7;  // share of a border band's outer line that must show for it to stay  // share of a border band's edges that must show for it to stay  // share of each family's edges that show along most of their length
 constexpr int kLatticeMargin = 3;     // lines searched beyond those the segments show
 constexpr int kLargestRange = 160;    // lines of one family searched at most
 constexpr int kHypotheses = 4;        // pairs of line families tried at most
@@ -498,8 +502,14 @@ bool MeasureCandidate(const GrayPlane& picture, const GradientField& gradients, 
     if (tones.kind == GridKind::Ruled) TrimToSupport(edges, i0, j0, i1, j1);
     const Support support = SupportOf(edges, i0, j0, i1, j1);
     if (getenv("FGT")) fprintf(stderr, "verdict %dx%d -> %dx%d mean %.2f solid %.2f %.2f lined %.2f\n", measured.columns, measured.rows, i1 - i0, j1 - j0, support.mean, support.solid[0], support.solid[1], support.lined);
-    if (support.mean < kMinScore || support.solid[0] < kMinSolid || support.solid[1] < kMinSolid ||
-        support.lined > kMostLined)
+    // A small lattice is easily a piece of something else (a few rectangles,
+    // a fragment of a brick wall): it must show all but perfectly.
+    const int columns = i1 - i0, rows = j1 - j0;
+    const bool small = std::min(columns, rows) <= 2 || columns * rows < kSmallGrid;
+    const double minScore = small ? kMinSmallScore : kMinScore;
+    const double minSolid = small ? kMinSmallScore : columns * rows >= kLargeGrid ? kMinLargeSolid : kMinSolid;
+    if (support.mean < minScore || support.solid[0] < minSolid || support.solid[1] < minSolid ||
+        support.lined > (small ? 0 : kMostLined))
         return false;
     if (i0 != 0 || j0 != 0 || i1 != measured.columns || j1 != measured.rows) {
         // Keep the crossings of the part that stays, indices from 0 again.
