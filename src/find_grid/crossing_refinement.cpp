@@ -50,6 +50,8 @@ enum class Expect {
 };
 
 constexpr double kStep = 0.5;         // pixels between profile samples
+constexpr int kPasses = 5;            // measurements at most, each from the crossings the last one found
+constexpr double kSettled = 0.05;     // pixels: crossings that move less have settled
 constexpr double kOnLine = 0.75;      // pixels: how near its edge's straight line a measured point lies
 constexpr double kLineWidth = 12;     // pixels between the two sides of a ruled line at most
 constexpr double kComparable = 0.4;   // of the profile's strongest step: what may be the line
@@ -435,7 +437,7 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
     out.horizontalShown.assign(count, NAN);
     out.verticalShown.assign(count, NAN);
     std::vector<double> strengths;  // of the lines and steps found on the edges, in the last pass
-    for (int pass = 0; pass < 2; ++pass) {
+    for (int pass = 0; pass < kPasses; ++pass) {
         strengths.clear();
         // Measure every edge between the current places of its crossings.
         for (int j = 0; j < nr; ++j)
@@ -551,7 +553,11 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                 const PointF model = ApplyToPoint(out.homography, i, j);
                 out.crossings[at(i, j)] = sw > 0 ? PointF{model.x + dx / sw, model.y + dy / sw} : model;
             }
+        // Done once no crossing moves any more.
+        double moved = 0;
+        for (std::size_t k = 0; k < count; ++k) moved = std::max(moved, Distance(place[k], out.crossings[k]));
         place = out.crossings;
+        if (pass > 0 && moved < kSettled) break;
     }
     // Lines inside the cells, parallel to their sides and across most of
     // them: the lines of a page of text, a finer ruling, the second side of
