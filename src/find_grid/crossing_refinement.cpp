@@ -58,20 +58,34 @@ constexpr double kComparable = 0.4;   // of the profile's strongest step: what m
 constexpr double kLinedShare = 0.7;   // of a cell's width: how much of it a line inside must cross
 constexpr double kInsideShare = 0.4;  // of the grid's lines' typical strength: a line inside at least
 constexpr double kAboveNoise = 3.5;   // a step against the profile's median change
+constexpr double kWidestShare = 3;    // of the grid's typical line width: the widest line it has
+constexpr double kWidthSlack = 1.5;   // pixels added to that
 constexpr double kMinDifference = 1;  // gray levels a side of a line or step must change per sample
+
+// What a profile must show, beyond the kind of line or step.
+struct Looking {
+    double floor = kMinDifference;  // least change per half pixel of a side of a line or of a step
+    double aboveNoise = 0;          // if above 0: a side also stands this many times above the profile's median change
+    double widest = kLineWidth;     // pixels between the sides of a line at most
+};
+
+// What a profile showed.
+struct Found {
+    double offset = 0;    // along the normal, pixels
+    double strength = 0;  // change per half pixel of a step, or of a line's weaker side
+    double width = 0;     // pixels between a line's sides; 0 for a step
+};
 
 // Where, along the normal from c, the line or step lies; false when the
 // profile does not show what is expected.
-// `floor` is the least change per half pixel a side of a line or a step
-// must have; `strength` gives the found one's (the weaker side of a line).
 bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, const PointF& normal, double reach,
-                   double floor, double& offset, double& strength, double aboveNoise = 0) {
+                   const Looking& looking, Found& out) {
     if (expect == Expect::Nothing) return false;
     if (expect == Expect::DarkBorder || expect == Expect::LightBorder) {
         const Expect line = expect == Expect::DarkBorder ? Expect::DarkLine : Expect::LightLine;
-        return MeasureAcross(picture, line, c, normal, reach, floor, offset, strength) ||
-               MeasureAcross(picture, Expect::Rising, c, normal, reach, floor, offset, strength) ||
-               MeasureAcross(picture, Expect::Falling, c, normal, reach, floor, offset, strength);
+        return MeasureAcross(picture, line, c, normal, reach, looking, out) ||
+               MeasureAcross(picture, Expect::Rising, c, normal, reach, looking, out) ||
+               MeasureAcross(picture, Expect::Falling, c, normal, reach, looking, out);
     }
     const int n = static_cast<int>(reach / kStep);
     std::vector<double> d(std::size_t(2 * n));
@@ -86,14 +100,15 @@ bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, con
     auto place = [&](double k) { return (k - n + 0.5) * kStep; };
     std::vector<double> neg(d.size());
     for (std::size_t i = 0; i < d.size(); ++i) neg[i] = -d[i];
+    double floor = looking.floor;
     // Where the profile should be mostly flat, the steps of a line stand out
     // from its noise: at least a few times its typical change from one
     // sample to the next.
-    if (aboveNoise > 0) {
+    if (looking.aboveNoise > 0) {
         std::vector<double> changes(d.size());
         for (std::size_t i = 0; i < d.size(); ++i) changes[i] = std::abs(d[i]);
         std::nth_element(changes.begin(), changes.begin() + std::ptrdiff_t(changes.size() / 2), changes.end());
-        floor = std::max(floor, aboveNoise * changes[changes.size() / 2]);
+        floor = std::max(floor, looking.aboveNoise * changes[changes.size() / 2]);
     }
     // The rising and the falling steps of the profile: its local extremes.
     std::vector<int> rises, falls;
@@ -110,11 +125,10 @@ bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, con
     // line is often as strong as the line itself, but farther away.
     double best = 1e300;
     bool found = false;
-    auto consider = [&](double at, double how) {
-        if (how < kComparable * strongest || std::abs(at) >= best) return;
+    auto consider = [&](double at, double strength, double width) {
+        if (strength < kComparable * strongest || std::abs(at) >= best) return;
         best = std::abs(at);
-        offset = at;
-        strength = how;
+        out = {at, strength, width};
         found = true;
     };
     switch (expect) {
@@ -128,7 +142,7 @@ bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, con
                 bool lone = true;
                 for (int o : rising ? falls : rises)
                     if (std::abs(o - k) * kStep <= kLineWidth && std::abs(d[std::size_t(o)]) > 0.5 * step) lone = false;
-                if (lone) consider(place(Vertex(rising ? d : neg, k)), step);
+                if (lone) consider(place(Vertex(rising ? d : neg, k)), step, 0);
             }
             return found;
         }
@@ -138,10 +152,11 @@ bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, con
             for (int f : falls)
                 for (int r : rises) {
                     const int first = dark ? f : r, second = dark ? r : f;
-                    if (second <= first || (second - first) * kStep > kLineWidth) continue;
+                    if (second <= first || (second - first) * kStep > looking.widest) continue;
                     const double a = -d[std::size_t(f)], b = d[std::size_t(r)];
                     if (a < 0.3 * b || b < 0.3 * a) continue;
-                    consider(0.5 * (place(Vertex(neg, f)) + place(Vertex(d, r))), std::min(a, b));
+                    const double sideF = place(Vertex(neg, f)), sideR = place(Vertex(d, r));
+                    consider(0.5 * (sideF + sideR), std::min(a, b), std::abs(sideR - sideF));
                 }
             return found;
         }
@@ -379,12 +394,12 @@ Expect ExpectAcross(const Tones& tones, int toneMinus, int tonePlus, bool border
 // share of them where the picture shows what is expected, on one straight
 // line (NaN when nothing is expected).
 // `spacing` is the distance to the neighbouring parallel lines: how far
-// across the edge the profile may reach.
-// Points count as on the line within `onLine` pixels of the line fitted to
-// them (0: a little more on long edges, which may bend).
+// across the edge the profile may reach. Points count as on the line within
+// `onLine` pixels of the line fitted to them (0: a little more on long
+// edges, which may bend). The lines and steps found go to `found`.
 double MeasureEdge(const GrayPlane& picture, Expect expect, const PointF& p, const PointF& q, double spacing,
-                   std::vector<PointF>& out, double floor = kMinDifference, std::vector<double>* strengths = nullptr,
-                   double onLine = 0, double aboveNoise = 0) {
+                   const Looking& looking, std::vector<PointF>& out, std::vector<Found>* found = nullptr,
+                   double onLine = 0) {
     out.clear();
     const double length = Distance(p, q);
     if (expect == Expect::Nothing) return NAN;
@@ -396,11 +411,10 @@ double MeasureEdge(const GrayPlane& picture, Expect expect, const PointF& p, con
     for (int k = 0; k < samples; ++k) {
         const double t = 0.2 + 0.6 * (k + 0.5) / samples;
         const PointF c = p + t * (q - p);
-        double offset, strength;
-        if (MeasureAcross(picture, expect, c, normal, reach, floor, offset, strength, aboveNoise) &&
-            std::abs(offset) < 0.8 * reach) {
-            out.push_back(c + offset * normal);
-            if (strengths) strengths->push_back(strength);
+        Found f;
+        if (MeasureAcross(picture, expect, c, normal, reach, looking, f) && std::abs(f.offset) < 0.8 * reach) {
+            out.push_back(c + f.offset * normal);
+            if (found) found->push_back(f);
         }
     }
     Vec3 line;
@@ -436,9 +450,21 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
     out.measured.assign(count, 0);
     out.horizontalShown.assign(count, NAN);
     out.verticalShown.assign(count, NAN);
-    std::vector<double> strengths;  // of the lines and steps found on the edges, in the last pass
+    // What the edges must show: after the first pass, lines no wider than a
+    // few times the grid's own (the lines of text beside a grid are wider).
+    std::vector<Found> found;  // the lines and steps the last pass found on the edges
+    Looking looking;
     for (int pass = 0; pass < kPasses; ++pass) {
-        strengths.clear();
+        if (!found.empty()) {
+            std::vector<double> widths;
+            for (const Found& f : found)
+                if (f.width > 0) widths.push_back(f.width);
+            if (!widths.empty()) {
+                std::nth_element(widths.begin(), widths.begin() + std::ptrdiff_t(widths.size() / 2), widths.end());
+                looking.widest = std::min(kLineWidth, kWidestShare * widths[widths.size() / 2] + kWidthSlack);
+            }
+        }
+        found.clear();
         // Measure every edge between the current places of its crossings.
         for (int j = 0; j < nr; ++j)
             for (int i = 0; i < nc; ++i) {
@@ -457,7 +483,7 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                                                     Distance(mid, ApplyToPoint(out.homography, i + 0.5, j + 1)));
                     out.horizontalShown[at(i, j)] = MeasureEdge(
                         picture, ExpectAcross(tones, belowIsPlus ? up : down, belowIsPlus ? down : up, j == 0 || j == nr - 1),
-                        p, q, spacing, readings.h(i, j), kMinDifference, &strengths);
+                        p, q, spacing, looking, readings.h(i, j), &found);
                 }
                 if (j + 1 < nr) {
                     const PointF& p = place[at(i, j)];
@@ -472,7 +498,7 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                                                     Distance(mid, ApplyToPoint(out.homography, i + 1, j + 0.5)));
                     out.verticalShown[at(i, j)] = MeasureEdge(
                         picture, ExpectAcross(tones, rightIsPlus ? left : here, rightIsPlus ? here : left, i == 0 || i == nc - 1),
-                        p, q, spacing, readings.v(i, j), kMinDifference, &strengths);
+                        p, q, spacing, looking, readings.v(i, j), &found);
                 }
             }
         // Each crossing from the edges next to it, two on each side when
@@ -564,18 +590,21 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
     // a window. A ruled grid's cells hold none (a digit is shorter than its
     // cell); a chessboard's squares are plain, and are not looked into.
     out.lined.assign(std::size_t(out.columns) * std::size_t(out.rows), 0);
-    if (tones.kind == GridKind::Ruled && !strengths.empty()) {
+    if (tones.kind == GridKind::Ruled && !found.empty()) {
         const Expect line = tones.darkLines ? Expect::DarkLine : Expect::LightLine;
         // A line inside must be a fair share as strong as the grid's own.
+        std::vector<double> strengths;
+        for (const Found& f : found) strengths.push_back(f.strength);
         std::nth_element(strengths.begin(), strengths.begin() + std::ptrdiff_t(strengths.size() / 2), strengths.end());
-        const double floor = std::max(kMinDifference, kInsideShare * strengths[strengths.size() / 2]);
+        const Looking inside{std::max(kMinDifference, kInsideShare * strengths[strengths.size() / 2]), kAboveNoise,
+                             looking.widest};
 
         std::vector<PointF> ignored;
         for (int j = 0; j < out.rows; ++j)
             for (int i = 0; i < out.columns; ++i) {
                 const PointF tl = out.crossings[at(i, j)], tr = out.crossings[at(i + 1, j)];
                 const PointF bl = out.crossings[at(i, j + 1)], br = out.crossings[at(i + 1, j + 1)];
-                auto inside = [&](double u, double v) {
+                auto point = [&](double u, double v) {
                     return (1 - v) * ((1 - u) * tl + u * tr) + v * ((1 - u) * bl + u * br);
                 };
                 const double width = (Distance(tl, tr) + Distance(bl, br)) / 2;
@@ -585,11 +614,11 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                     // A line across the cell at f of its height, then one down
                     // it at f of its width; each is looked for a tenth of the
                     // cell either side.
-                    if (!lined && MeasureEdge(picture, line, inside(0, f), inside(1, f), 0.5 * height, ignored, floor,
-                                              nullptr, kOnLine, kAboveNoise) >= kLinedShare)
+                    if (!lined && MeasureEdge(picture, line, point(0, f), point(1, f), 0.5 * height, inside, ignored, nullptr,
+                                              kOnLine) >= kLinedShare)
                         lined = true;
-                    if (!lined && MeasureEdge(picture, line, inside(f, 0), inside(f, 1), 0.5 * width, ignored, floor,
-                                              nullptr, kOnLine, kAboveNoise) >= kLinedShare)
+                    if (!lined && MeasureEdge(picture, line, point(f, 0), point(f, 1), 0.5 * width, inside, ignored, nullptr,
+                                              kOnLine) >= kLinedShare)
                         lined = true;
                 }
                 out.lined[std::size_t(j) * std::size_t(out.columns) + std::size_t(i)] = lined;
