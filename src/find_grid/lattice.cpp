@@ -9,6 +9,12 @@
 
 namespace vexo::grid {
 
+namespace {
+
+constexpr double kOnSide = 1.5;  // pixels: how near the line of its neighbours a side's sample lies
+
+}  // namespace
+
 bool FitLatticeHomography(const std::vector<IndexedLine>& columns, const std::vector<IndexedLine>& rows,
                           double tolerance, Matrix3& gridToPicture) {
     if (columns.size() < 2 || rows.size() < 2) return false;
@@ -137,18 +143,24 @@ std::vector<SegmentPlace> PlaceSegments(const std::vector<EdgeSegment>& segments
     return places;
 }
 
-double EdgeSupport(const GradientField& g, const PointF& p, const PointF& q, double threshold) {
+double EdgeSupport(const GradientField& g, const PointF& p, const PointF& q, double threshold, double spacing) {
     const double length = Distance(p, q);
     if (!(length >= 4) || !g.contains(p.x, p.y) || !g.contains(q.x, q.y)) return 0;
     const PointF along = (1 / length) * (q - p);
     const PointF across{-along.y, along.x};
-    const int samples = std::clamp(static_cast<int>(length / 3), 4, 12);
-    const int reach = std::clamp(static_cast<int>(std::lround(0.15 * length)), 1, 6);
+    constexpr int kMostSamples = 12;
+    const int samples = std::clamp(static_cast<int>(length / 3), 4, kMostSamples);
+    const int reach = std::clamp(static_cast<int>(std::lround(0.15 * (spacing > 0 ? spacing : length))), 1, 6);
     const double threshold2 = threshold * threshold;
-    int hits = 0;
+    // For each sign of the gradient across the edge, at each sample, the
+    // offset where it is strongest, if strong and across the edge.
+    double t[kMostSamples];
+    int offset[2][kMostSamples];
+    bool hit[2][kMostSamples] = {};
     for (int k = 0; k < samples; ++k) {
-        const double t = 0.15 + 0.7 * (k + 0.5) / samples;
-        const PointF c = p + t * (q - p);
+        t[k] = 0.15 + 0.7 * (k + 0.5) / samples;
+        const PointF c = p + t[k] * (q - p);
+        double best[2] = {0, 0};
         for (int o = -reach; o <= reach; ++o) {
             const int x = static_cast<int>(std::lround(c.x + o * across.x));
             const int y = static_cast<int>(std::lround(c.y + o * across.y));
@@ -157,13 +169,39 @@ double EdgeSupport(const GradientField& g, const PointF& p, const PointF& q, dou
             const double gx = g.gx[i], gy = g.gy[i];
             const double a = gx * across.x + gy * across.y;
             const double b = gx * along.x + gy * along.y;
-            if (a * a >= threshold2 && a * a > 2.25 * b * b) {
-                ++hits;
-                break;
+            if (a * a < threshold2 || a * a <= 2.25 * b * b) continue;
+            const int sign = a < 0;
+            if (a * a > best[sign]) {
+                best[sign] = a * a;
+                offset[sign][k] = o;
+                hit[sign][k] = true;
             }
         }
     }
-    return double(hits) / samples;
+    // A side of a line or a step lies along a straight line across the
+    // samples (slanted when the lattice is a little off); the strong
+    // gradients of text or texture lie anywhere.
+    bool supported[kMostSamples] = {};
+    for (int sign = 0; sign < 2; ++sign) {
+        double n = 0, st = 0, so = 0, stt = 0, sto = 0;
+        for (int k = 0; k < samples; ++k)
+            if (hit[sign][k]) {
+                n += 1;
+                st += t[k];
+                so += offset[sign][k];
+                stt += t[k] * t[k];
+                sto += t[k] * offset[sign][k];
+            }
+        if (n < 2) continue;
+        const double den = n * stt - st * st;
+        const double slope = den > 1e-12 ? (n * sto - st * so) / den : 0;
+        const double intercept = (so - slope * st) / n;
+        for (int k = 0; k < samples; ++k)
+            if (hit[sign][k] && std::abs(offset[sign][k] - (intercept + slope * t[k])) <= kOnSide) supported[k] = true;
+    }
+    int count = 0;
+    for (int k = 0; k < samples; ++k) count += supported[k];
+    return double(count) / samples;
 }
 
 SupportMap MeasureSupport(const GradientField& gradients, const Matrix3& gridToPicture, int i0, int j0, int columns,
@@ -190,11 +228,13 @@ SupportMap MeasureSupport(const GradientField& gradients, const Matrix3& gridToP
     for (int j = 0; j <= rows; ++j)
         for (int i = 0; i < columns; ++i)
             if (ahead[at(i, j)] == side && ahead[at(i + 1, j)] == side)
-                map.h(i0 + i, j0 + j) = EdgeSupport(gradients, crossing[at(i, j)], crossing[at(i + 1, j)], threshold);
+                map.h(i0 + i, j0 + j) = EdgeSupport(gradients, crossing[at(i, j)], crossing[at(i + 1, j)], threshold,
+                                                    Distance(crossing[at(i, j)], crossing[at(i, j == rows ? j - 1 : j + 1)]));
     for (int j = 0; j < rows; ++j)
         for (int i = 0; i <= columns; ++i)
             if (ahead[at(i, j)] == side && ahead[at(i, j + 1)] == side)
-                map.v(i0 + i, j0 + j) = EdgeSupport(gradients, crossing[at(i, j)], crossing[at(i, j + 1)], threshold);
+                map.v(i0 + i, j0 + j) = EdgeSupport(gradients, crossing[at(i, j)], crossing[at(i, j + 1)], threshold,
+                                                    Distance(crossing[at(i, j)], crossing[at(i == columns ? i - 1 : i + 1, j)]));
     return map;
 }
 

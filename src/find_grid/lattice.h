@@ -70,9 +70,12 @@ struct SupportMap {
 };
 
 // The share (0..1) of points along the middle of the edge p-q where the
-// gradient across it reaches `threshold` near it. Edges shorter than a few
-// pixels or reaching outside the picture have none.
-double EdgeSupport(const GradientField& gradients, const PointF& p, const PointF& q, double threshold);
+// gradient across it reaches `threshold` near it, at offsets that line up
+// along the edge (the sides of a line, or a step). `spacing` is the distance
+// to the neighbouring parallel lines, which bounds how far across the edge
+// to look. Edges shorter than a few pixels or reaching outside the picture
+// have none.
+double EdgeSupport(const GradientField& gradients, const PointF& p, const PointF& q, double threshold, double spacing);
 
 SupportMap MeasureSupport(const GradientField& gradients, const Matrix3& gridToPicture, int i0, int j0, int columns,
                           int rows, double threshold);
