@@ -17,22 +17,25 @@ constexpr double kChessShare = 0.35;    // of the lattice's cells a chessboard c
 constexpr double kToneMargin = 0.3;     // of the contrast: how near a tone a square must read
 constexpr double kChessAgreement = 0.5; // a chessboard's squares that read their tone, net of twice those that read the other
 
-double Sample(const GrayPlane& p, double x, double y) {
+// Bilinear sample at (x, y); -1 outside the picture.
+inline double Sample(const GrayPlane& p, double x, double y) {
     if (!(x >= 0 && y >= 0 && x <= p.width - 1 && y <= p.height - 1)) return -1;
     const int x0 = std::min(static_cast<int>(x), std::max(0, p.width - 2));
     const int y0 = std::min(static_cast<int>(y), std::max(0, p.height - 2));
-    const int x1 = std::min(x0 + 1, p.width - 1), y1 = std::min(y0 + 1, p.height - 1);
+    const int dx = x0 + 1 < p.width ? 1 : 0;
+    const std::size_t dy = y0 + 1 < p.height ? std::size_t(p.width) : 0;
+    const uint8_t* q = p.begin() + std::size_t(y0) * std::size_t(p.width) + std::size_t(x0);
     const double fx = x - x0, fy = y - y0;
-    const double top = p.at(x0, y0) + (p.at(x1, y0) - p.at(x0, y0)) * fx;
-    const double bottom = p.at(x0, y1) + (p.at(x1, y1) - p.at(x0, y1)) * fx;
+    const double top = q[0] + (q[dx] - q[0]) * fx;
+    const double bottom = q[dy] + (q[dy + std::size_t(dx)] - q[dy]) * fx;
     return top + (bottom - top) * fy;
 }
 
-// Sub-sample place of the maximum at index k of `d` (a parabola through it
-// and its neighbours).
-double Vertex(const std::vector<double>& d, int k) {
-    if (k <= 0 || k + 1 >= int(d.size())) return k;
-    const double a = d[std::size_t(k - 1)], b = d[std::size_t(k)], c = d[std::size_t(k + 1)];
+// Sub-sample place of the extreme at index k of the n values d (of `sign`
+// times d a maximum): a parabola through it and its neighbours.
+double Vertex(const double* d, int n, int k, double sign = 1) {
+    if (k <= 0 || k + 1 >= n) return k;
+    const double a = sign * d[k - 1], b = sign * d[k], c = sign * d[k + 1];
     const double den = a - 2 * b + c;
     if (den == 0) return k;
     return k + std::clamp(0.5 * (a - c) / den, -0.5, 0.5);
@@ -50,6 +53,7 @@ enum class Expect {
 };
 
 constexpr double kStep = 0.5;         // pixels between profile samples
+constexpr int kMostSteps = 48;        // profile samples at most (twice the widest reach over the step)
 constexpr int kPasses = 5;            // measurements at most, each from the crossings the last one found
 constexpr double kSettled = 0.05;     // pixels: crossings that move less have settled
 constexpr double kOnLine = 0.75;      // pixels: how near its edge's straight line a measured point lies
@@ -87,37 +91,37 @@ bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, con
                MeasureAcross(picture, Expect::Rising, c, normal, reach, looking, out) ||
                MeasureAcross(picture, Expect::Falling, c, normal, reach, looking, out);
     }
-    const int n = static_cast<int>(reach / kStep);
-    std::vector<double> d(std::size_t(2 * n));
+    const int n = std::min(static_cast<int>(reach / kStep), kMostSteps / 2);
+    double d[kMostSteps];
+    const int size = 2 * n;
     double previous = Sample(picture, c.x - n * kStep * normal.x, c.y - n * kStep * normal.y);
     if (previous < 0) return false;
     for (int k = -n + 1; k <= n; ++k) {
         const double v = Sample(picture, c.x + k * kStep * normal.x, c.y + k * kStep * normal.y);
         if (v < 0) return false;
-        d[std::size_t(k + n - 1)] = v - previous;  // at k - 0.5
+        d[k + n - 1] = v - previous;  // at k - 0.5
         previous = v;
     }
     auto place = [&](double k) { return (k - n + 0.5) * kStep; };
-    std::vector<double> neg(d.size());
-    for (std::size_t i = 0; i < d.size(); ++i) neg[i] = -d[i];
     double floor = looking.floor;
     // Where the profile should be mostly flat, the steps of a line stand out
     // from its noise: at least a few times its typical change from one
     // sample to the next.
     if (looking.aboveNoise > 0) {
-        std::vector<double> changes(d.size());
-        for (std::size_t i = 0; i < d.size(); ++i) changes[i] = std::abs(d[i]);
-        std::nth_element(changes.begin(), changes.begin() + std::ptrdiff_t(changes.size() / 2), changes.end());
-        floor = std::max(floor, looking.aboveNoise * changes[changes.size() / 2]);
+        double changes[kMostSteps];
+        for (int i = 0; i < size; ++i) changes[i] = std::abs(d[i]);
+        std::nth_element(changes, changes + size / 2, changes + size);
+        floor = std::max(floor, looking.aboveNoise * changes[size / 2]);
     }
     // The rising and the falling steps of the profile: its local extremes.
-    std::vector<int> rises, falls;
+    int rises[kMostSteps], falls[kMostSteps];
+    int riseCount = 0, fallCount = 0;
     double strongest = 0;
-    for (int k = 0; k < int(d.size()); ++k) {
-        const double v = d[std::size_t(k)];
-        const double before = k > 0 ? d[std::size_t(k - 1)] : 0, after = k + 1 < int(d.size()) ? d[std::size_t(k + 1)] : 0;
-        if (v >= floor && v >= before && v > after) rises.push_back(k);
-        if (-v >= floor && v <= before && v < after) falls.push_back(k);
+    for (int k = 0; k < size; ++k) {
+        const double v = d[k];
+        const double before = k > 0 ? d[k - 1] : 0, after = k + 1 < size ? d[k + 1] : 0;
+        if (v >= floor && v >= before && v > after) rises[riseCount++] = k;
+        if (-v >= floor && v <= before && v < after) falls[fallCount++] = k;
         strongest = std::max(strongest, std::abs(v));
     }
     // Of the steps (or pairs of steps) strong enough beside the strongest
@@ -135,27 +139,32 @@ bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, con
         case Expect::Rising:
         case Expect::Falling: {
             const bool rising = expect == Expect::Rising;
-            for (int k : rising ? rises : falls) {
-                const double step = std::abs(d[std::size_t(k)]);
+            const int* steps = rising ? rises : falls;
+            const int* others = rising ? falls : rises;
+            const int stepCount = rising ? riseCount : fallCount, otherCount = rising ? fallCount : riseCount;
+            for (int s = 0; s < stepCount; ++s) {
+                const int k = steps[s];
+                const double step = std::abs(d[k]);
                 // A step, not the side of a line: nothing as strong the other
                 // way right beside it.
                 bool lone = true;
-                for (int o : rising ? falls : rises)
-                    if (std::abs(o - k) * kStep <= kLineWidth && std::abs(d[std::size_t(o)]) > 0.5 * step) lone = false;
-                if (lone) consider(place(Vertex(rising ? d : neg, k)), step, 0);
+                for (int o = 0; o < otherCount; ++o)
+                    if (std::abs(others[o] - k) * kStep <= kLineWidth && std::abs(d[others[o]]) > 0.5 * step) lone = false;
+                if (lone) consider(place(Vertex(d, size, k, rising ? 1 : -1)), step, 0);
             }
             return found;
         }
         case Expect::DarkLine:
         case Expect::LightLine: {
             const bool dark = expect == Expect::DarkLine;
-            for (int f : falls)
-                for (int r : rises) {
+            for (int fi = 0; fi < fallCount; ++fi)
+                for (int ri = 0; ri < riseCount; ++ri) {
+                    const int f = falls[fi], r = rises[ri];
                     const int first = dark ? f : r, second = dark ? r : f;
                     if (second <= first || (second - first) * kStep > looking.widest) continue;
-                    const double a = -d[std::size_t(f)], b = d[std::size_t(r)];
+                    const double a = -d[f], b = d[r];
                     if (a < 0.3 * b || b < 0.3 * a) continue;
-                    const double sideF = place(Vertex(neg, f)), sideR = place(Vertex(d, r));
+                    const double sideF = place(Vertex(d, size, f, -1)), sideR = place(Vertex(d, size, r));
                     consider(0.5 * (sideF + sideR), std::min(a, b), std::abs(sideR - sideF));
                 }
             return found;

@@ -73,29 +73,22 @@ std::vector<EdgeSegment> FindEdgeSegments(const GradientField& field, double min
     cv::Mat edges;
     cv::Canny(gx, gy, edges, 0.4 * high, high, true);
 
-    std::vector<uint8_t> taken(std::size_t(w) * std::size_t(h), 0);
-    std::vector<float> ux(taken.size()), uy(taken.size()), mag(taken.size());
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* e = edges.ptr<uint8_t>(y);
-        for (int x = 0; x < w; ++x) {
-            if (e[x] == 0) continue;
-            const std::size_t i = std::size_t(y) * std::size_t(w) + std::size_t(x);
-            const float m = std::hypot(float(field.gx[i]), float(field.gy[i]));
-            if (m <= 0) continue;
-            ux[i] = float(field.gx[i]) / m;
-            uy[i] = float(field.gy[i]) / m;
-            mag[i] = m;
-            taken[i] = 1;  // an edge pixel not yet in a region
-        }
-    }
+    // 1: an edge pixel not yet in a region, 2: in one (Canny's own map).
+    uint8_t* taken = edges.ptr<uint8_t>(0);
+    for (std::size_t i = 0; i < std::size_t(w) * std::size_t(h); ++i)
+        taken[i] = taken[i] != 0 && (field.gx[i] != 0 || field.gy[i] != 0) ? 1 : 0;
+    auto magnitude = [&](std::size_t i) {
+        return std::sqrt(float(field.gx[i]) * float(field.gx[i]) + float(field.gy[i]) * float(field.gy[i]));
+    };
     const double cosTolerance = std::cos(kAngleTolerance);
     std::vector<int> stack;
     Region region;
     for (int start = 0; start < w * h; ++start) {
         if (taken[std::size_t(start)] != 1) continue;
         region.pixels.clear();
-        region.cx = ux[std::size_t(start)];
-        region.cy = uy[std::size_t(start)];
+        const float m0 = magnitude(std::size_t(start));
+        region.cx = field.gx[std::size_t(start)] / m0;
+        region.cy = field.gy[std::size_t(start)] / m0;
         taken[std::size_t(start)] = 2;
         stack.assign(1, start);
         while (!stack.empty()) {
@@ -112,10 +105,13 @@ std::vector<EdgeSegment> FindEdgeSegments(const GradientField& field, double min
                     const int qx = px + ox;
                     if ((ox == 0 && oy == 0) || qx < 0 || qx >= w) continue;
                     const std::size_t q = std::size_t(qy) * std::size_t(w) + std::size_t(qx);
-                    if (taken[q] != 1 || ux[q] * dx + uy[q] * dy < cosTolerance) continue;
+                    if (taken[q] != 1) continue;
+                    const float m = magnitude(q);
+                    const double ux = field.gx[q] / m, uy = field.gy[q] / m;
+                    if (ux * dx + uy * dy < cosTolerance) continue;
                     taken[q] = 2;
-                    region.cx += ux[q];
-                    region.cy += uy[q];
+                    region.cx += ux;
+                    region.cy += uy;
                     stack.push_back(static_cast<int>(q));
                 }
             }
@@ -125,7 +121,7 @@ std::vector<EdgeSegment> FindEdgeSegments(const GradientField& field, double min
         // Weighted principal axis of the region.
         double sw = 0, sx = 0, sy = 0;
         for (int p : region.pixels) {
-            const double m = mag[std::size_t(p)];
+            const double m = magnitude(std::size_t(p));
             sw += m;
             sx += m * (p % w);
             sy += m * (p / w);
@@ -133,7 +129,7 @@ std::vector<EdgeSegment> FindEdgeSegments(const GradientField& field, double min
         const double mx = sx / sw, my = sy / sw;
         double xx = 0, xy = 0, yy = 0;
         for (int p : region.pixels) {
-            const double m = mag[std::size_t(p)];
+            const double m = magnitude(std::size_t(p));
             const double dx = p % w - mx, dy = p / w - my;
             xx += m * dx * dx;
             xy += m * dx * dy;
@@ -148,7 +144,7 @@ std::vector<EdgeSegment> FindEdgeSegments(const GradientField& field, double min
             lo = std::min(lo, t);
             hi = std::max(hi, t);
             const double d = -dx * ty + dy * tx;
-            across += mag[std::size_t(p)] * d * d;
+            across += magnitude(std::size_t(p)) * d * d;
         }
         const double length = hi - lo + 1;
         if (length < minLength || std::sqrt(across / sw) > kMaxWidth) continue;

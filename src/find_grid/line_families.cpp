@@ -31,6 +31,14 @@ double CircularGap(double a, double b) {
 
 double Tolerance(const EdgeSegment& s) { return std::max(kTolerance, 0.015 * s.length); }
 
+// VanishingResidual(s, v) < tolerance, without its square root.
+bool PointsAt(const EdgeSegment& s, const Vec3& v, double tolerance) {
+    const PointF m = s.middle();
+    const double dx = v.x - m.x * v.z, dy = v.y - m.y * v.z;
+    const double cross = 0.5 * (dx * (s.b.y - s.a.y) - dy * (s.b.x - s.a.x));  // half length x |t x d|
+    return cross * cross < tolerance * tolerance * (dx * dx + dy * dy);
+}
+
 // Least-squares vanishing point of the lines of `members`: the unit vector v
 // that minimises the weighted sum of (line . v)^2, in coordinates centred on
 // the picture and scaled to about one, so that the answer does not depend on
@@ -76,7 +84,7 @@ Fit FitVanishing(const std::vector<EdgeSegment>& segments, const std::vector<int
         double sum = 0;
         for (int k : candidates) {
             const EdgeSegment& s = segments[std::size_t(k)];
-            if (VanishingResidual(s, v) < Tolerance(s)) sum += s.length;
+            if (PointsAt(s, v, Tolerance(s))) sum += s.length;
         }
         return sum;
     };
@@ -94,7 +102,7 @@ Fit FitVanishing(const std::vector<EdgeSegment>& segments, const std::vector<int
         std::vector<int> members;
         for (int k : candidates) {
             const EdgeSegment& s = segments[std::size_t(k)];
-            if (VanishingResidual(s, best.vanishing) < 2 * Tolerance(s)) members.push_back(k);
+            if (PointsAt(s, best.vanishing, 2 * Tolerance(s))) members.push_back(k);
         }
         if (members.size() < 2) break;
         const Vec3 refined = RefineVanishing(segments, members, cx, cy, scale);
