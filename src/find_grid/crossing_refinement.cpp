@@ -416,7 +416,7 @@ double MeasureEdge(const GrayPlane& picture, Expect expect, const PointF& p, con
     const PointF along = (1 / length) * (q - p);
     const PointF normal{-along.y, along.x};
     const double reach = std::clamp(0.2 * spacing, 2.0, 10.0);
-    const int samples = std::clamp(static_cast<int>(length / 2.5), 3, 24);
+    const int samples = std::clamp(static_cast<int>(length / 3), 3, 16);
     for (int k = 0; k < samples; ++k) {
         const double t = 0.2 + 0.6 * (k + 0.5) / samples;
         const PointF c = p + t * (q - p);
@@ -618,18 +618,13 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                 };
                 const double width = (Distance(tl, tr) + Distance(bl, br)) / 2;
                 const double height = (Distance(tl, bl) + Distance(tr, br)) / 2;
-                bool lined = false;
-                for (double f : {0.3, 0.5, 0.7}) {
-                    // A line across the cell at f of its height, then one down
-                    // it at f of its width; each is looked for a tenth of the
-                    // cell either side.
-                    if (!lined && MeasureEdge(picture, line, point(0, f), point(1, f), 0.5 * height, inside, ignored, nullptr,
-                                              kOnLine) >= kLinedShare)
-                        lined = true;
-                    if (!lined && MeasureEdge(picture, line, point(f, 0), point(f, 1), 0.5 * width, inside, ignored, nullptr,
-                                              kOnLine) >= kLinedShare)
-                        lined = true;
-                }
+                // A line across the middle of the cell, then one down it; each
+                // is looked for a fifth of the cell either side.
+                const bool lined =
+                    MeasureEdge(picture, line, point(0, 0.5), point(1, 0.5), height, inside, ignored, nullptr, kOnLine) >=
+                        kLinedShare ||
+                    MeasureEdge(picture, line, point(0.5, 0), point(0.5, 1), width, inside, ignored, nullptr, kOnLine) >=
+                        kLinedShare;
                 out.lined[std::size_t(j) * std::size_t(out.columns) + std::size_t(i)] = lined;
             }
     }
