@@ -265,28 +265,30 @@ void Canvas::Paint(const RectMm& r, double stepMm, const std::function<Colour(do
     const int u0 = std::max(0, int(std::ceil(a.x))), u1 = std::min(img.cols - 1, int(std::floor(b.x)));
     const int v0 = std::max(0, int(std::ceil(a.y))), v1 = std::min(img.rows - 1, int(std::floor(b.y)));
     if (u1 < u0 || v1 < v0) return;
+    const int nu = u1 - u0 + 1, nv = v1 - v0 + 1;
     const double step = std::max(stepMm, 1.5 / scale_);
-    // The coarse samples cover the pixels' span with one more at each end.
-    const double x0 = bounds_.x0 + (u0 + 0.5) / scale_, y0 = bounds_.y0 + (v0 + 0.5) / scale_;
-    const double spanX = (u1 - u0) / scale_, spanY = (v1 - v0) / scale_;
-    const int nx = int(std::ceil(spanX / step)) + 2, ny = int(std::ceil(spanY / step)) + 2;
+    const int nx = std::min(nu, std::max(2, int(std::ceil(nu / scale_ / step)))), ny = std::min(nv, std::max(2, int(std::ceil(nv / scale_ / step))));
+    // Coarse sample (i, j) sits where a linear resize to the region's pixels
+    // puts it: at region pixel (i + 0.5) * nu / nx - 0.5.
     cv::Mat3f coarse(ny, nx);
-    for (int j = 0; j < ny; ++j)
-        for (int i = 0; i < nx; ++i) coarse(j, i) = f(x0 + (i - 0.5) * step, y0 + (j - 0.5) * step);
-    for (int v = v0; v <= v1; ++v) {
-        cv::Vec3b* row = img.ptr<cv::Vec3b>(v);
-        const double cyf = ((v - v0) / scale_) / step + 0.5;
-        const int j = std::min(int(cyf), ny - 2);
-        const double ty = cyf - j;
-        for (int u = u0; u <= u1; ++u) {
-            const double cxf = ((u - u0) / scale_) / step + 0.5;
-            const int i = std::min(int(cxf), nx - 2);
-            const double tx = cxf - i;
-            const Colour c = (coarse(j, i) * float(1 - tx) + coarse(j, i + 1) * float(tx)) * float(1 - ty) +
-                             (coarse(j + 1, i) * float(1 - tx) + coarse(j + 1, i + 1) * float(tx)) * float(ty);
-            for (int k = 0; k < 3; ++k)
-                row[u][k] = cv::saturate_cast<uint8_t>(multiply ? row[u][k] * c[k] : c[k]);
+    for (int j = 0; j < ny; ++j) {
+        const double v = (j + 0.5) * nv / ny - 0.5;
+        const double y = bounds_.y0 + (v0 + v + 0.5) / scale_;
+        for (int i = 0; i < nx; ++i) {
+            const double u = (i + 0.5) * nu / nx - 0.5;
+            coarse(j, i) = f(bounds_.x0 + (u0 + u + 0.5) / scale_, y);
         }
+    }
+    cv::Mat3f up;
+    cv::resize(coarse, up, cv::Size(nu, nv), 0, 0, cv::INTER_LINEAR);
+    cv::Mat3b region = img(cv::Rect(u0, v0, nu, nv));
+    if (multiply) {
+        cv::Mat3f values;
+        region.convertTo(values, CV_32F);
+        values = values.mul(up);
+        values.convertTo(region, CV_8U);
+    } else {
+        up.convertTo(region, CV_8U);
     }
 }
 

@@ -338,8 +338,8 @@ Canvas MakeCanvas(const World& world, const Camera& cam, int ss) {
     r.x1 = std::min(r.x1, world.bounds.x1);
     r.y1 = std::min(r.y1, world.bounds.y1);
     if (finest > 1e17) finest = std::max(r.width(), r.height()) / 1000;
-    double scale = ss / (finest * 0.8);
-    const double cap = std::clamp(2.5 * cam.width * cam.height * ss * ss, 2e6, 2.4e7);
+    double scale = ss / finest;
+    const double cap = std::clamp(1.5 * cam.width * cam.height * ss * ss, 1e6, 1.6e7);
     scale = std::min(scale, std::sqrt(cap / (r.width() * r.height())));
     return Canvas(r, scale);
 }
@@ -515,7 +515,9 @@ Photo MakePhoto(const PhotoRequest& q) {
     const Camera& cam = placed->camera;
     const GridPattern& g = world.grid;
 
-    const int ss = int64_t(st.width) * st.height <= 2'500'000 ? 2 : 1;
+    // Samples a pixel: the grid's coverage is exact over each sample's
+    // footprint, so more samples only sharpen small pictures' clutter.
+    const int ss = int64_t(st.width) * st.height <= 600'000 ? 2 : 1;
     Canvas canvas = MakeCanvas(world, cam, ss);
     for (auto& layer : world.layers) layer(canvas);
     canvas.Finish();

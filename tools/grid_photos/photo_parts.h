@@ -36,9 +36,17 @@ public:
     // lo..hi, both included.
     int Int(int lo, int hi) { return lo + int(Next() % uint64_t(hi - lo + 1)); }
     bool Chance(double p) { return Uniform() < p; }
+    // Box and Muller's pair, the second kept for the next call.
     double Normal() {
+        if (hasSpare_) {
+            hasSpare_ = false;
+            return spare_;
+        }
         const double u = std::max(Uniform(), 1e-300), v = Uniform();
-        return std::sqrt(-2.0 * std::log(u)) * std::cos(2.0 * kPi * v);
+        const double r = std::sqrt(-2.0 * std::log(u));
+        spare_ = r * std::sin(2.0 * kPi * v);
+        hasSpare_ = true;
+        return r * std::cos(2.0 * kPi * v);
     }
     // An independent stream, the same for the same `stream` number.
     Rng Fork(uint64_t stream) const { return Rng(state_ ^ (stream * 0xD6E8FEB86659FD93ull + 0x1F)); }
@@ -49,6 +57,8 @@ public:
 
 private:
     uint64_t state_;
+    double spare_ = 0;
+    bool hasSpare_ = false;
 };
 
 // Smooth noise 0..1 over the plane: random values on a lattice of `cell`

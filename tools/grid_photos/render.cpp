@@ -13,53 +13,77 @@
 
 namespace vexo::gridphotos {
 
+namespace {
+
+// Where the ray through a sample meets the world.
+struct Hit {
+    double x = 0, y = 0;
+    bool hit = false;
+    bool under = false;  // the desk under the bent page's edge
+};
+
+}  // namespace
+
 cv::Mat3f RenderRadiance(const World& world, const Canvas& canvas, const Camera& camera, int ss) {
     cv::Mat3f out(camera.height, camera.width);
     const GridPattern& grid = world.grid;
     const ValueNoise inkNoise(0x5EED, 1.5, 2);
     const RectMm limit = world.bounds;
+    const int across = camera.width * ss;
     cv::parallel_for_(cv::Range(0, camera.height), [&](const cv::Range& rows) {
-        for (int y = rows.start; y < rows.end; ++y) {
-            cv::Vec3f* row = out.ptr<cv::Vec3f>(y);
-            for (int x = 0; x < camera.width; ++x) {
-                // Millimetres per pixel along x and y of the picture.
-                double wx0, wy0, wx1, wy1, wx2, wy2;
-                double j00 = 1e3, j10 = 0, j01 = 0, j11 = 1e3;
-                if (camera.BackProject(x, y, limit, wx0, wy0) && camera.BackProject(x + 0.5, y, limit, wx1, wy1) &&
-                    camera.BackProject(x, y + 0.5, limit, wx2, wy2)) {
-                    j00 = 2 * (wx1 - wx0);
-                    j10 = 2 * (wy1 - wy0);
-                    j01 = 2 * (wx2 - wx0);
-                    j11 = 2 * (wy2 - wy0);
-                }
-                const double ax = 0.5 / ss * (std::fabs(j00) + std::fabs(j01));
-                const double ay = 0.5 / ss * (std::fabs(j10) + std::fabs(j11));
-                const double footprint = std::max(std::hypot(j00, j10), std::hypot(j01, j11)) / ss;
-                Colour sum(0, 0, 0);
-                for (int sy = 0; sy < ss; ++sy)
-                    for (int sx = 0; sx < ss; ++sx) {
-                        const double px = x + (sx + 0.5) / ss - 0.5, py = y + (sy + 0.5) / ss - 0.5;
-                        double wx, wy;
-                        bool under = false;
-                        if (!camera.BackProject(px, py, limit, wx, wy, &under)) {
-                            sum += world.room;
-                            continue;
-                        }
-                        Colour c = canvas.Sample(wx, wy, footprint);
-                        if (under) {
-                            c = Scaled(c, 0.45);
-                        } else if (grid.present) {
-                            double cover = grid.Coverage(wx, wy, ax, ay);
-                            if (cover > 0) {
-                                cover *= grid.opacity * (1 - grid.inkVariation * inkNoise(wx, wy));
-                                c = Mix(c, grid.ink, cover);
-                            }
-                        }
-                        if (world.shade) c = Scaled(c, world.shade(wx, wy));
-                        sum += c;
-                    }
-                row[x] = sum * float(1.0 / (ss * ss));
+        // Two rows of samples at a time: a sample's footprint comes from its
+        // right and lower neighbours (one more sample at the end of a row).
+        std::vector<Hit> current(std::size_t(across) + 1), next(std::size_t(across) + 1);
+        auto fill = [&](std::vector<Hit>& row, int s) {
+            const double py = (s + 0.5) / ss - 0.5;
+            for (int k = 0; k <= across; ++k) {
+                Hit& h = row[std::size_t(k)];
+                h.hit = camera.BackProject((k + 0.5) / ss - 0.5, py, limit, h.x, h.y, &h.under);
             }
+        };
+        std::vector<Colour> sums(std::size_t(camera.width));
+        fill(current, rows.start * ss);
+        for (int y = rows.start; y < rows.end; ++y) {
+            std::fill(sums.begin(), sums.end(), Colour(0, 0, 0));
+            for (int sy = 0; sy < ss; ++sy) {
+                fill(next, y * ss + sy + 1);
+                for (int k = 0; k < across; ++k) {
+                    const Hit& h = current[std::size_t(k)];
+                    Colour& sum = sums[std::size_t(k / ss)];
+                    if (!h.hit) {
+                        sum += world.room;
+                        continue;
+                    }
+                    // Millimetres per pixel along the picture's x and y.
+                    const Hit& r = current[std::size_t(k) + 1];
+                    const Hit& d = next[std::size_t(k)];
+                    double j00 = 1e3, j10 = 0, j01 = 0, j11 = 1e3;
+                    if (r.hit && d.hit) {
+                        j00 = ss * (r.x - h.x);
+                        j10 = ss * (r.y - h.y);
+                        j01 = ss * (d.x - h.x);
+                        j11 = ss * (d.y - h.y);
+                    }
+                    const double ax = 0.5 / ss * (std::fabs(j00) + std::fabs(j01));
+                    const double ay = 0.5 / ss * (std::fabs(j10) + std::fabs(j11));
+                    const double footprint = std::sqrt(std::max(j00 * j00 + j10 * j10, j01 * j01 + j11 * j11)) / ss;
+                    Colour c = canvas.Sample(h.x, h.y, footprint);
+                    if (h.under) {
+                        c = Scaled(c, 0.45);
+                    } else if (grid.present) {
+                        double cover = grid.Coverage(h.x, h.y, ax, ay);
+                        if (cover > 0) {
+                            cover *= grid.opacity * (1 - grid.inkVariation * inkNoise(h.x, h.y));
+                            c = Mix(c, grid.ink, cover);
+                        }
+                    }
+                    if (world.shade) c = Scaled(c, world.shade(h.x, h.y));
+                    sum += c;
+                }
+                std::swap(current, next);
+            }
+            cv::Vec3f* row = out.ptr<cv::Vec3f>(y);
+            for (int x = 0; x < camera.width; ++x) row[x] = sums[std::size_t(x)] * float(1.0 / (ss * ss));
         }
     });
     return out;
@@ -355,17 +379,18 @@ void Light(cv::Mat3f& radiance, const World& world, Rng& rng) {
     const bool glare = world.glossy && rng.Chance(0.6);
     const double gx = rng.Uniform(0.1, 0.9) * w, gy = rng.Uniform(0.1, 0.9) * h;
     const double gs = rng.Uniform(0.04, 0.12) * half * 2, gv = rng.Uniform(25, 70);
+    const double cd = std::cos(dir), sd = std::sin(dir), cs = std::cos(sangle), sn = std::sin(sangle);
     cv::parallel_for_(cv::Range(0, h), [&](const cv::Range& rows) {
         for (int y = rows.start; y < rows.end; ++y) {
             cv::Vec3f* row = radiance.ptr<cv::Vec3f>(y);
             for (int x = 0; x < w; ++x) {
                 const double dx = x - cx, dy = y - cy;
-                double light = exposure * (1 + slope * (dx * std::cos(dir) + dy * std::sin(dir)) / half);
+                double light = exposure * (1 + slope * (dx * cd + dy * sd) / half);
                 light *= 1 - vignette * (dx * dx + dy * dy) / (half * half);
                 if (shadow) {
                     const double ex = x - sx, ey = y - sy;
-                    const double u = (ex * std::cos(sangle) + ey * std::sin(sangle)) / sa;
-                    const double v = (-ex * std::sin(sangle) + ey * std::cos(sangle)) / sb;
+                    const double u = (ex * cs + ey * sn) / sa;
+                    const double v = (-ex * sn + ey * cs) / sb;
                     const double d = std::sqrt(u * u + v * v);
                     light *= 1 - sdepth / (1 + std::exp((d - 1) / ssoft));
                 }

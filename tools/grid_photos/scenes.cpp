@@ -509,7 +509,7 @@ World Tiles(const SceneSettings& s, Rng& rng) {
                          ? rng.Pick(std::vector<Colour>{Bgr(190, 150, 90), Bgr(150, 190, 150), Bgr(110, 140, 200),
                                                         Bgr(205, 215, 220)})
                          : Gray(rng.Uniform(180, 235));
-        groutColour = Gray(rng.Uniform(60, 150));
+        groutColour = Gray(std::max(30.0, Luma(tileColour) - rng.Uniform(45, 110)));
     }
     g.ink = groutColour;
     g.opacity = 1.0;
@@ -539,18 +539,19 @@ World Tiles(const SceneSettings& s, Rng& rng) {
             c.StrokeRect({x, y, x + 80, y + 80}, 2, Gray(150));
             c.FillCircle({x + 40, y + 40}, 20, Gray(210));
         }
-        if (trim) c.FillRect(ext.grown(grout * 1.5 + r.Uniform(10, 25)), trimColour);
-        c.FillRect(ext.grown(grout * 1.5), groutColour);
+        // The outer joints as wide as the others, then the trim or the wall.
+        if (trim) c.FillRect(ext.grown(r.Uniform(10, 25)), trimColour);
+        c.FillRect(ext, groutColour);
         // Tiles: each its own shade, with speckles and a sheen.
         const ValueNoise speck(r.Next(), 2.0, 2), sheen(r.Next(), tile * 0.8, 1);
         for (int b = 0; b < g.rows; ++b)
             for (int a = 0; a < g.columns; ++a) {
                 const RectMm t{a * g.cellWidth + grout * 0.25, b * g.cellHeight + grout * 0.25,
                                (a + 1) * g.cellWidth - grout * 0.25, (b + 1) * g.cellHeight - grout * 0.25};
-                c.FillRect(t, Scaled(tileColour, r.Uniform(0.93, 1.07)));
+                c.FillRect(t, Scaled(tileColour, r.Uniform(0.95, 1.05)));
             }
         c.Paint(ext, 1.0, [=](double x, double y) {
-            return Gray(1 + 0.06 * (speck(x, y) - 0.5) + 0.08 * (sheen(x, y) - 0.5));
+            return Gray(1 + 0.06 * (speck(x, y) - 0.5) + 0.06 * (sheen(x, y) - 0.5));
         }, true);
     });
     w.room = Gray(rng.Uniform(60, 120));
