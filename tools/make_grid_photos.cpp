@@ -23,6 +23,7 @@ const char* kUsage =
     "usage: vexo_make_grid_photos --out DIR [--kind KIND] [--count N] [--seed S] [OPTION ...]\n"
     "       vexo_make_grid_photos --out DIR --bench GRIDS NOGRIDS [--seed S]\n"
     "       vexo_make_grid_photos --out DIR --quick\n"
+    "       vexo_make_grid_photos --out DIR --samples\n"
     "Writes NAME.jpg and its truth NAME.json for each picture.\n"
     "  --kind KIND      calibration, gameboard, sudoku, graph, table, tiles (grids);\n"
     "                   text, street, rectangles, bricks, lined, frame, lines, texture,\n"
@@ -32,6 +33,7 @@ const char* kUsage =
     "  --seed S         first seed (default 1); picture k gets seed S + k\n"
     "  --bench G N      the accuracy benchmark's set: G grid and N no-grid pictures\n"
     "  --quick          the benchmark's small fixed set\n"
+    "  --samples        the bundled sample photos (samples/), JPEG only\n"
     "  --width W, --height H     picture size (default: drawn, mostly phone sizes)\n"
     "  --columns C, --rows R     cells of the grid as printed (2..40)\n"
     "  --tilt DEG, --rotation DEG  perspective (0..60) and turn on the picture\n"
@@ -81,6 +83,69 @@ std::vector<Scene> KindScenes(const std::string& kind) {
     return out;
 }
 
+// The bundled samples: grids the grid search of operations 13-17 cannot
+// take (perspective, a turn, light on dark, a chessboard) and Find Grid can.
+struct Sample {
+    const char* file;
+    PhotoRequest request;
+};
+
+std::vector<Sample> Samples() {
+    auto make = [](Scene scene, uint32_t seed, int width, int height, double tilt, double rotation) {
+        PhotoRequest q;
+        q.scene = scene;
+        q.seed = seed;
+        q.width = width;
+        q.height = height;
+        q.tiltDegrees = tilt;
+        q.rotationDegrees = rotation;
+        q.occluded = false;
+        q.distorted = false;
+        q.bent = false;
+        q.touchesBorder = false;
+        q.blur = 0.9;
+        q.noise = 2.0;
+        q.quality = 88;
+        q.colour = false;
+        return q;
+    };
+    std::vector<Sample> samples;
+    {
+        PhotoRequest q = make(Scene::Calibration, 4, 800, 600, 38, 12);
+        q.inverted = false;
+        q.columns = 9;
+        q.rows = 6;
+        samples.push_back({"chessboard-perspective.jpg", q});
+    }
+    {
+        PhotoRequest q = make(Scene::GameBoard, 7, 800, 600, 32, 350);
+        q.occluded = true;
+        q.colour = true;
+        samples.push_back({"chessboard-game.jpg", q});
+    }
+    {
+        PhotoRequest q = make(Scene::Sudoku, 3, 800, 600, 18, 28);
+        q.inverted = false;
+        samples.push_back({"sudoku-rotated.jpg", q});
+    }
+    {
+        PhotoRequest q = make(Scene::GraphPaper, 3, 800, 600, 25, 200);
+        q.columns = 12;
+        q.rows = 8;
+        q.inverted = true;
+        samples.push_back({"grid-inverted.jpg", q});
+    }
+    {
+        PhotoRequest q = make(Scene::GraphPaper, 6, 1024, 768, 30, 75);
+        q.columns = 20;
+        q.rows = 15;
+        q.colour = true;
+        q.bent = true;
+        samples.push_back({"graph-paper.jpg", q});
+    }
+    return samples;
+}
+
 bool WriteFile(const fs::path& path, const void* data, std::size_t size) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(static_cast<const char*>(data), std::streamsize(size));
@@ -98,7 +163,7 @@ int main(int argc, char** argv) {
     std::optional<std::string> outDir;
     std::string kind = "grid";
     long count = 10, seed = 1;
-    bool quick = false;
+    bool quick = false, samples = false;
     std::optional<std::pair<long, long>> bench;
     PhotoRequest base;
     for (int k = 1; k < argc; ++k) {
@@ -115,6 +180,7 @@ int main(int argc, char** argv) {
         else if (a == "--count") count = Number(a, value(), 1, 100000);
         else if (a == "--seed") seed = Number(a, value(), 0, 4000000000L);
         else if (a == "--quick") quick = true;
+        else if (a == "--samples") samples = true;
         else if (a == "--bench") {
             const long g = Number(a, value(), 0, 100000);
             bench = {g, Number(a, value(), 0, 100000)};
@@ -160,6 +226,16 @@ int main(int argc, char** argv) {
     if (ec) {
         std::fprintf(stderr, "vexo_make_grid_photos: cannot make %s: %s\n", outDir->c_str(), ec.message().c_str());
         return 2;
+    }
+    if (samples) {
+        for (const Sample& s : Samples()) {
+            const Photo photo = MakePhoto(s.request);
+            if (!WriteFile(fs::path(*outDir) / s.file, photo.jpeg.data(), photo.jpeg.size())) return 2;
+            const Truth& t = photo.truth;
+            std::printf("%s  %d x %d  %s %d x %d\n", s.file, t.width, t.height, t.chessboard ? "chessboard" : "ruled",
+                        t.columns, t.rows);
+        }
+        return 0;
     }
     for (std::size_t k = 0; k < requests.size(); ++k) {
         const PhotoRequest& q = requests[k];

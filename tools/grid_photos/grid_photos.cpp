@@ -38,6 +38,7 @@ struct Settings {
     bool colour = false, inverted = false, occluded = false, touches = false, distorted = false, bent = false;
     double blur = 1, noise = 1;
     int quality = 90;
+    double sharpen = 0, sharpenRadius = 1;  // the phone's unsharp mask (radius in working pixels)
 };
 
 // Picture sizes as phones and scanners make them; a quarter held upright.
@@ -91,6 +92,10 @@ Settings DrawSettings(const PhotoRequest& q, Rng& rng) {
     s.blur = q.blur.value_or(u < 0.6 ? rng.Uniform(0.4, 1.2) : u < 0.85 ? rng.Uniform(1.2, 1.8) : rng.Uniform(1.8, 2.5));
     s.noise = q.noise.value_or(rng.Chance(0.8) ? rng.Uniform(0.5, 3.5) : rng.Uniform(3.5, 7));
     s.quality = q.quality.value_or(rng.Chance(0.6) ? rng.Int(80, 95) : rng.Int(40, 79));
+    if (rng.Chance(0.6)) {
+        s.sharpen = rng.Uniform(0.3, 1.0);
+        s.sharpenRadius = rng.Uniform(0.8, 1.6);
+    }
     return s;
 }
 
@@ -344,36 +349,48 @@ Canvas MakeCanvas(const World& world, const Camera& cam, int ss) {
     return Canvas(r, scale);
 }
 
-// Noise of the sensor (more in the light, as photons come), rounded to bytes.
-cv::Mat Develop(const cv::Mat3f& radiance, bool colour, double noise, Rng& rng) {
+// The camera's processing: the sensor's noise (more in the light, as
+// photons come), then the phone's sharpening (an unsharp mask: `sharpen`
+// times the detail finer than `radius`, none at 0), rounded to bytes. Gray
+// pictures are the luminance; colour ones red, green, blue.
+cv::Mat Develop(const cv::Mat3f& radiance, bool colour, double noise, double sharpen, double radius, Rng& rng) {
     const int w = radiance.cols, h = radiance.rows;
+    cv::Mat values;
     if (!colour) {
-        cv::Mat1b out(h, w);
+        cv::Mat1f out(h, w);
         for (int y = 0; y < h; ++y) {
             const cv::Vec3f* in = radiance.ptr<cv::Vec3f>(y);
-            uint8_t* row = out.ptr<uint8_t>(y);
+            float* row = out.ptr<float>(y);
             for (int x = 0; x < w; ++x) {
                 const double v = Luma(in[x]);
-                const double sigma = noise * std::sqrt(std::max(v, 16.0) / 128.0);
-                row[x] = cv::saturate_cast<uint8_t>(std::lround(v + sigma * rng.Normal()));
+                row[x] = float(v + noise * std::sqrt(std::max(v, 16.0) / 128.0) * rng.Normal());
             }
         }
-        return out;
-    }
-    cv::Mat3b out(h, w);  // red, green, blue
-    for (int y = 0; y < h; ++y) {
-        const cv::Vec3f* in = radiance.ptr<cv::Vec3f>(y);
-        cv::Vec3b* row = out.ptr<cv::Vec3b>(y);
-        for (int x = 0; x < w; ++x) {
-            const double shared = rng.Normal();
-            for (int c = 0; c < 3; ++c) {
-                const double v = in[x][2 - c];
-                const double sigma = noise * std::sqrt(std::max(v, 16.0) / 128.0);
-                row[x][c] = cv::saturate_cast<uint8_t>(std::lround(v + sigma * (0.8 * shared + 0.6 * rng.Normal())));
+        values = out;
+    } else {
+        cv::Mat3f out(h, w);
+        for (int y = 0; y < h; ++y) {
+            const cv::Vec3f* in = radiance.ptr<cv::Vec3f>(y);
+            cv::Vec3f* row = out.ptr<cv::Vec3f>(y);
+            for (int x = 0; x < w; ++x) {
+                const double shared = rng.Normal();
+                for (int c = 0; c < 3; ++c) {
+                    const double v = in[x][2 - c];
+                    const double sigma = noise * std::sqrt(std::max(v, 16.0) / 128.0);
+                    row[x][c] = float(v + sigma * (0.8 * shared + 0.6 * rng.Normal()));
+                }
             }
         }
+        values = out;
     }
-    return out;
+    if (sharpen > 0) {
+        cv::Mat smooth;
+        cv::GaussianBlur(values, smooth, cv::Size(0, 0), radius);
+        cv::addWeighted(values, 1 + sharpen, smooth, -sharpen, 0, values);
+    }
+    cv::Mat bytes;
+    values.convertTo(bytes, CV_8U);
+    return bytes;
 }
 
 std::vector<uint8_t> Luminance(const cv::Mat& picture) {
@@ -600,7 +617,7 @@ Photo MakePhoto(const PhotoRequest& q) {
     Light(radiance, world, finish);
     const double sigma = st.blur * 8.0 / st.scale;
     if (sigma > 0.2) cv::GaussianBlur(radiance, radiance, cv::Size(0, 0), sigma);
-    const cv::Mat picture = Develop(radiance, st.colour, st.noise, finish);
+    const cv::Mat picture = Develop(radiance, st.colour, st.noise, st.sharpen, st.sharpenRadius * 8.0 / st.scale, finish);
     photo.gray = Luminance(picture);
 
     testjpeg::JpegOptions options;
@@ -623,6 +640,7 @@ Photo MakePhoto(const PhotoRequest& q) {
     c.blur = st.blur;
     c.noise = st.noise;
     c.quality = st.quality;
+    c.sharpened = st.sharpen > 0;
     c.workingScale = st.scale;
     c.coverage = placed->coverage;
     return photo;
@@ -675,6 +693,7 @@ std::string TruthJson(const Truth& t, const std::string& fileName) {
                        {"blur", round(c.blur)},
                        {"noise", round(c.noise)},
                        {"quality", c.quality},
+                       {"sharpened", c.sharpened},
                        {"workingScale", c.workingScale},
                        {"coverage", round(c.coverage)},
                        {"homographyResidual", round(c.bendResidual)}};

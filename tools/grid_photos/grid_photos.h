@@ -87,7 +87,7 @@ struct Point {
 // How a picture came out (every value as drawn, set or not in the request).
 struct Conditions {
     double tiltDegrees = 0;      // at the grid's centre (the picture's centre without a grid)
-    double rotationDegrees = 0;  // of the named column direction against the picture's x axis, 0..360
+    double rotationDegrees = 0;  // of the printed grid's x axis on the picture, at its centre, 0..360
     bool inverted = false;
     bool colour = false;
     bool occluded = false;       // at least one crossing covered
@@ -97,6 +97,7 @@ struct Conditions {
     double blur = 0;             // working pixels
     double noise = 0;
     int quality = 0;
+    bool sharpened = false;      // the phone's unsharp mask
     int workingScale = 8;        // M of M/8 for the working size
     double coverage = 0;         // the grid's area over the picture's
     double bendResidual = 0;     // largest distance of a crossing from the truth homography, pixels

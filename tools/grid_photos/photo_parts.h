@@ -231,7 +231,7 @@ cv::Mat3f RenderRadiance(const World& world, const Canvas& canvas, const Camera&
 // Draws what stands or lies in front of the grid (a coin, a pen, a hand,
 // pieces, a note); returns how much of each pixel they cover (0..255).
 cv::Mat1b DrawOccluders(cv::Mat3f& radiance, const World& world, const Camera& camera, Scene scene, Rng& rng);
-// Uneven light: exposure, a gradient, vignetting, a soft shadow, glare.
+// Uneven light: exposure, a gradient, vignetting, a soft shadow, glare, flare.
 void Light(cv::Mat3f& radiance, const World& world, Rng& rng);
 
 }  // namespace vexo::gridphotos

@@ -370,6 +370,7 @@ void Light(cv::Mat3f& radiance, const World& world, Rng& rng) {
     const int w = radiance.cols, h = radiance.rows;
     const double cx = (w - 1) / 2.0, cy = (h - 1) / 2.0, half = std::hypot(w, h) / 2;
     const double exposure = rng.Uniform(0.85, 1.1);
+    const double flare = rng.Uniform(0, 12);  // light scattered in the lens, over everything
     const double slope = rng.Uniform(0, 0.35), dir = rng.Uniform(0, 2 * kPi);
     const double vignette = rng.Uniform(0, 0.35);
     const bool shadow = rng.Chance(0.3);
@@ -394,7 +395,7 @@ void Light(cv::Mat3f& radiance, const World& world, Rng& rng) {
                     const double d = std::sqrt(u * u + v * v);
                     light *= 1 - sdepth / (1 + std::exp((d - 1) / ssoft));
                 }
-                row[x] *= float(light);
+                row[x] = row[x] * float(light) + Gray(flare);
                 if (glare) {
                     const double ex = x - gx, ey = y - gy;
                     row[x] += Gray(gv * std::exp(-(ex * ex + ey * ey) / (2 * gs * gs)));
