@@ -110,12 +110,12 @@ struct Picture {
     }
 };
 
-PhotoRequest Plain(Scene scene, uint32_t seed, double rotation, double tilt) {
+PhotoRequest Plain(Scene scene, uint32_t seed, double rotation, double tilt, int width = 640, int height = 480) {
     PhotoRequest q;
     q.scene = scene;
     q.seed = seed;
-    q.width = 640;
-    q.height = 480;
+    q.width = width;
+    q.height = height;
     q.rotationDegrees = rotation;
     q.tiltDegrees = tilt;
     q.occluded = false;
@@ -155,7 +155,7 @@ Offsets LineOffsets(const Photo& photo) {
                                     : std::min(*std::max_element(v.begin(), left), *std::max_element(right, v.end()));
         std::vector<double> ink;
         for (double x : v) ink.push_back(std::max(0.0, light ? x - ground : ground - x));
-        const int middle = int(v.size() / 2), near = int(0.12 * len / step);
+        const int middle = int(v.size() / 2), near = int(0.08 * len / step);
         int peak = middle;
         for (int k = middle - near; k <= middle + near; ++k)
             if (ink[std::size_t(k)] > ink[std::size_t(peak)]) peak = k;
@@ -187,6 +187,8 @@ struct RuledCase {
     double rotation, tilt;
     bool inverted;
     bool sameGroundOutside = true;  // false: the border's outside is a wall or trim
+    bool distorted = false, bent = false;
+    int width = 640, height = 480;  // above 600,000 pixels one sample a pixel, else four
 };
 
 class RuledTruthTest : public testing::TestWithParam<RuledCase> {};
@@ -199,11 +201,15 @@ class RuledTruthTest : public testing::TestWithParam<RuledCase> {};
 // ground inside (not a wall beside tiles).
 TEST_P(RuledTruthTest, CrossingsLieOnTheDrawnLines) {
     const RuledCase c = GetParam();
-    PhotoRequest q = Plain(c.scene, c.seed, c.rotation, c.tilt);
+    PhotoRequest q = Plain(c.scene, c.seed, c.rotation, c.tilt, c.width, c.height);
     q.inverted = c.inverted;
+    q.distorted = c.distorted;
+    q.bent = c.bent;
     const Photo photo = MakePhoto(q);
     ASSERT_TRUE(photo.truth.hasGrid);
     ASSERT_FALSE(photo.truth.chessboard);
+    ASSERT_EQ(photo.truth.conditions.distorted, c.distorted);
+    ASSERT_EQ(photo.truth.conditions.bent, c.bent);
     const Offsets o = LineOffsets(photo);
     EXPECT_LT(o.inner[o.inner.size() / 2], 0.1);
     EXPECT_LT(o.inner[o.inner.size() * 95 / 100], 0.3);
@@ -229,10 +235,18 @@ INSTANTIATE_TEST_SUITE_P(Scenes, RuledTruthTest,
                                          RuledCase{Scene::GraphPaper, 4, 10, 10, true},
                                          RuledCase{Scene::Table, 5, 95, 25, false},
                                          RuledCase{Scene::Tiles, 6, 340, 35, false, false},
-                                         RuledCase{Scene::Tiles, 7, 185, 15, true, false}),
+                                         RuledCase{Scene::Tiles, 7, 185, 15, true, false},
+                                         // Curved lines: the truth goes through the same lens and bend.
+                                         RuledCase{Scene::Sudoku, 8, 60, 30, false, true, true, false},
+                                         RuledCase{Scene::GraphPaper, 9, 300, 20, false, true, true, true},
+                                         RuledCase{Scene::Table, 10, 170, 35, false, true, false, true},
+                                         RuledCase{Scene::Sudoku, 11, 20, 25, false, true, false, false, 1024, 768},
+                                         RuledCase{Scene::GraphPaper, 12, 110, 40, false, true, true, true, 1024, 768}),
                          [](const testing::TestParamInfo<RuledCase>& info) {
-                             return std::string(SceneName(info.param.scene)) + (info.param.inverted ? "_inverted" : "") +
-                                    "_" + std::to_string(info.index);
+                             const RuledCase& c = info.param;
+                             return std::string(SceneName(c.scene)) + (c.inverted ? "_inverted" : "") +
+                                    (c.distorted ? "_lens" : "") + (c.bent ? "_bent" : "") +
+                                    (c.width > 640 ? "_" + std::to_string(c.width) : "") + "_" + std::to_string(info.index);
                          });
 
 // The corner a gradient points at: the point q that minimises the sum, over
@@ -282,8 +296,17 @@ int Changes(const Picture& picture, Point p, double radius) {
 // corners are the corners of its outer squares: where the corner square is
 // dark, its corner is where the truth says.
 TEST(ChessboardTruthTest, SaddlesEdgesAndOuterCorners) {
-    for (const auto& [seed, rotation, tilt] : {std::tuple{11u, 15.0, 25.0}, std::tuple{12u, 200.0, 40.0}, std::tuple{13u, 95.0, 10.0}}) {
-        PhotoRequest q = Plain(Scene::Calibration, seed, rotation, tilt);
+    struct Case {
+        uint32_t seed;
+        double rotation, tilt;
+        int width, height;
+        bool distorted;
+    };
+    for (const Case& c : {Case{11, 15, 25, 640, 480, false}, Case{12, 200, 40, 640, 480, false},
+                          Case{13, 95, 10, 640, 480, true}, Case{14, 300, 35, 1280, 960, true}}) {
+        const uint32_t seed = c.seed;
+        PhotoRequest q = Plain(Scene::Calibration, seed, c.rotation, c.tilt, c.width, c.height);
+        q.distorted = c.distorted;
         q.columns = 10;
         q.rows = 7;
         q.inverted = false;
@@ -321,6 +344,54 @@ TEST(ChessboardTruthTest, SaddlesEdgesAndOuterCorners) {
         EXPECT_LT(moves.back(), 0.4) << seed;
         // A board of 10 x 7 squares has two dark corners.
         EXPECT_EQ(darkCorners, 2) << seed;
+    }
+}
+
+// What covers a crossing is where the flags say: the same picture made
+// without the things in front of the grid differs near every covered
+// crossing (within the fifth of a cell the flag looks at), and not at all
+// near the crossings far from every covered one.
+TEST(OcclusionTruthTest, CoveredCrossingsAreUnderSomething) {
+    for (const auto& [scene, seed] : {std::pair{Scene::GameBoard, 41u}, std::pair{Scene::Sudoku, 42u}, std::pair{Scene::Calibration, 43u}}) {
+        PhotoRequest q = Plain(scene, seed, 10, 20);
+        q.occluded = true;
+        const Photo covered = MakePhoto(q);
+        q.occluded = false;
+        const Photo bare = MakePhoto(q);
+        const Truth& t = covered.truth;
+        ASSERT_EQ(t.crossings.size(), bare.truth.crossings.size());
+        ASSERT_TRUE(t.conditions.occluded) << SceneName(scene);
+        auto differs = [&](Point p, double radius) {
+            double most = 0;
+            for (int y = int(p.y - radius); y <= int(p.y + radius) + 1; ++y)
+                for (int x = int(p.x - radius); x <= int(p.x + radius) + 1; ++x) {
+                    if (x < 0 || y < 0 || x >= t.width || y >= t.height || std::hypot(x - p.x, y - p.y) > radius) continue;
+                    const std::size_t k = std::size_t(y) * t.width + x;
+                    most = std::max(most, std::fabs(double(covered.gray[k]) - double(bare.gray[k])));
+                }
+            return most;
+        };
+        int flagged = 0, far = 0;
+        for (int j = 0; j <= t.rows; ++j)
+            for (int i = 0; i <= t.columns; ++i) {
+                const Point p = t.at(i, j);
+                const double side = t.LocalCellSide(i, j);
+                if (t.coveredAt(i, j)) {
+                    ++flagged;
+                    EXPECT_GT(differs(p, 0.2 * side + 1), 10) << SceneName(scene) << " (" << i << ", " << j << ")";
+                    continue;
+                }
+                bool clear = true;
+                for (int b = 0; b <= t.rows; ++b)
+                    for (int a = 0; a <= t.columns; ++a)
+                        if (t.coveredAt(a, b) && std::hypot(t.at(a, b).x - p.x, t.at(a, b).y - p.y) < 3 * side) clear = false;
+                if (clear) {
+                    ++far;
+                    EXPECT_LT(differs(p, 0.3 * side), 1) << SceneName(scene) << " (" << i << ", " << j << ")";
+                }
+            }
+        EXPECT_GT(flagged, 0);
+        EXPECT_GT(far, 0) << SceneName(scene);
     }
 }
 

@@ -221,7 +221,7 @@ std::optional<Placement> Place(const PhotoRequest& q, Settings& st, World& world
         cam.pageRect = world.page;
         cam.bendAlongX = rng.Chance(0.5);
         cam.bendHump = rng.Chance(0.5);
-        cam.bendDepth = rng.Uniform(0.01, 0.035) * (cam.bendAlongX ? world.page.width() : world.page.height());
+        cam.bendDepth = rng.Uniform(0.005, 0.02) * (cam.bendAlongX ? world.page.width() : world.page.height());
     }
 
     if (!grid) {
@@ -287,6 +287,25 @@ std::optional<Placement> Place(const PhotoRequest& q, Settings& st, World& world
         }
     minSide *= toWorking;
     if (minSide < std::max(6.5, 3.5 * st.blur)) return std::nullopt;
+
+    // A mild lens and a slight bend: no crossing further from the best
+    // homography than a tenth of the smallest cell or 4 working pixels.
+    if (cam.k1 != 0 || cam.bent) {
+        std::vector<cv::Point2d> from, to;
+        for (int j = 0; j <= n.rows; ++j)
+            for (int i = 0; i <= n.columns; ++i) {
+                from.push_back({double(i), double(j)});
+                const Point& p = n.crossings[std::size_t(j) * (n.columns + 1) + i];
+                to.push_back({p.x, p.y});
+            }
+        const cv::Mat h = cv::findHomography(from, to, 0);
+        if (h.empty()) return std::nullopt;
+        std::vector<cv::Point2d> mapped;
+        cv::perspectiveTransform(from, mapped, h);
+        double worst = 0;
+        for (std::size_t k = 0; k < to.size(); ++k) worst = std::max(worst, cv::norm(mapped[k] - to[k]));
+        if (worst * toWorking > std::min(4.0, 0.1 * minSide)) return std::nullopt;
+    }
 
     // Lines that stay visible through the blur: the thinnest line's peak
     // contrast once blurred, contrast * erf(w / (2 sqrt(2) sigma)).

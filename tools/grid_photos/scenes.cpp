@@ -85,13 +85,31 @@ void TextBlock(Canvas& c, const RectMm& area, double spacing, double cap, const 
 
 // Newspaper columns over `page` around the keep-out boxes, with rules
 // between them and a headline.
-void Newspaper(Canvas& c, const RectMm& page, const std::vector<RectMm>& keepOut, const Colour& ink, Rng rng) {
+void Newspaper(Canvas& c, const RectMm& page, std::vector<RectMm> keepOut, const Colour& ink, Rng rng) {
     const double margin = rng.Uniform(8, 15);
     const RectMm inner{page.x0 + margin, page.y0 + margin, page.x1 - margin, page.y1 - margin};
     const double colWidth = rng.Uniform(40, 65), gutter = rng.Uniform(3, 6);
     const int cols = std::max(1, int((inner.width() + gutter) / (colWidth + gutter)));
     const double w = (inner.width() - gutter * (cols - 1)) / cols;
     const double cap = rng.Uniform(1.3, 2.0), spacing = cap * rng.Uniform(1.6, 1.9);
+    // Boxes over a column or two (an advertisement, a weather table, a
+    // notice), framed, with their own text; the columns flow around them.
+    for (int k = rng.Int(0, 3); k > 0; --k) {
+        const int span = std::min(cols, rng.Int(1, 2)), first = rng.Int(0, cols - span);
+        const double x0 = inner.x0 + first * (w + gutter), x1 = x0 + span * w + (span - 1) * gutter;
+        const double h = rng.Uniform(25, 70), y0 = rng.Uniform(inner.y0, std::max(inner.y0, inner.y1 - h));
+        const RectMm box{x0, y0, x1, y0 + h};
+        bool clear = true;
+        for (const RectMm& o : keepOut)
+            clear = clear && (box.x1 + 3 < o.x0 || box.x0 - 3 > o.x1 || box.y1 + 3 < o.y0 || box.y0 - 3 > o.y1);
+        if (!clear) continue;
+        c.StrokeRect(box, rng.Uniform(0.2, 1.2), ink);
+        if (rng.Chance(0.4)) c.FillRect(box.grown(-2), Mix(Gray(200), ink, rng.Uniform(0.1, 0.3)));
+        const double boxCap = rng.Uniform(2, 5);
+        TextLine(c, box.x0 + 3, box.x1 - 3, box.y0 + 3 + boxCap, boxCap, ink, rng.Int(0, 3), rng);
+        TextBlock(c, {box.x0 + 3, box.y0 + 6 + boxCap * 1.5, box.x1 - 3, box.y1 - 3}, spacing, cap, ink, 0, rng.Fork(77));
+        keepOut.push_back(box.grown(2));
+    }
     const bool rules = rng.Chance(0.5);
     double top = inner.y0;
     if (rng.Chance(0.7)) {
@@ -323,7 +341,9 @@ World Sudoku(const SceneSettings& s, Rng& rng) {
             TextLine(c, ext.x0, ext.x1, keep.y0 + titleCap * 2.8, titleCap * 0.45, textInk, 0, r, 0.9);
         }
         // Given digits, and a few pencilled in.
-        const double digit = cell * r.Uniform(0.5, 0.68);
+        // Digits about half a cell tall (these fonts' digits are about as
+        // wide), clear of the lines.
+        const double digit = cell * r.Uniform(0.42, 0.58);
         const int font = r.Int(0, 3);
         const double given = r.Uniform(0.22, 0.4), pencil = r.Chance(0.3) ? r.Uniform(0.05, 0.2) : 0.0;
         for (int b = 0; b < g.rows; ++b)
@@ -334,8 +354,8 @@ World Sudoku(const SceneSettings& s, Rng& rng) {
                 if (u < given)
                     c.Text(d, (a + 0.5) * cell - dw / 2, (b + 0.5) * cell + digit / 2, digit, ink, font, 0.14);
                 else if (u < given + pencil)
-                    c.Text(d, (a + 0.5) * cell - dw / 2 + r.Uniform(-0.1, 0.1) * cell,
-                           (b + 0.5) * cell + digit / 2 + r.Uniform(-0.1, 0.1) * cell, digit * 0.85,
+                    c.Text(d, (a + 0.5) * cell - dw / 2 + r.Uniform(-0.05, 0.05) * cell,
+                           (b + 0.5) * cell + digit / 2 + r.Uniform(-0.05, 0.05) * cell, digit * 0.85,
                            s.inverted ? Gray(170) : Gray(110), 4, 0.08);
             }
     });
@@ -428,11 +448,12 @@ World GraphPaper(const SceneSettings& s, Rng& rng) {
                 const double t = ext.x0 + (ext.x1 - ext.x0) * k / 60.0;
                 curve.push_back({t, (ext.y0 + ext.y1) / 2 + a * ext.height() / 2 * std::sin(ph + 4 * t / ext.width())});
             }
-            c.Polyline(curve, 0.4, Gray(100));
+            c.Polyline(curve, 0.3, Gray(100));
         }
-        for (int k = r.Int(0, 6); k > 0; --k)
-            c.Text(std::to_string(r.Int(1, 99)), r.Uniform(ext.x0, ext.x1 - 8), r.Uniform(ext.y0 + 5, ext.y1), 3.5,
-                   Gray(90), 4, 0.08);
+        const double figure = std::min(3.5, cell);
+        for (int k = r.Int(0, 4); k > 0; --k)
+            c.Text(std::to_string(r.Int(1, 99)), r.Uniform(ext.x0, ext.x1 - 3 * figure), r.Uniform(ext.y0 + figure, ext.y1),
+                   figure, Gray(90), 4, 0.06);
     });
     return w;
 }
