@@ -50,12 +50,14 @@ struct Gray {
 };
 
 // The gray levels djpeg writes with the same settings as the loader (one-pass
-// quantiser to 236 gray levels, Floyd-Steinberg dithering), at scale M/8.
-Gray DecodeWithDjpeg(const std::vector<uint8_t>& jpeg, const std::string& name, int scale = 8) {
+// quantiser to 236 gray levels, Floyd-Steinberg dithering), at scale M/8;
+// without `quantised`, the plain luminance at that scale.
+Gray DecodeWithDjpeg(const std::vector<uint8_t>& jpeg, const std::string& name, int scale = 8, bool quantised = true) {
     const fs::path in = TempPath(name + ".jpg");
     const fs::path out = TempPath(name + ".pgm");
     WriteFile(in, jpeg);
-    const std::string command = "/usr/bin/djpeg -grayscale -colors 236 -dither fs -scale " + std::to_string(scale) +
+    const std::string command = std::string("/usr/bin/djpeg -grayscale ") +
+                                (quantised ? "-colors 236 -dither fs " : "") + "-scale " + std::to_string(scale) +
                                 "/8 -pnm '" + in.string() + "' > '" + out.string() + "' 2>/dev/null";
     std::system(command.c_str());  // exit status 2 only tells of warnings
     const std::vector<uint8_t> pgm = ReadFile(out);
@@ -137,6 +139,15 @@ TEST_P(JpegLoaderMatchesDjpeg, EveryPixelHasDjpegsLevel) {
     ASSERT_EQ(copy.height, picture.height);
     EXPECT_TRUE(LevelsOf(copy) == levels) << "first difference at " << FirstDifference(LevelsOf(copy), levels);
     EXPECT_EQ(decoder.WarningCount() > 0, c.keptFraction < 1.0);
+
+    // The luminance Find Grid reads: djpeg's unquantised gray at the same scale,
+    // still to be had after the picture was decoded.
+    const Gray luminance = DecodeWithDjpeg(jpeg, std::string(c.name) + "_luminance", c.scale, false);
+    const GrayPlane plain = decoder.DecodeLuminance();
+    ASSERT_EQ(plain.width, luminance.width);
+    ASSERT_EQ(plain.height, luminance.height);
+    EXPECT_TRUE(LevelsOf(plain) == luminance.levels)
+        << "first difference at " << FirstDifference(LevelsOf(plain), luminance.levels);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -89,7 +89,8 @@ void ProgressMonitor(j_common_ptr cinfo) {
 // The scale is chosen here: 1/1 at full size or when both declared sides are
 // at most kWorkingSide, else the largest M/8 (M from 7 down to 1) whose output
 // sides (libjpeg's, rounded up) both fit, and 1/8 when none does.
-bool ReadHeaderStage(Session& s, const uint8_t* data, std::size_t size, bool fullSize) {
+// Without `quantise` the rows are the decoded luminance itself.
+bool ReadHeaderStage(Session& s, const uint8_t* data, std::size_t size, bool fullSize, bool quantise = true) {
     if (setjmp(s.jump)) return false;
     jpeg_create_decompress(&s.cinfo);
     s.cinfo.mem->max_memory_to_use = kLibjpegMemoryLimit;
@@ -100,10 +101,12 @@ bool ReadHeaderStage(Session& s, const uint8_t* data, std::size_t size, bool ful
     s.cinfo.scale_denom = 1;
     s.cinfo.do_block_smoothing = TRUE;
     s.cinfo.out_color_space = JCS_GRAYSCALE;
-    s.cinfo.quantize_colors = TRUE;
-    s.cinfo.desired_number_of_colors = kQuantiserColours;
-    s.cinfo.dither_mode = JDITHER_FS;
-    s.cinfo.two_pass_quantize = FALSE;
+    if (quantise) {
+        s.cinfo.quantize_colors = TRUE;
+        s.cinfo.desired_number_of_colors = kQuantiserColours;
+        s.cinfo.dither_mode = JDITHER_FS;
+        s.cinfo.two_pass_quantize = FALSE;
+    }
     jpeg_calc_output_dimensions(&s.cinfo);
     const auto fits = [&s] {
         return s.cinfo.output_width <= JDIMENSION(kWorkingSide) && s.cinfo.output_height <= JDIMENSION(kWorkingSide);
@@ -311,6 +314,24 @@ bool ReadStage(Session& s, RowFiller& filler) {
     return true;
 }
 
+// Starts the decompressor and decodes every row straight into `picture`.
+// False after a libjpeg error.
+bool LuminanceStage(Session& s, GrayPlane& picture) {
+    if (setjmp(s.jump)) return false;
+    jpeg_start_decompress(&s.cinfo);
+    constexpr int kRowsAtOnce = 16;
+    JSAMPROW rows[kRowsAtOnce];
+    const JDIMENSION height = s.cinfo.output_height;
+    while (s.cinfo.output_scanline < height) {
+        const JDIMENSION first = s.cinfo.output_scanline;
+        const JDIMENSION count = std::min<JDIMENSION>(kRowsAtOnce, height - first);
+        for (JDIMENSION i = 0; i < count; ++i) rows[i] = picture.row(static_cast<int>(first + i));
+        jpeg_read_scanlines(&s.cinfo, rows, count);
+    }
+    jpeg_finish_decompress(&s.cinfo);
+    return true;
+}
+
 // Owns one libjpeg decompressor for the length of a call.
 class Decompressor {
 public:
@@ -439,7 +460,31 @@ void JpegDecoder::DecodeBitmap(GrayPlane* copy) {
     if (copy != nullptr) *copy = std::move(second);
     decoded_ = true;
     decodedBitmap = &picture_;
-    bytes_ = FileBytes{};  // decoded once and for all
+}
+
+LuminancePicture DecodeLuminance(const uint8_t* data, std::size_t size, bool fullSize) {
+    Decompressor decompressor;
+    Session& s = decompressor.session();
+    if (!ReadHeaderStage(s, data, size, fullSize, false)) decompressor.Fail();
+    CheckPictureSize(s.cinfo.image_width, s.cinfo.image_height);
+    LuminancePicture result;
+    result.plane = Plane::AllocateUnfilled(static_cast<int>(s.cinfo.output_width), static_cast<int>(s.cinfo.output_height));
+    CheckAllocation(result.plane);
+    if (!LuminanceStage(s, result.plane)) decompressor.Fail();
+    result.source = SourceSize{static_cast<int32_t>(s.cinfo.image_width), static_cast<int32_t>(s.cinfo.image_height),
+                               ScaleOf(s.cinfo)};
+    return result;
+}
+
+GrayPlane JpegDecoder::DecodeLuminance() const {
+    if (bytes_.size == 0) {
+        // A picture made without a file: its gray levels are all there is.
+        GrayPlane copy = Plane::AllocateUnfilled(picture_.width, picture_.height);
+        CheckAllocation(copy);
+        if (picture_.size() != 0) std::memcpy(copy.begin(), picture_.begin(), picture_.size());
+        return copy;
+    }
+    return vexo::DecodeLuminance(bytes_.data.get(), bytes_.size, fullSize_).plane;
 }
 
 }  // namespace vexo

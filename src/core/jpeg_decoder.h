@@ -55,8 +55,22 @@ struct FileBytes {
     std::size_t size = 0;
 };
 
+// A JPEG's luminance, 8 bits a pixel with no quantising, at the scale the
+// loader would choose, and the file's own size.
+struct LuminancePicture {
+    GrayPlane plane;
+    SourceSize source;
+};
+
+// Decodes a JPEG's luminance (colour files through libjpeg's gray output) at
+// 1/1 with `fullSize` or when both sides are at most kWorkingSide, else at the
+// largest M/8 that fits, with the loader's limits. Throws VexoError, or
+// Terminate when the picture's memory cannot be had.
+LuminancePicture DecodeLuminance(const uint8_t* data, std::size_t size, bool fullSize);
+
 // The JPEG decoder of one file: keeps the file's bytes and decodes on demand,
-// once (the bytes go then); later requests return the same picture.
+// once; later requests return the same picture. The bytes stay, so that the
+// luminance can be decoded again later.
 class JpegDecoder {
 public:
     // fullSize: decode at 1/1 whatever the size; otherwise a picture with a
@@ -83,6 +97,10 @@ public:
     void DecodeBitmap(GrayPlane* copy = nullptr);
     // The decoded picture: one gray level per pixel.
     const GrayPlane* decodedBitmap = nullptr;
+
+    // The file's luminance at the scale of the decoded picture (a decoder
+    // made from a bitmap: a copy of its picture).
+    GrayPlane DecodeLuminance() const;
 
     // libjpeg warnings of the last decode (data it got past): how many, and
     // the message code of the first one (-1 when there was none).
