@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <csetjmp>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -32,7 +31,6 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
 #include <nlohmann/json.hpp>
 #include <opencv2/calib3d.hpp>
 #include <opencv2/core.hpp>
@@ -50,66 +48,8 @@ namespace fs = std::filesystem;
 namespace gp = vexo::gridphotos;
 using Clock = std::chrono::steady_clock;
 using nlohmann::ordered_json;
-
-// --- The luminance the finder reads ---
-//
-// Stand-in for the core's luminance decode (the same signature): libjpeg
-// straight to 8-bit gray, no quantising, no dithering, block smoothing on,
-// at 1/1 when both sides fit the working side (or at full size), else at the
-// largest M/8 whose output fits, 1/8 when none does. Swap it for
-// vexo::DecodeLuminance once the core has it.
-struct LuminancePicture {
-    vexo::GrayPlane plane;
-    vexo::SourceSize source;
-};
-
-struct JpegErrors {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-LuminancePicture DecodeLuminance(const uint8_t* data, std::size_t size, bool fullSize) {
-    LuminancePicture out;
-    jpeg_decompress_struct cinfo;
-    JpegErrors errors;
-    cinfo.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<JpegErrors*>(c->err)->jump, 1); };
-    errors.manager.output_message = [](j_common_ptr) {};
-    jpeg_create_decompress(&cinfo);
-    if (setjmp(errors.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return LuminancePicture{};
-    }
-    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_GRAYSCALE;
-    cinfo.do_block_smoothing = TRUE;
-    cinfo.scale_num = 1;
-    cinfo.scale_denom = 1;
-    jpeg_calc_output_dimensions(&cinfo);
-    auto fits = [&] {
-        return cinfo.output_width <= JDIMENSION(vexo::kWorkingSide) && cinfo.output_height <= JDIMENSION(vexo::kWorkingSide);
-    };
-    if (!fullSize && !fits()) {
-        cinfo.scale_denom = 8;
-        for (int m = 7; m >= 1; --m) {
-            cinfo.scale_num = unsigned(m);
-            jpeg_calc_output_dimensions(&cinfo);
-            if (fits()) break;
-        }
-    }
-    out.source = {int32_t(cinfo.image_width), int32_t(cinfo.image_height),
-                  cinfo.scale_denom == 8 ? int(cinfo.scale_num) : 8};
-    jpeg_start_decompress(&cinfo);
-    out.plane = vexo::GrayPlane::AllocateUnfilled(int(cinfo.output_width), int(cinfo.output_height));
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = out.plane.row(int(cinfo.output_scanline));
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    return out;
-}
+using vexo::DecodeLuminance;
+using vexo::LuminancePicture;
 
 // --- Options ---
 
@@ -413,7 +353,8 @@ long PeakKilobytes() {
 
 // Runs in a fresh process: the workbench loads the picture as a click on it
 // does (the display kept as vexo-cli keeps it without outputs), and with
-// `find` the luminance is decoded and searched too. Prints the peak.
+// `find` its decoder decodes the luminance, which is searched too. Prints
+// the peak.
 int MemoryChild(const std::string& what, const std::string& path) {
     vexo::MemoryScreen screen;
     screen.keepDisplay = false;
@@ -421,11 +362,9 @@ int MemoryChild(const std::string& what, const std::string& path) {
     workbench.FileClick(path);
     if (!workbench.image().loaded()) return 3;
     if (what == "find") {
-        std::ifstream in(path, std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        LuminancePicture lum = DecodeLuminance(bytes.data(), bytes.size(), false);
-        bytes = {};
-        const vexo::Lattice lattice = vexo::ToSourcePixels(vexo::FindGrid(lum.plane), lum.source.scale);
+        const vexo::JpegDecoder& decoder = *workbench.image().decoder;
+        const vexo::GrayPlane luminance = decoder.DecodeLuminance();
+        const vexo::Lattice lattice = vexo::ToSourcePixels(vexo::FindGrid(luminance), decoder.Source().scale);
         std::printf("found %d\n", lattice.found ? 1 : 0);
     }
     std::printf("peak %ld\n", PeakKilobytes());
