@@ -179,12 +179,6 @@ void Canvas::FillCircle(cv::Point2d centre, double radiusMm, const Colour& c) {
     FillEllipse(centre, radiusMm, radiusMm, 0, c);
 }
 
-void Canvas::Circle(cv::Point2d centre, double radiusMm, double widthMm, const Colour& c) {
-    const int thickness = std::max(1, int(std::lround(widthMm * scale_)));
-    cv::circle(levels_[0], Fixed(centre.x, centre.y), std::max(1, int(std::lround(radiusMm * scale_ * 16))),
-               ScalarOf(c), thickness, cv::LINE_AA, 4);
-}
-
 void Canvas::FillEllipse(cv::Point2d centre, double ax, double ay, double angleDegrees, const Colour& c) {
     std::vector<cv::Point2d> points;
     const int n = 48;
@@ -250,13 +244,6 @@ void Canvas::ForEach(const RectMm& r, const std::function<void(double, double, c
         const double y = bounds_.y0 + (v + 0.5) / scale_;
         for (int u = u0; u <= u1; ++u) f(bounds_.x0 + (u + 0.5) / scale_, y, row[u]);
     }
-}
-
-void Canvas::Grain(const RectMm& r, const ValueNoise& noise, double amount) {
-    ForEach(r, [&](double x, double y, cv::Vec3b& p) {
-        const double k = 1 + amount * (noise(x, y) - 0.5) * 2;
-        for (int c = 0; c < 3; ++c) p[c] = cv::saturate_cast<uint8_t>(p[c] * k);
-    });
 }
 
 void Canvas::Paint(const RectMm& r, double stepMm, const std::function<Colour(double, double)>& f, bool multiply) {

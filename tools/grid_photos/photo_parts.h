@@ -2,12 +2,12 @@
 // random numbers, the camera, the painted world and the grid drawn exactly.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
-#include <algorithm>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -118,9 +118,6 @@ struct GridPattern {
 class Canvas {
 public:
     Canvas(const RectMm& bounds, double scale);
-    cv::Mat3b& image() { return levels_[0]; }
-    const RectMm& bounds() const { return bounds_; }
-    double scale() const { return scale_; }
     // Raster coordinates (pixel centres at integers) of a world point.
     cv::Point2d ToRaster(double x, double y) const { return {(x - bounds_.x0) * scale_ - 0.5, (y - bounds_.y0) * scale_ - 0.5}; }
     cv::Point Fixed(double x, double y) const;  // for drawing with 4 fraction bits
@@ -131,14 +128,11 @@ public:
     void Polyline(const std::vector<cv::Point2d>& points, double widthMm, const Colour& c, bool closed = false);
     void StrokeRect(const RectMm& r, double widthMm, const Colour& c);
     void FillCircle(cv::Point2d centre, double radiusMm, const Colour& c);
-    void Circle(cv::Point2d centre, double radiusMm, double widthMm, const Colour& c);
     void FillEllipse(cv::Point2d centre, double ax, double ay, double angleDegrees, const Colour& c);
     // Text with the left end of its baseline at (x, y), capitals `heightMm` tall.
     void Text(const std::string& text, double x, double y, double heightMm, const Colour& c, int font = 0,
               double weight = 0.09);
     double TextWidth(const std::string& text, double heightMm, int font = 0, double weight = 0.09) const;
-    // Multiplies every pixel of `r` by 1 + amount * (noise - 0.5) * 2.
-    void Grain(const RectMm& r, const ValueNoise& noise, double amount);
     // Sets (or multiplies by, with `multiply`) f(x, y) over `r`, evaluated
     // every `stepMm` millimetres (or every pixel and a half, the coarser)
     // and interpolated between.
@@ -171,9 +165,7 @@ struct World {
     double lineContrast = 120;
     double neededContrast = 25;
     double maxThinFraction = 0.12;
-    bool lightOnDark = false;
-    bool glossy = false;
-    double gapToClutter = 0;  // mm kept free around the grid
+    bool glossy = false;  // a shiny surface: glare
     // What the picture is of: the grid's extent, or the main pattern's.
     RectMm subject;
     // Scenes seen from the street rather than from above (no great tilt,

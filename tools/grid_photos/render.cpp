@@ -254,8 +254,8 @@ Shape Note(const Camera& camera, const GridPattern& g, Rng& rng) {
     return s;
 }
 
-// A hand reaching in from the nearest edge of the picture, a finger or
-// two resting on the grid near its border.
+// A hand reaching in from the nearest edge of the picture, one to four
+// fingers resting on the grid near its border.
 Shape Hand(const Camera& camera, const GridPattern& g, Rng& rng) {
     const cv::Point2d touch = NearBorder(g, rng, rng.Uniform(-0.3, 0.8));
     const Point tip = camera.Project(touch.x, touch.y);
@@ -272,7 +272,6 @@ Shape Hand(const Camera& camera, const GridPattern& g, Rng& rng) {
     const double turn = Radians(rng.Uniform(-35, 35));
     dir = {dir.x * std::cos(turn) - dir.y * std::sin(turn), dir.x * std::sin(turn) + dir.y * std::cos(turn)};
     const cv::Point2d n(-dir.y, dir.x);
-    const double length = std::max(m + finger * 3, finger * 5);
     Shape s;
     auto capsule = [&](cv::Point2d from, cv::Point2d to, double w) {
         std::vector<cv::Point2d> poly;
@@ -289,14 +288,27 @@ Shape Hand(const Camera& camera, const GridPattern& g, Rng& rng) {
         }
         return poly;
     };
+    // Fingers from their tips near the grid back to the palm, the palm, and
+    // the arm out of the picture.
     const cv::Point2d t0(tip.x, tip.y);
-    const int fingers = rng.Int(1, 3);
+    const int fingers = rng.Int(1, 4);
+    const double reach = finger * rng.Uniform(3.2, 4.2);
     for (int k = 0; k < fingers; ++k) {
-        const cv::Point2d offset = n * (finger * 1.05 * (k - (fingers - 1) / 2.0)) + dir * (finger * 0.4 * (k % 2));
-        s.polygons.push_back(capsule(t0 + offset, t0 + offset + dir * length, finger));
+        const double across = k - (fingers - 1) / 2.0;
+        const double back = finger * (0.25 * across * across + rng.Uniform(0, 0.3));
+        const cv::Point2d start = t0 + n * (finger * 0.95 * across) + dir * back;
+        s.polygons.push_back(capsule(start, t0 + n * (finger * 0.9 * across) + dir * (reach + finger), finger * rng.Uniform(1.0, 1.1)));
     }
-    const cv::Point2d palm = t0 + dir * (length + finger * 1.5);
-    s.polygons.push_back(capsule(palm - n * finger * 2, palm + n * finger * 2, finger * 4));
+    const cv::Point2d palm = t0 + dir * (reach + finger * 1.8);
+    s.polygons.push_back(capsule(palm - n * finger * 1.5, palm + n * finger * 1.5, finger * 4.0));
+    if (rng.Chance(0.6)) {
+        const double side = rng.Chance(0.5) ? 1 : -1;
+        const cv::Point2d root = palm + n * (side * finger * 1.8);
+        s.polygons.push_back(capsule(root, root - dir * (finger * 2.2) + n * (side * finger * 1.2), finger * 1.1));
+    }
+    const double out = std::max(camera.width, camera.height);
+    s.polygons.push_back(capsule(palm, palm + dir * out, finger * 3.0));
+    const double length = reach + finger * 2;
     const Colour skin = rng.Chance(0.7) ? Bgr(rng.Uniform(110, 150), rng.Uniform(140, 175), rng.Uniform(190, 230))
                                         : Bgr(rng.Uniform(50, 80), rng.Uniform(70, 100), rng.Uniform(100, 140));
     s.colour = [=](double x, double y) {

@@ -307,14 +307,12 @@ World Sudoku(const SceneSettings& s, Rng& rng) {
     g.ink = ink;
     g.opacity = rng.Uniform(0.85, 1.0);
     g.inkVariation = rng.Uniform(0.0, 0.15);
-    w.lightOnDark = s.inverted;
     w.lineContrast = std::fabs(Luma(paper) - Luma(ink)) * g.opacity;
     w.neededContrast = 28;
     w.maxThinFraction = 0.1;
     const RectMm ext = g.Extent();
     w.subject = ext;
     const double gap = rng.Uniform(0.3, 0.6) * cell;
-    w.gapToClutter = gap;
     // The box around the grid (dark for an inverted print) and its title.
     const RectMm box = ext.grown(s.inverted ? gap * 0.8 : 0);
     const double titleCap = cell * rng.Uniform(0.35, 0.6);
@@ -412,11 +410,9 @@ World GraphPaper(const SceneSettings& s, Rng& rng) {
         g.inkVariation = rng.Uniform(0.0, 0.15);
     }
     g.ink = ink;
-    w.lightOnDark = s.inverted;
     w.lineContrast = std::fabs(Luma(ground) - Luma(ink)) * g.opacity;
     w.neededContrast = 16;
     w.maxThinFraction = 0.1;
-    w.gapToClutter = cell;
     const RectMm page = ext.grown(rng.Uniform(5, 20));
     w.page = page;
     if (s.inverted) {
@@ -477,14 +473,12 @@ World Table(const SceneSettings& s, Rng& rng) {
                                                      : Gray(rng.Uniform(15, 90));
     g.ink = ink;
     g.opacity = rng.Uniform(0.8, 1.0);
-    w.lightOnDark = s.inverted;
     w.lineContrast = std::fabs(Luma(paper) - Luma(ink)) * g.opacity;
     w.neededContrast = 25;
     w.maxThinFraction = 0.08;
     const RectMm ext = g.Extent();
     w.subject = ext;
     const double gap = rng.Uniform(0.4, 1.0) * g.cellHeight;
-    w.gapToClutter = gap;
     const RectMm keep = ext.grown(gap);
     const RectMm page{keep.x0 - rng.Uniform(15, 40), keep.y0 - rng.Uniform(15, 120), keep.x1 + rng.Uniform(15, 40),
                       keep.y1 + rng.Uniform(15, 120)};
@@ -535,7 +529,6 @@ World Tiles(const SceneSettings& s, Rng& rng) {
     g.ink = groutColour;
     g.opacity = 1.0;
     g.inkVariation = rng.Uniform(0.05, 0.2);
-    w.lightOnDark = s.inverted;
     w.lineContrast = std::fabs(Luma(tileColour) - Luma(groutColour));
     w.neededContrast = 25;
     w.maxThinFraction = 0.14;
@@ -548,7 +541,6 @@ World Tiles(const SceneSettings& s, Rng& rng) {
     const bool trim = rng.Chance(0.6);
     const Colour trimColour = Gray(rng.Uniform(60, 200));
     const RectMm bounds = w.bounds;
-    w.gapToClutter = tile * 0.3;
     w.glossy = rng.Chance(0.4);
     w.layers.push_back([=, r = rng.Fork(3)](Canvas& c) mutable {
         PaintPaper(c, bounds, wall, 0.05, r.Fork(1));
@@ -609,7 +601,6 @@ World Calibration(const SceneSettings& s, Rng& rng) {
     const RectMm sheet = ext.grown(margin);
     w.page = sheet;
     w.glossy = rng.Chance(0.3);
-    w.lightOnDark = s.inverted;
     const bool mounted = !s.inverted && rng.Chance(0.4);
     w.rigid = mounted;
     const RectMm board = sheet.grown(mounted ? rng.Uniform(5, 30) : 0);
@@ -619,7 +610,6 @@ World Calibration(const SceneSettings& s, Rng& rng) {
     const Colour desk = DeskColour(style, s.colour, rng);
     const Colour boardColour = s.colour && rng.Chance(0.5) ? Bgr(80, 130, 170) : Gray(rng.Uniform(60, 230));
     const RectMm bounds = w.bounds;
-    w.gapToClutter = margin;
     w.layers.push_back([=, r = rng.Fork(3)](Canvas& c) mutable {
         PaintDesk(c, bounds, style, desk, r.Fork(1));
         if (!s.inverted) DeskClutter(c, bounds, board.grown(10), s.colour, r.Fork(2));
@@ -673,7 +663,6 @@ World GameBoard(const SceneSettings& s, Rng& rng) {
     const DeskStyle style = static_cast<DeskStyle>(rng.Int(0, 4));
     const Colour desk = DeskColour(style, s.colour, rng);
     const RectMm bounds = w.bounds;
-    w.gapToClutter = frameWidth;
     const bool letters = rng.Chance(0.5);
     w.layers.push_back([=, r = rng.Fork(3)](Canvas& c) mutable {
         PaintDesk(c, bounds, style, desk, r.Fork(1));
