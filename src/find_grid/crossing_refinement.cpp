@@ -56,6 +56,8 @@ constexpr double kStep = 0.5;         // pixels between profile samples
 constexpr int kMostSteps = 48;        // profile samples at most (twice the widest reach over the step)
 constexpr int kPasses = 5;            // measurements at most, each from the crossings the last one found
 constexpr double kSettled = 0.05;     // pixels: crossings that move less have settled
+constexpr std::size_t kBentPoints = 10;  // points a line needs to be fitted as bent
+constexpr double kBentLength = 20;    // pixels a line's points must spread along it to be fitted as bent
 constexpr double kOnLine = 0.75;      // pixels: how near its edge's straight line a measured point lies
 constexpr double kLineWidth = 12;     // pixels between the two sides of a ruled line at most
 constexpr double kComparable = 0.4;   // of the profile's strongest step: what may be the line
@@ -434,6 +436,73 @@ double MeasureEdge(const GrayPlane& picture, Expect expect, const PointF& p, con
     return double(on) / samples;
 }
 
+// A line of the grid near a crossing: a straight base line and offsets
+// from it that may bend with the position along it (a page that is not
+// flat, a lens).
+struct Curve {
+    PointF origin, along, normal;
+    double a = 0, b = 0, c = 0;  // offset = a + b s + c s^2 at s along the base line
+
+    PointF At(double s) const { return origin + s * along + (a + s * (b + c * s)) * normal; }
+    // The tangent at s, as a line with a unit normal.
+    Vec3 Tangent(double s) const {
+        const PointF p = At(s);
+        PointF d = along + (b + 2 * c * s) * normal;
+        const double n = std::hypot(d.x, d.y);
+        d = {d.x / n, d.y / n};
+        return {-d.y, d.x, -(-d.y * p.x + d.x * p.y)};
+    }
+    double Position(const PointF& p) const { return (p.x - origin.x) * along.x + (p.y - origin.y) * along.y; }
+};
+
+// Fits a curve to points: bent (quadratic) when there are enough of them
+// along a good length, else straight. False for fewer than four points.
+bool FitCurve(const std::vector<PointF>& points, Curve& curve) {
+    Vec3 base;
+    if (points.size() < 4 || !FitLine(points, {}, base)) return false;
+    PointF mean{0, 0};
+    for (const PointF& p : points) mean = mean + (1.0 / points.size()) * p;
+    curve.origin = mean;
+    curve.normal = {base.x, base.y};
+    curve.along = {base.y, -base.x};
+    double lo = 1e300, hi = -1e300;
+    for (const PointF& p : points) {
+        lo = std::min(lo, curve.Position(p));
+        hi = std::max(hi, curve.Position(p));
+    }
+    curve.a = curve.b = curve.c = 0;
+    if (points.size() < kBentPoints || hi - lo < kBentLength) return true;
+    // Least squares offset = a + b s + c s^2, in s scaled to about one.
+    const double scale = 2 / (hi - lo);
+    cv::Matx33d m = cv::Matx33d::zeros();
+    cv::Vec3d r(0, 0, 0);
+    for (const PointF& p : points) {
+        const double s = curve.Position(p) * scale;
+        const double o = (p.x - mean.x) * curve.normal.x + (p.y - mean.y) * curve.normal.y;
+        const cv::Vec3d row(1, s, s * s);
+        m += row * row.t();
+        r += o * row;
+    }
+    cv::Vec3d k;
+    if (!cv::solve(cv::Mat(m), cv::Mat(r), cv::Mat(k), cv::DECOMP_CHOLESKY)) return true;
+    curve.a = k[0];
+    curve.b = k[1] * scale;
+    curve.c = k[2] * scale * scale;
+    return std::isfinite(curve.a) && std::isfinite(curve.b) && std::isfinite(curve.c);
+}
+
+// Where two curves meet: their tangents met again at the point each curve
+// passes nearest the last meeting point.
+bool MeetCurves(const Curve& first, const Curve& second, PointF& x) {
+    if (!Meet(first.Tangent(0), second.Tangent(0), x)) return false;
+    for (int round = 0; round < 3; ++round) {
+        PointF next;
+        if (!Meet(first.Tangent(first.Position(x)), second.Tangent(second.Position(x)), next)) return false;
+        x = next;
+    }
+    return std::isfinite(x.x) && std::isfinite(x.y);
+}
+
 }  // namespace
 
 MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, const Matrix3& gridToPicture, int i0,
@@ -510,27 +579,33 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                         p, q, spacing, looking, readings.v(i, j), &found);
                 }
             }
-        // Each crossing from the edges next to it, two on each side when
-        // one is not enough.
+        // Each crossing where the gently bent lines fitted to the points of
+        // the edges around it meet: two edges each side, three inwards at a
+        // border.
         std::fill(out.measured.begin(), out.measured.end(), 0);
         for (int j = 0; j < nr; ++j)
             for (int i = 0; i < nc; ++i) {
-                Vec3 row, column;
-                bool haveRow = false, haveColumn = false;
-                for (int span = 1; span <= 2 && !haveRow; ++span) {
-                    points.clear();
-                    for (int k = i - span; k < i + span; ++k)
-                        if (k >= 0 && k + 1 < nc) points.insert(points.end(), readings.h(k, j).begin(), readings.h(k, j).end());
-                    haveRow = points.size() >= 4 && FitLine(points, {}, row);
-                }
-                for (int span = 1; span <= 2 && !haveColumn; ++span) {
-                    points.clear();
-                    for (int k = j - span; k < j + span; ++k)
-                        if (k >= 0 && k + 1 < nr) points.insert(points.end(), readings.v(i, k).begin(), readings.v(i, k).end());
-                    haveColumn = points.size() >= 4 && FitLine(points, {}, column);
-                }
+                // A border line is one line from end to end (its outer
+                // crossings often show on one side only); an inner line is
+                // read near the crossing.
+                auto gather = [&](bool row, int at, int n, std::vector<PointF>& into) {
+                    into.clear();
+                    const bool border = row ? (j == 0 || j == nr - 1) : (i == 0 || i == nc - 1);
+                    const int before = at >= 2 ? 2 : at, after = n - 1 - at >= 2 ? 2 : n - 1 - at;
+                    const int from = border ? 0 : at - (after < 2 ? std::min(at, 3) : before);
+                    const int to = border ? n - 1 : at + (before < 2 ? std::min(n - 1 - at, 3) : after);
+                    for (int k = from; k < to; ++k) {
+                        const auto& e = row ? readings.h(k, j) : readings.v(i, k);
+                        into.insert(into.end(), e.begin(), e.end());
+                    }
+                };
+                Curve row, column;
+                gather(true, i, nc, points);
+                const bool haveRow = FitCurve(points, row);
+                gather(false, j, nr, points);
+                const bool haveColumn = haveRow && FitCurve(points, column);
                 PointF x;
-                if (haveRow && haveColumn && Meet(row, column, x) && std::isfinite(x.x) && std::isfinite(x.y)) {
+                if (haveRow && haveColumn && MeetCurves(row, column, x)) {
                     out.crossings[at(i, j)] = x;
                     out.measured[at(i, j)] = 1;
                 }
