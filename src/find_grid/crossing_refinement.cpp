@@ -32,13 +32,19 @@ inline double Sample(const GrayPlane& p, double x, double y) {
 }
 
 // Sub-sample place of the extreme at index k of the n values d (of `sign`
-// times d a maximum): a parabola through it and its neighbours.
+// times d a maximum): the centroid of its lobe, the values of that sign
+// within two samples of it. A blurred side's lobe is symmetric about the
+// side, so its centroid does not lean towards the nearest sample as a
+// parabola through the peak does.
 double Vertex(const double* d, int n, int k, double sign = 1) {
-    if (k <= 0 || k + 1 >= n) return k;
-    const double a = sign * d[k - 1], b = sign * d[k], c = sign * d[k + 1];
-    const double den = a - 2 * b + c;
-    if (den == 0) return k;
-    return k + std::clamp(0.5 * (a - c) / den, -0.5, 0.5);
+    double sum = 0, weighted = 0;
+    for (int j = std::max(0, k - 2); j <= std::min(n - 1, k + 2); ++j) {
+        const double w = sign * d[j];
+        if (w <= 0) continue;
+        sum += w;
+        weighted += w * j;
+    }
+    return sum > 0 ? weighted / sum : k;
 }
 
 // What a profile across an edge must show.
@@ -73,6 +79,9 @@ struct Looking {
     double floor = kMinDifference;  // least change per half pixel of a side of a line or of a step
     double aboveNoise = 0;          // if above 0: a side also stands this many times above the profile's median change
     double widest = kLineWidth;     // pixels between the sides of a line at most
+    double lineWidth = 0;           // the grid's typical line width, pixels (0: not known yet)
+    double thickWidth = 0;          // the width of its thickest inner lines (the blocks of a sudoku)
+    int inside = 0;                 // at a grid's border: the side of the grid, +1 or -1 along the normal
 };
 
 // What a profile showed.
@@ -82,16 +91,38 @@ struct Found {
     double width = 0;     // pixels between a line's sides; 0 for a step
 };
 
+// A grid's border line wider than this many of its thickest inner lines is
+// a frame around the grid rather than its border line.
+constexpr double kFrameWidths = 1.5;
+
 // Where, along the normal from c, the line or step lies; false when the
 // profile does not show what is expected.
 bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, const PointF& normal, double reach,
                    const Looking& looking, Found& out) {
     if (expect == Expect::Nothing) return false;
     if (expect == Expect::DarkBorder || expect == Expect::LightBorder) {
-        const Expect line = expect == Expect::DarkBorder ? Expect::DarkLine : Expect::LightLine;
-        return MeasureAcross(picture, line, c, normal, reach, looking, out) ||
-               MeasureAcross(picture, Expect::Rising, c, normal, reach, looking, out) ||
-               MeasureAcross(picture, Expect::Falling, c, normal, reach, looking, out);
+        const bool dark = expect == Expect::DarkBorder;
+        Looking wide = looking;
+        wide.widest = kLineWidth;
+        const bool line = MeasureAcross(picture, dark ? Expect::DarkLine : Expect::LightLine, c, normal, reach, wide, out);
+        const bool frame = line && looking.thickWidth > 0 && out.width > kFrameWidths * looking.thickWidth + 1;
+        if (line && !frame) return true;
+        // A border line that runs into a frame of its own tone: its middle
+        // lies half a line's width into the frame from the frame's inner
+        // side (when the grid's side is known).
+        if (frame) {
+            if (looking.inside == 0) return false;
+            out.offset += looking.inside * (0.5 * out.width - 0.5 * looking.lineWidth);
+            out.width = looking.lineWidth;
+            return true;
+        }
+        for (const Expect step : {Expect::Rising, Expect::Falling}) {
+            if (!MeasureAcross(picture, step, c, normal, reach, looking, out)) continue;
+            const bool lineTowardsMinus = (step == Expect::Rising) == dark;
+            out.offset += (lineTowardsMinus ? -0.5 : 0.5) * looking.lineWidth;
+            return true;
+        }
+        return false;
     }
     const int n = std::min(static_cast<int>(reach / kStep), kMostSteps / 2);
     double d[kMostSteps];
@@ -531,18 +562,22 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
     // What the edges must show: after the first pass, lines no wider than a
     // few times the grid's own (the lines of text beside a grid are wider).
     std::vector<Found> found;  // the lines and steps the last pass found on the edges
+    std::vector<Found> inner;  // those of them on inner edges
     Looking looking;
     for (int pass = 0; pass < kPasses; ++pass) {
-        if (!found.empty()) {
+        if (!inner.empty()) {
             std::vector<double> widths;
-            for (const Found& f : found)
+            for (const Found& f : inner)
                 if (f.width > 0) widths.push_back(f.width);
             if (!widths.empty()) {
-                std::nth_element(widths.begin(), widths.begin() + std::ptrdiff_t(widths.size() / 2), widths.end());
-                looking.widest = std::min(kLineWidth, kWidestShare * widths[widths.size() / 2] + kWidthSlack);
+                std::sort(widths.begin(), widths.end());
+                looking.lineWidth = widths[widths.size() / 2];
+                looking.thickWidth = widths[widths.size() * 9 / 10];
+                looking.widest = std::min(kLineWidth, kWidestShare * looking.lineWidth + kWidthSlack);
             }
         }
         found.clear();
+        inner.clear();
         // Measure every edge between the current places of its crossings.
         for (int j = 0; j < nr; ++j)
             for (int i = 0; i < nc; ++i) {
@@ -559,9 +594,12 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                     const PointF mid = ApplyToPoint(out.homography, i + 0.5, j);
                     const double spacing = std::min(Distance(mid, ApplyToPoint(out.homography, i + 0.5, j - 1)),
                                                     Distance(mid, ApplyToPoint(out.homography, i + 0.5, j + 1)));
+                    Looking here = looking;
+                    if (j == 0) here.inside = belowIsPlus ? 1 : -1;
+                    if (j == nr - 1) here.inside = belowIsPlus ? -1 : 1;
                     out.horizontalShown[at(i, j)] = MeasureEdge(
                         picture, ExpectAcross(tones, belowIsPlus ? up : down, belowIsPlus ? down : up, j == 0 || j == nr - 1),
-                        p, q, spacing, looking, readings.h(i, j), &found);
+                        p, q, spacing, here, readings.h(i, j), j == 0 || j == nr - 1 ? &found : &inner);
                 }
                 if (j + 1 < nr) {
                     const PointF& p = place[at(i, j)];
@@ -574,9 +612,12 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                     const PointF mid = ApplyToPoint(out.homography, i, j + 0.5);
                     const double spacing = std::min(Distance(mid, ApplyToPoint(out.homography, i - 1, j + 0.5)),
                                                     Distance(mid, ApplyToPoint(out.homography, i + 1, j + 0.5)));
+                    Looking side = looking;
+                    if (i == 0) side.inside = rightIsPlus ? 1 : -1;
+                    if (i == nc - 1) side.inside = rightIsPlus ? -1 : 1;
                     out.verticalShown[at(i, j)] = MeasureEdge(
                         picture, ExpectAcross(tones, rightIsPlus ? left : here, rightIsPlus ? here : left, i == 0 || i == nc - 1),
-                        p, q, spacing, looking, readings.v(i, j), &found);
+                        p, q, spacing, side, readings.v(i, j), i == 0 || i == nc - 1 ? &found : &inner);
                 }
             }
         // Each crossing where the gently bent lines fitted to the points of
@@ -674,6 +715,7 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
     // a window. A ruled grid's cells hold none (a digit is shorter than its
     // cell); a chessboard's squares are plain, and are not looked into.
     out.lined.assign(std::size_t(out.columns) * std::size_t(out.rows), 0);
+    found.insert(found.end(), inner.begin(), inner.end());
     if (tones.kind == GridKind::Ruled && !found.empty()) {
         const Expect line = tones.darkLines ? Expect::DarkLine : Expect::LightLine;
         // A line inside must be a fair share as strong as the grid's own.
