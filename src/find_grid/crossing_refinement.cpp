@@ -60,6 +60,10 @@ enum class Expect {
 
 constexpr double kStep = 0.5;         // pixels between profile samples
 constexpr int kMostSteps = 48;        // profile samples at most (twice the widest reach over the step)
+constexpr int kMostProfiles = 16;     // profiles across one edge at most
+constexpr int kFirstProfiles = 8;     // in the first pass
+constexpr double kNearest = 3;        // pixels: how far from the found crossings the next passes look at least
+constexpr double kNearWidths = 1.5;   // and in the grid's thickest lines' widths
 constexpr int kPasses = 5;            // measurements at most, each from the crossings the last one found
 constexpr double kSettled = 0.05;     // pixels: crossings that move less have settled
 constexpr std::size_t kBentPoints = 10;  // points a line needs to be fitted as bent
@@ -82,6 +86,8 @@ struct Looking {
     double lineWidth = 0;           // the grid's typical line width, pixels (0: not known yet)
     double thickWidth = 0;          // the width of its thickest inner lines (the blocks of a sudoku)
     int inside = 0;                 // at a grid's border: the side of the grid, +1 or -1 along the normal
+    double near = 0;                // if above 0: the line lies within this many pixels of the place looked at
+    int most = kMostProfiles;       // profiles across an edge at most
 };
 
 // What a profile showed.
@@ -448,8 +454,9 @@ double MeasureEdge(const GrayPlane& picture, Expect expect, const PointF& p, con
     if (length < 4) return 0;
     const PointF along = (1 / length) * (q - p);
     const PointF normal{-along.y, along.x};
-    const double reach = std::clamp(0.2 * spacing, 2.0, 10.0);
-    const int samples = std::clamp(static_cast<int>(length / 3), 3, 16);
+    double reach = std::clamp(0.2 * spacing, 2.0, 10.0);
+    if (looking.near > 0) reach = std::min(reach, looking.near);
+    const int samples = std::clamp(static_cast<int>(length / 3), 3, looking.most);
     for (int k = 0; k < samples; ++k) {
         const double t = 0.2 + 0.6 * (k + 0.5) / samples;
         const PointF c = p + t * (q - p);
@@ -503,19 +510,32 @@ bool FitCurve(const std::vector<PointF>& points, Curve& curve) {
     }
     curve.a = curve.b = curve.c = 0;
     if (points.size() < kBentPoints || hi - lo < kBentLength) return true;
-    // Least squares offset = a + b s + c s^2, in s scaled to about one.
+    // Least squares offset = a + b s + c s^2, in s scaled to about one: the
+    // normal equations, solved by Cramer's rule.
     const double scale = 2 / (hi - lo);
-    cv::Matx33d m = cv::Matx33d::zeros();
-    cv::Vec3d r(0, 0, 0);
+    double m[3][3] = {}, r[3] = {};
     for (const PointF& p : points) {
         const double s = curve.Position(p) * scale;
         const double o = (p.x - mean.x) * curve.normal.x + (p.y - mean.y) * curve.normal.y;
-        const cv::Vec3d row(1, s, s * s);
-        m += row * row.t();
-        r += o * row;
+        const double row[3] = {1, s, s * s};
+        for (int u = 0; u < 3; ++u) {
+            r[u] += o * row[u];
+            for (int v = 0; v < 3; ++v) m[u][v] += row[u] * row[v];
+        }
     }
-    cv::Vec3d k;
-    if (!cv::solve(cv::Mat(m), cv::Mat(r), cv::Mat(k), cv::DECOMP_CHOLESKY)) return true;
+    auto det = [](const double (&a)[3][3]) {
+        return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) - a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+               a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+    };
+    const double d = det(m);
+    if (!(std::abs(d) > 1e-12)) return true;
+    double k[3];
+    for (int col = 0; col < 3; ++col) {
+        double a[3][3];
+        for (int u = 0; u < 3; ++u)
+            for (int v = 0; v < 3; ++v) a[u][v] = v == col ? r[u] : m[u][v];
+        k[col] = det(a) / d;
+    }
     curve.a = k[0];
     curve.b = k[1] * scale;
     curve.c = k[2] * scale * scale;
@@ -578,6 +598,10 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
         }
         found.clear();
         inner.clear();
+        // The first pass looks wide and coarsely from the lattice's places;
+        // the next ones look near the crossings it found, with every profile.
+        looking.most = pass == 0 ? kFirstProfiles : kMostProfiles;
+        looking.near = pass == 0 ? 0 : std::max(kNearest, kNearWidths * looking.thickWidth);
         // Measure every edge between the current places of its crossings.
         for (int j = 0; j < nr; ++j)
             for (int i = 0; i < nc; ++i) {

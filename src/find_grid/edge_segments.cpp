@@ -55,10 +55,13 @@ namespace {
 
 constexpr double kAngleTolerance = 0.3927;  // 22.5 degrees
 constexpr double kMaxWidth = 1.0;           // spread across a straight region, pixels
+constexpr int kDirections = 64;             // steps of a gradient's direction
+constexpr uint8_t kTaken = 255;
 
 struct Region {
     std::vector<int> pixels;
-    double cx = 0, cy = 0;  // sum of unit gradients
+    std::vector<float> magnitudes;  // of the pixels' gradients
+    double cx = 0, cy = 0;          // sum of unit gradients
 };
 
 }  // namespace
@@ -73,30 +76,48 @@ std::vector<EdgeSegment> FindEdgeSegments(const GradientField& field, double min
     cv::Mat edges;
     cv::Canny(gx, gy, edges, 0.4 * high, high, true);
 
-    // 1: an edge pixel not yet in a region, 2: in one (Canny's own map).
-    uint8_t* taken = edges.ptr<uint8_t>(0);
-    for (std::size_t i = 0; i < std::size_t(w) * std::size_t(h); ++i)
-        taken[i] = taken[i] != 0 && (field.gx[i] != 0 || field.gy[i] != 0) ? 1 : 0;
+    // Canny's own map becomes, for each edge pixel, the direction of its
+    // gradient in one of kDirections steps (1 + step); 0 off the edges and
+    // kTaken once the pixel belongs to a region.
+    uint8_t* direction = edges.ptr<uint8_t>(0);
+    for (std::size_t i = 0; i < std::size_t(w) * std::size_t(h); ++i) {
+        if (direction[i] == 0 || (field.gx[i] == 0 && field.gy[i] == 0)) {
+            direction[i] = 0;
+            continue;
+        }
+        const double angle = std::atan2(double(field.gy[i]), double(field.gx[i]));
+        direction[i] = static_cast<uint8_t>(1 + (int(std::floor(angle / (2 * M_PI) * kDirections + 0.5)) + kDirections) % kDirections);
+    }
     auto magnitude = [&](std::size_t i) {
         return std::sqrt(float(field.gx[i]) * float(field.gx[i]) + float(field.gy[i]) * float(field.gy[i]));
     };
+    // The unit vector of each direction step.
+    double unitX[kDirections], unitY[kDirections];
+    for (int k = 0; k < kDirections; ++k) {
+        unitX[k] = std::cos(2 * M_PI * k / kDirections);
+        unitY[k] = std::sin(2 * M_PI * k / kDirections);
+    }
     const double cosTolerance = std::cos(kAngleTolerance);
-    std::vector<int> stack;
+    std::vector<std::pair<int, float>> stack;  // pixels to visit, with their gradients' magnitude
     Region region;
     for (int start = 0; start < w * h; ++start) {
-        if (taken[std::size_t(start)] != 1) continue;
+        const uint8_t first = direction[std::size_t(start)];
+        if (first == 0 || first == kTaken) continue;
         region.pixels.clear();
+        region.magnitudes.clear();
         const float m0 = magnitude(std::size_t(start));
-        region.cx = field.gx[std::size_t(start)] / m0;
-        region.cy = field.gy[std::size_t(start)] / m0;
-        taken[std::size_t(start)] = 2;
-        stack.assign(1, start);
+        region.cx = unitX[first - 1];
+        region.cy = unitY[first - 1];
+        direction[std::size_t(start)] = kTaken;
+        stack.assign(1, {start, m0});
         while (!stack.empty()) {
-            const int p = stack.back();
+            const auto [p, pm] = stack.back();
             stack.pop_back();
             region.pixels.push_back(p);
+            region.magnitudes.push_back(pm);
             const int px = p % w, py = p / w;
-            const double n = std::hypot(region.cx, region.cy);
+            // The region's direction so far.
+            const double n = std::sqrt(region.cx * region.cx + region.cy * region.cy);
             const double dx = region.cx / n, dy = region.cy / n;
             for (int oy = -1; oy <= 1; ++oy) {
                 const int qy = py + oy;
@@ -105,14 +126,13 @@ std::vector<EdgeSegment> FindEdgeSegments(const GradientField& field, double min
                     const int qx = px + ox;
                     if ((ox == 0 && oy == 0) || qx < 0 || qx >= w) continue;
                     const std::size_t q = std::size_t(qy) * std::size_t(w) + std::size_t(qx);
-                    if (taken[q] != 1) continue;
+                    const uint8_t dq = direction[q];
+                    if (dq == 0 || dq == kTaken || unitX[dq - 1] * dx + unitY[dq - 1] * dy < cosTolerance) continue;
+                    direction[q] = kTaken;
                     const float m = magnitude(q);
-                    const double ux = field.gx[q] / m, uy = field.gy[q] / m;
-                    if (ux * dx + uy * dy < cosTolerance) continue;
-                    taken[q] = 2;
-                    region.cx += ux;
-                    region.cy += uy;
-                    stack.push_back(static_cast<int>(q));
+                    region.cx += unitX[dq - 1];
+                    region.cy += unitY[dq - 1];
+                    stack.push_back({static_cast<int>(q), m});
                 }
             }
         }
@@ -120,16 +140,18 @@ std::vector<EdgeSegment> FindEdgeSegments(const GradientField& field, double min
 
         // Weighted principal axis of the region.
         double sw = 0, sx = 0, sy = 0;
-        for (int p : region.pixels) {
-            const double m = magnitude(std::size_t(p));
+        for (std::size_t k = 0; k < region.pixels.size(); ++k) {
+            const int p = region.pixels[k];
+            const double m = region.magnitudes[k];
             sw += m;
             sx += m * (p % w);
             sy += m * (p / w);
         }
         const double mx = sx / sw, my = sy / sw;
         double xx = 0, xy = 0, yy = 0;
-        for (int p : region.pixels) {
-            const double m = magnitude(std::size_t(p));
+        for (std::size_t k = 0; k < region.pixels.size(); ++k) {
+            const int p = region.pixels[k];
+            const double m = region.magnitudes[k];
             const double dx = p % w - mx, dy = p / w - my;
             xx += m * dx * dx;
             xy += m * dx * dy;
@@ -138,13 +160,14 @@ std::vector<EdgeSegment> FindEdgeSegments(const GradientField& field, double min
         const double angle = 0.5 * std::atan2(2 * xy, xx - yy);
         const double tx = std::cos(angle), ty = std::sin(angle);
         double lo = 1e300, hi = -1e300, across = 0;
-        for (int p : region.pixels) {
+        for (std::size_t k = 0; k < region.pixels.size(); ++k) {
+            const int p = region.pixels[k];
             const double dx = p % w - mx, dy = p / w - my;
             const double t = dx * tx + dy * ty;
             lo = std::min(lo, t);
             hi = std::max(hi, t);
             const double d = -dx * ty + dy * tx;
-            across += magnitude(std::size_t(p)) * d * d;
+            across += region.magnitudes[k] * d * d;
         }
         const double length = hi - lo + 1;
         if (length < minLength || std::sqrt(across / sw) > kMaxWidth) continue;

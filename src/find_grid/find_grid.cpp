@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <set>
 #include <chrono>
@@ -81,6 +82,7 @@ namespace {
 constexpr int kLargestSearched = 1280;
 constexpr int kSearchSide = 1024;
 constexpr int kSmallestSide = 24;
+constexpr double kCoarseFrom = 200;   // pixels of the smaller side a search at half the size needs
 constexpr double kMinSegment = 4;     // pixels
 constexpr double kMinPeriod = 4;      // pixels between lines
 constexpr double kSidesGap = 3.5;     // pixels between the two sides of one line at most
@@ -240,32 +242,6 @@ std::vector<LineGroup> StraightenedLines(const std::vector<EdgeSegment>& segment
         marks.push_back({(ca + cb) / 2, s.length, int(k), forward > 0 ? 1 : -1});
     }
     return GroupMarks(std::move(marks), 1.0);
-}
-
-// The lines of the comb's teeth, fitted in the picture to the segments of
-// the groups that lie on them.
-std::vector<IndexedLine> CombLines(const std::vector<LineGroup>& groups, const Comb& comb,
-                                   const std::vector<EdgeSegment>& segments) {
-    std::map<int, std::pair<std::vector<PointF>, std::vector<double>>> byIndex;
-    for (std::size_t g = 0; g < groups.size(); ++g) {
-        if (comb.index[g] == kNoTooth) continue;
-        auto& [points, weights] = byIndex[comb.index[g]];
-        for (int k : groups[g].sources) {
-            const EdgeSegment& s = segments[std::size_t(k)];
-            points.push_back(s.a);
-            points.push_back(s.b);
-            weights.push_back(s.length);
-            weights.push_back(s.length);
-        }
-    }
-    std::vector<IndexedLine> lines;
-    for (const auto& [index, pw] : byIndex) {
-        IndexedLine line;
-        line.index = index;
-        for (double w : pw.second) line.weight += w / 2;
-        if (FitLine(pw.first, pw.second, line.line)) lines.push_back(line);
-    }
-    return lines;
 }
 
 // One long segment for each line group: the line fitted to its segments'
@@ -474,8 +450,7 @@ void NameUpright(std::vector<PointF>& crossings, int& columns, int& rows, Matrix
 
 // Measures a candidate lattice on the picture and judges it; true, with the
 // lattice named, when the picture supports it as a grid.
-bool MeasureCandidate(const GrayPlane& picture, const GradientField& gradients, const Candidate& c, double factor,
-                      Lattice& lattice) {
+bool MeasureCandidate(const GrayPlane& picture, const Candidate& c, double factor, Lattice& lattice) {
     const Matrix3 h = factor == 1 ? c.gridToPicture : Multiply(Enlarge(factor), c.gridToPicture);
     IndexRect r = c.rect;
     const Tones tones = ReadTones(picture, h, r.i0, r.j0, r.i1, r.j1);
@@ -539,45 +514,44 @@ bool MeasureCandidate(const GrayPlane& picture, const GradientField& gradients, 
 
 }  // namespace grid
 
-Lattice FindGrid(const GrayPlane& picture, const WorkHooks& hooks) {
-    using namespace grid;
-    Lattice none;
-    if (!picture || picture.width < kSmallestSide || picture.height < kSmallestSide) return none;
-    const int side = std::max(picture.width, picture.height);
-    double factor = 1;
-    GrayPlane shrunk;
-    const GrayPlane* searched = &picture;
-    if (side > kLargestSearched) {
-        factor = double(kSearchSide) / side;
-        const int w = std::max(1, static_cast<int>(std::lround(picture.width * factor)));
-        const int h = std::max(1, static_cast<int>(std::lround(picture.height * factor)));
-        shrunk = GrayPlane::AllocateUnfilled(w, h);
-        CheckAllocation(shrunk);
-        cv::Mat to(h, w, CV_8UC1, shrunk.begin());
-        cv::resize(MatOf(picture), to, to.size(), 0, 0, cv::INTER_AREA);
-        factor = double(w) / picture.width;
-        searched = &shrunk;
+namespace grid {
+namespace {
+
+// The picture shrunk by `factor`, or the picture itself at 1.
+const GrayPlane& Shrunk(const GrayPlane& picture, double& factor, GrayPlane& store) {
+    if (factor >= 1) {
+        factor = 1;
+        return picture;
     }
-    auto T0 = std::chrono::steady_clock::now();
-    auto lap = [&](const char* what) { if (getenv("FGT")) { auto t = std::chrono::steady_clock::now(); fprintf(stderr, "%s %.2f  ", what, std::chrono::duration<double, std::milli>(t - T0).count()); T0 = t; } };
+    const int w = std::max(1, static_cast<int>(std::lround(picture.width * factor)));
+    const int h = std::max(1, static_cast<int>(std::lround(picture.height * factor)));
+    store = GrayPlane::AllocateUnfilled(w, h);
+    CheckAllocation(store);
+    cv::Mat to(h, w, CV_8UC1, store.begin());
+    cv::resize(MatOf(picture), to, to.size(), 0, 0, cv::INTER_AREA);
+    factor = double(w) / picture.width;
+    return store;
+}
+
+// One search, on the picture shrunk by `factor`; the candidates are measured
+// on the picture itself. `step` reports the stages.
+bool SearchAt(const GrayPlane& picture, double factor, const WorkHooks& hooks, const std::function<void()>& step,
+              Lattice& lattice) {
+    GrayPlane store;
+    const GrayPlane& searched = Shrunk(picture, factor, store);
     hooks.Pump();
-    const GradientField gradients = ComputeGradients(*searched);
-    lap("grad");
-    hooks.Step();
+    const GradientField gradients = ComputeGradients(searched);
+    step();
     hooks.Pump();
     const std::vector<EdgeSegment> segments = FindEdgeSegments(gradients, kMinSegment);
-    lap("segs");
-    hooks.Step();
+    step();
     hooks.Pump();
-    const std::vector<LineFamilies> hypotheses = FindLineFamilies(segments, searched->width, searched->height, kHypotheses);
-    lap("fam");
-    hooks.Step();
+    const std::vector<LineFamilies> hypotheses = FindLineFamilies(segments, searched.width, searched.height, kHypotheses);
+    step();
     std::vector<Candidate> candidates;
     for (const LineFamilies& families : hypotheses) {
         hooks.Pump();
         const Candidate c = TryFamilies(segments, families, gradients);
-        if (getenv("FGT")) fprintf(stderr, "\n  hyp vp0 (%.3g %.3g %.3g) vp1 (%.3g %.3g %.3g) len %.0f %.0f found %d rect %dx%d sum %.1f mean %.2f\n", families.vanishing[0].x, families.vanishing[0].y, families.vanishing[0].z, families.vanishing[1].x, families.vanishing[1].y, families.vanishing[1].z, families.length[0], families.length[1], c.found, c.rect.columns(), c.rect.rows(), c.rect.sum, c.rect.meanSupport);
-        lap("try");
         if (!c.found || c.rect.columns() < 2 || c.rect.rows() < 2 || c.rect.meanSupport < kCandidateScore) continue;
         candidates.push_back(c);
         // A lattice the picture supports this well needs no other directions.
@@ -585,16 +559,40 @@ Lattice FindGrid(const GrayPlane& picture, const WorkHooks& hooks) {
             c.rect.columns() * c.rect.rows() >= 16)
             break;
     }
-    hooks.Step();
+    step();
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const Candidate& a, const Candidate& b) { return a.rect.sum > b.rect.sum; });
-    Lattice lattice;
     for (const Candidate& c : candidates) {
         hooks.Pump();
-        if (MeasureCandidate(picture, gradients, c, factor, lattice)) break;
-        lap("refine");
+        if (MeasureCandidate(picture, c, factor, lattice)) return true;
     }
-    hooks.Step();
+    return false;
+}
+
+}  // namespace
+}  // namespace grid
+
+// The search runs first on the picture at half its searched size, where a
+// grid of cells large enough to be seen there is found in about a quarter
+// of the time, then, when that finds nothing, at the searched size itself.
+Lattice FindGrid(const GrayPlane& picture, const WorkHooks& hooks) {
+    using namespace grid;
+    Lattice lattice;
+    if (!picture || picture.width < kSmallestSide || picture.height < kSmallestSide) return lattice;
+    const int side = std::max(picture.width, picture.height);
+    const double factor = side > kLargestSearched ? double(kSearchSide) / side : 1.0;
+    const double smaller = std::min(picture.width, picture.height) * factor;
+    int steps = 0;
+    auto step = [&] {
+        ++steps;
+        hooks.Step();
+    };
+    if (smaller / 2 >= kCoarseFrom && SearchAt(picture, factor / 2, hooks, [] {}, lattice)) {
+        while (steps < kFindGridStages) step();
+        return lattice;
+    }
+    SearchAt(picture, factor, hooks, step, lattice);
+    while (steps < kFindGridStages) step();
     return lattice;
 }
 

@@ -162,8 +162,8 @@ double EdgeSupport(const GradientField& g, const PointF& p, const PointF& q, dou
         const PointF c = p + t[k] * (q - p);
         double best[2] = {0, 0};
         for (int o = -reach; o <= reach; ++o) {
-            const int x = static_cast<int>(std::lround(c.x + o * across.x));
-            const int y = static_cast<int>(std::lround(c.y + o * across.y));
+            const int x = static_cast<int>(std::floor(c.x + o * across.x + 0.5));
+            const int y = static_cast<int>(std::floor(c.y + o * across.y + 0.5));
             if (x < 0 || y < 0 || x >= g.width || y >= g.height) continue;
             const std::size_t i = std::size_t(y) * std::size_t(g.width) + std::size_t(x);
             const double gx = g.gx[i], gy = g.gy[i];

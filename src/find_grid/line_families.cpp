@@ -15,6 +15,7 @@ namespace {
 constexpr int kBins = 180;               // direction histogram, one bin a degree
 constexpr double kFamilySpread = 25;     // degrees around a peak a family may spread over
 constexpr double kMinSeparation = 25;    // degrees between the two families
+constexpr std::size_t kScoredSegments = 300;
 constexpr int kProposals = 150;          // random pairs per vanishing point
 constexpr double kTolerance = 1.0;       // pixels: how far a segment may miss its vanishing point
 
@@ -80,9 +81,18 @@ Fit FitVanishing(const std::vector<EdgeSegment>& segments, const std::vector<int
         const double r = std::uniform_real_distribution<double>(0, total)(random);
         return candidates[std::size_t(std::lower_bound(cumulative.begin(), cumulative.end(), r) - cumulative.begin())];
     };
+    // Proposals are scored on the longest segments only; the refinement
+    // below reads them all.
+    std::vector<int> scored = candidates;
+    if (scored.size() > kScoredSegments) {
+        std::nth_element(scored.begin(), scored.begin() + kScoredSegments, scored.end(), [&](int a, int b) {
+            return segments[std::size_t(a)].length > segments[std::size_t(b)].length;
+        });
+        scored.resize(kScoredSegments);
+    }
     auto score = [&](const Vec3& v) {
         double sum = 0;
-        for (int k : candidates) {
+        for (int k : scored) {
             const EdgeSegment& s = segments[std::size_t(k)];
             if (PointsAt(s, v, Tolerance(s))) sum += s.length;
         }
