@@ -270,7 +270,7 @@ TEST(LatticeTest, EdgeSupportSeesLinesNotNoise) {
         state = state * 1664525u + 1013904223u;
         return double(state >> 8) / double(1 << 24);
     };
-    const GrayPlane picture = Picture(200, 120, [&](double x, double y) {
+    const GrayPlane picture = Picture(200, 120, [&](double, double y) {
         if (y < 60) return std::abs(y - 30) < 1.2 ? 60.0 : 200.0;  // a line at y = 30
         return 150 + 40 * random();                               // noise below
     });

@@ -64,6 +64,8 @@ constexpr int kMostProfiles = 16;     // profiles across one edge at most
 constexpr int kFirstProfiles = 8;     // in the first pass
 constexpr double kNearest = 3;        // pixels: how far from the found crossings the next passes look at least
 constexpr double kNearWidths = 1.5;   // and in the grid's thickest lines' widths
+constexpr double kShownEdge = 0.7;   // share of an edge's profiles that must show it
+constexpr double kHopeless = 0.35;   // share of a family's edges that show, below which a lattice is no grid
 constexpr int kPasses = 5;            // measurements at most, each from the crossings the last one found
 constexpr double kSettled = 0.05;     // pixels: crossings that move less have settled
 constexpr std::size_t kBentPoints = 10;  // points a line needs to be fitted as bent
@@ -728,10 +730,22 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                 const PointF model = ApplyToPoint(out.homography, i, j);
                 out.crossings[at(i, j)] = sw > 0 ? PointF{model.x + dx / sw, model.y + dy / sw} : model;
             }
-        // Done once no crossing moves any more.
+        // Done once no crossing moves any more; at once when the first
+        // look shows too little of the lattice for it to be a grid.
         double moved = 0;
         for (std::size_t k = 0; k < count; ++k) moved = std::max(moved, Distance(place[k], out.crossings[k]));
         place = out.crossings;
+        if (pass == 0) {
+            for (const auto* shares : {&out.horizontalShown, &out.verticalShown}) {
+                int edges = 0, solid = 0;
+                for (double v : *shares)
+                    if (!std::isnan(v)) ++edges, solid += v >= kShownEdge;
+                if (edges == 0 || solid < kHopeless * edges) {
+                    out.hopeless = true;
+                    return out;
+                }
+            }
+        }
         if (pass > 0 && moved < kSettled) break;
     }
     // Lines inside the cells, parallel to their sides and across most of

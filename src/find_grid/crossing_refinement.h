@@ -57,6 +57,9 @@ struct MeasuredCrossings {
     // Per cell, row by row: 1 when a line parallel to its sides crosses most
     // of it (a cell of a ruled grid holds none).
     std::vector<uint8_t> lined;
+    // The first look showed so little of the lattice that it was not
+    // measured further (it is no grid).
+    bool hopeless = false;
 };
 
 // Crossings of the lattice i0..i1 x j0..j1 measured on `picture`; their

@@ -103,6 +103,7 @@ constexpr double kMinLargeSolid = 0.7;  // share of a border band's outer line t
 constexpr int kLatticeMargin = 3;     // lines searched beyond those the segments show
 constexpr int kLargestRange = 160;    // lines of one family searched at most
 constexpr int kHypotheses = 4;        // pairs of line families tried at most
+constexpr std::size_t kMeasured = 3;  // candidates measured on the picture at most
 constexpr int kGrowingRounds = 6;
 constexpr double kPlaceTolerance = 0.15;  // grid units: how near its line a segment's ends must lie
 
@@ -456,6 +457,7 @@ bool MeasureCandidate(const GrayPlane& picture, const Candidate& c, double facto
     const Tones tones = ReadTones(picture, h, r.i0, r.j0, r.i1, r.j1);
     if (tones.kind == GridKind::Chessboard) FitChessboardExtent(picture, h, tones, r.i0, r.j0, r.i1, r.j1);
     MeasuredCrossings measured = RefineCrossings(picture, tones, h, r.i0, r.j0, r.i1, r.j1);
+    if (measured.hopeless) return false;
     EdgeSupports edges = ShownEdges(measured);
     if (getenv("FGD")) {
         static int dumpNo = 0;
@@ -562,6 +564,7 @@ bool SearchAt(const GrayPlane& picture, double factor, const WorkHooks& hooks, c
     step();
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const Candidate& a, const Candidate& b) { return a.rect.sum > b.rect.sum; });
+    if (candidates.size() > kMeasured) candidates.resize(kMeasured);
     for (const Candidate& c : candidates) {
         hooks.Pump();
         if (MeasureCandidate(picture, c, factor, lattice)) return true;
