@@ -64,6 +64,8 @@ constexpr int kMostProfiles = 16;     // profiles across one edge at most
 constexpr int kFirstProfiles = 8;     // in the first pass
 constexpr double kNearest = 3;        // pixels: how far from the found crossings the next passes look at least
 constexpr double kNearWidths = 1.5;   // and in the grid's thickest lines' widths
+constexpr double kInLine = 1.5;      // pixels: how near its neighbours' curve an edge's point lies at least
+constexpr double kInLineShare = 0.05; // of the edge's length
 constexpr double kShownEdge = 0.7;   // share of an edge's profiles that must show it
 constexpr double kHopeless = 0.35;   // share of a family's edges that show, below which a lattice is no grid
 constexpr int kPasses = 5;            // measurements at most, each from the crossings the last one found
@@ -747,6 +749,41 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
             }
         }
         if (pass > 0 && moved < kSettled) break;
+    }
+    // An edge of the grid lies where its line, read on the edges beside it,
+    // goes on; what happens to show on an edge off the grid (a line of text
+    // beside it) does not: the share of each edge's points that lie on the
+    // curve of its neighbours.
+    out.horizontalAligned.assign(count, 1.0);
+    out.verticalAligned.assign(count, 1.0);
+    {
+        std::vector<PointF> beside;
+        auto inLine = [&](bool row, int i, int j) {
+            const std::vector<PointF>& own = row ? readings.h(i, j) : readings.v(i, j);
+            if (own.empty()) return 1.0;
+            beside.clear();
+            const int here = row ? i : j, n = row ? nc - 1 : nr - 1;  // edges along the line
+            for (int k = std::max(0, here - 2); k <= std::min(n - 1, here + 2); ++k) {
+                if (k == here) continue;
+                const auto& e = row ? readings.h(k, j) : readings.v(i, k);
+                beside.insert(beside.end(), e.begin(), e.end());
+            }
+            Curve curve;
+            if (!FitCurve(beside, curve)) return 1.0;
+            const double length = Distance(place[at(i, j)], row ? place[at(i + 1, j)] : place[at(i, j + 1)]);
+            const double tolerance = std::max(kInLine, kInLineShare * length);
+            int aligned = 0;
+            for (const PointF& x : own) {
+                const double s = curve.Position(x);
+                aligned += std::abs(Dot(curve.Tangent(s), Point(x))) <= tolerance;
+            }
+            return double(aligned) / double(own.size());
+        };
+        for (int j = 0; j < nr; ++j)
+            for (int i = 0; i < nc; ++i) {
+                if (i + 1 < nc) out.horizontalAligned[at(i, j)] = inLine(true, i, j);
+                if (j + 1 < nr) out.verticalAligned[at(i, j)] = inLine(false, i, j);
+            }
     }
     // Lines inside the cells, parallel to their sides and across most of
     // them: the lines of a page of text, a finer ruling, the second side of

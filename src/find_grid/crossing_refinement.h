@@ -54,6 +54,9 @@ struct MeasuredCrossings {
     // chessboard's border). Horizontal edge (i, j)-(i + 1, j) at
     // [j * (columns + 1) + i], vertical edge (i, j)-(i, j + 1) likewise.
     std::vector<double> horizontalShown, verticalShown;
+    // The share of each edge's points that lie on the line as the edges
+    // beside it show it (indexed as the shares shown).
+    std::vector<double> horizontalAligned, verticalAligned;
     // Per cell, row by row: 1 when a line parallel to its sides crosses most
     // of it (a cell of a ruled grid holds none).
     std::vector<uint8_t> lined;

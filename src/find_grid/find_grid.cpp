@@ -122,10 +122,14 @@ struct EdgeSupports {
     std::vector<double> horizontal;  // (rows + 1) x columns
     std::vector<double> vertical;    // rows x (columns + 1), stored (rows + 1) x (columns + 1)
     std::vector<uint8_t> lined;      // rows x columns: a line crosses the cell
+    std::vector<double> horizontalAligned, verticalAligned;  // as horizontal and vertical
 
     double& h(int i, int j) { return horizontal[std::size_t(j) * std::size_t(columns) + std::size_t(i)]; }
     double& v(int i, int j) { return vertical[std::size_t(j) * std::size_t(columns + 1) + std::size_t(i)]; }
     bool isLined(int i, int j) const { return lined[std::size_t(j) * std::size_t(columns) + std::size_t(i)] != 0; }
+    // What an edge shows on its line's course.
+    double hAligned(int i, int j) { return h(i, j) * horizontalAligned[std::size_t(j) * std::size_t(columns) + std::size_t(i)]; }
+    double vAligned(int i, int j) { return v(i, j) * verticalAligned[std::size_t(j) * std::size_t(columns + 1) + std::size_t(i)]; }
 };
 
 EdgeSupports ShownEdges(const MeasuredCrossings& m) {
@@ -140,6 +144,16 @@ EdgeSupports ShownEdges(const MeasuredCrossings& m) {
     for (int j = 0; j < m.rows; ++j)
         for (int i = 0; i <= m.columns; ++i) e.v(i, j) = m.verticalShown[std::size_t(j) * nc + std::size_t(i)];
     e.lined = m.lined;
+    e.horizontalAligned.assign(e.horizontal.size(), 1.0);
+    e.verticalAligned.assign(e.vertical.size(), 1.0);
+    for (int j = 0; j <= m.rows; ++j)
+        for (int i = 0; i < m.columns; ++i)
+            e.horizontalAligned[std::size_t(j) * std::size_t(m.columns) + std::size_t(i)] =
+                m.horizontalAligned[std::size_t(j) * nc + std::size_t(i)];
+    for (int j = 0; j < m.rows; ++j)
+        for (int i = 0; i <= m.columns; ++i)
+            e.verticalAligned[std::size_t(j) * std::size_t(m.columns + 1) + std::size_t(i)] =
+                m.verticalAligned[std::size_t(j) * nc + std::size_t(i)];
     return e;
 }
 
@@ -196,12 +210,12 @@ void TrimToSupport(EdgeSupports& e, int& i0, int& j0, int& i1, int& j1) {
             };
             if (rowBand) {
                 const int band = s == 0 ? j0 : j1 - 1, line = s == 0 ? j0 : j1;
-                for (int i = i0; i <= i1; ++i) count(e.v(i, band), across, nAcross);
+                for (int i = i0; i <= i1; ++i) count(e.vAligned(i, band), across, nAcross);
                 for (int i = i0; i < i1; ++i) count(e.h(i, line), outer, nOuter);
                 for (int i = i0; i < i1; ++i, ++cells) lined += e.isLined(i, band);
             } else {
                 const int band = s == 2 ? i0 : i1 - 1, line = s == 2 ? i0 : i1;
-                for (int j = j0; j <= j1; ++j) count(e.h(band, j), across, nAcross);
+                for (int j = j0; j <= j1; ++j) count(e.hAligned(band, j), across, nAcross);
                 for (int j = j0; j < j1; ++j) count(e.v(line, j), outer, nOuter);
                 for (int j = j0; j < j1; ++j, ++cells) lined += e.isLined(band, j);
             }
