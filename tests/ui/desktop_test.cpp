@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QMimeData>
 #include <QPainter>
@@ -91,6 +93,12 @@ private slots:
     void statusLineSaysWhyALoadFailed_data();
     void statusLineSaysWhyALoadFailed();
     void statusLineReportsResultsAndPixels();
+    void everyOperationReportsItsResult_data();
+    void everyOperationReportsItsResult();
+    void exportAfterCancelSaysItWasCancelled();
+    void messageBoxesFollowTheStatusAndAreNotTimed();
+    void staleReadoutsAndRefusalsAreCleared();
+    void typingDuringAnOperationIsReported();
     void cancelStopsTheOperationAndLeavesTheWindowSound();
     void escapeCancels();
     void hugeSegmentSizeKeepsTicksApart();
@@ -216,15 +224,30 @@ void DesktopTest::menuCommandsNeedAPicture() {
     // Nothing ran on this picture yet: there is no grid to export.
     QVERIFY(!Action("exportGridAction")->isEnabled());
 
-    // An operation from the menu runs as its shortcut button: selected
-    // without touching the parameter box, then run.
-    Find<QLineEdit>("parameterEdit")->setText("77");
+    // An operation from the menu runs as picking it in the operation list
+    // and pressing GO: its default parameter goes into the box first.
+    auto* edit = Find<QLineEdit>("parameterEdit");
+    edit->setText("77");
     Action("operationAction6")->trigger();
     QCOMPARE(window_->workbench().lastOperation().operation, 6);
-    QCOMPARE(QString::fromStdString(window_->workbench().lastOperation().parameterText), QString("77"));
+    QCOMPARE(QString::fromStdString(window_->workbench().lastOperation().parameterText), QString("150"));
+    QCOMPARE(edit->text(), QString("150"));
     QCOMPARE(Find<QComboBox>("operationList")->currentIndex(), 6);
     QVERIFY(Action("exportGridAction")->isEnabled());
     QVERIFY2(Status().startsWith("Hough crossings: 9 + 9 lines, "), qPrintable(Status()));
+    QVERIFY(Find<QSlider>("segmentOffsetSlider")->isHidden());
+    // Segmentation brings its size and its track bar, as when picked in the list.
+    Action("operationAction3")->trigger();
+    QCOMPARE(QString::fromStdString(window_->workbench().lastOperation().parameterText), QString("30"));
+    QVERIFY(Find<QSlider>("segmentOffsetSlider")->isVisible());
+    QCOMPARE(Find<QSlider>("segmentOffsetSlider")->maximum(), 29);
+    // An operation without a default keeps the box as it is.
+    edit->setText("77");
+    Action("operationAction9")->trigger();
+    QCOMPARE(QString::fromStdString(window_->workbench().lastOperation().parameterText), QString("77"));
+    // The numbered buttons still run with the box as it is.
+    Find<QPushButton>("shortcutButton6")->click();
+    QCOMPARE(QString::fromStdString(window_->workbench().lastOperation().parameterText), QString("77"));
 
     // A new picture has no grid of its own yet.
     Load(sample_);
@@ -328,8 +351,6 @@ void DesktopTest::fitToWindowFollowsTheWindow() {
     auto* view = Find<ImageView>("imageView");
     QTest::keyClick(window_.get(), Qt::Key_9, Qt::ControlModifier);
     QVERIFY(window_->fitToWindow());
-    // While fitted, the zoom keys do nothing.
-    QVERIFY(!Action("zoomInAction")->isEnabled());
     auto fits = [&] {
         const QSize room = scroll->viewport()->size();
         return view->width() <= room.width() && view->height() <= room.height() &&
@@ -455,10 +476,12 @@ void DesktopTest::savedPictureAndExportedGridEqualVexoCli() {
     QCOMPARE(exported["steps"].size(), std::size_t(1));
     const auto& mine = exported["steps"][0];
     const auto& theirs = report["steps"].back();
-    for (const char* key : {"operation", "parameterText", "horizontalLines", "verticalLines", "cells", "caption",
-                            "label", "activePlane", "logAdded", "progress", "messages"})
+    for (const char* key : {"step", "operation", "parameterText", "horizontalLines", "verticalLines", "cells",
+                            "caption", "label", "activePlane", "logAdded", "progress", "messages", "outcome"})
         QVERIFY2(mine[key] == theirs[key], key);
     QCOMPARE(mine["cells"].size(), std::size_t(64));
+    QVERIFY(mine["outcome"] == "grid found");
+    QVERIFY(!mine.contains("cancelled"));
 
     // Neither a picture of an unknown kind nor over an existing file half written.
     QCOMPARE(window_->SavePicture(Path("window.bmp")), QString("the name must end in .png, .jpg or .jpeg"));
@@ -539,7 +562,7 @@ void DesktopTest::statusLineReportsResultsAndPixels() {
 
     // Operation 16 on a picture without a grid finds none and says so.
     Action("operationAction16")->trigger();
-    QVERIFY2(Status().startsWith("Grid search: no grid found, "), qPrintable(Status()));
+    QVERIFY2(Status().startsWith("Grid search: no grid found (no horizontal lines), "), qPrintable(Status()));
     Action("operationAction4")->trigger();
     QVERIFY2(QRegularExpression("^Hough horizontal: \\d+ lines?, \\d+\\.\\d\\d s$").match(Status()).hasMatch(),
              qPrintable(Status()));
@@ -551,6 +574,155 @@ void DesktopTest::statusLineReportsResultsAndPixels() {
     window_->OpenDirectory(locked.path());
     QVERIFY2(Status().contains("permission denied"), qPrintable(Status()));
     QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+void DesktopTest::everyOperationReportsItsResult_data() {
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QString>("result");
+    // grid.jpg with each operation's default parameter, or the box's "20".
+    const char* results[] = {
+        "Horizontal Sobel: done",
+        "Vertical Sobel: done",
+        "Edge search: done",
+        "Segmentation: done",
+        "Hough horizontal: 230 lines",
+        "Hough vertical: 217 lines",
+        "Hough crossings: 9 + 9 lines, 0 crossings outside the picture",
+        "Erase high intensity: done",
+        "Horizontal chains: done",
+        "Vertical chains: done",
+        "Horizontal gap lines: 445 lines",
+        "Vertical gap lines: 620 lines",
+        "Histogram: done",
+        "Chain grid search: no grid found (no horizontal lines)",
+        "Horizontal grid: 9 lines",
+        "Vertical grid: 9 lines",
+        "Grid search: 9 + 9 lines, 64 cells",
+        "Grid labels: 9 + 9 lines, 64 cells",
+    };
+    for (int i = 0; i < 18; ++i) QTest::addRow("%d", i) << i << QString(results[i]);
+}
+
+// The status line after each operation: what it found, then its time.
+void DesktopTest::everyOperationReportsItsResult() {
+    QFETCH(int, operation);
+    QFETCH(QString, result);
+    Load(sample_);
+    Action(qPrintable(QString("operationAction%1").arg(operation)))->trigger();
+    const QRegularExpression expected("^" + QRegularExpression::escape(result) + ", \\d+\\.\\d\\d s$");
+    QVERIFY2(expected.match(Status()).hasMatch(), qPrintable(Status()));
+}
+
+// An export after Cancel marks its step as cancelled, and the status line
+// says so; a finished operation's export has no such mark.
+void DesktopTest::exportAfterCancelSaysItWasCancelled() {
+    Load(sample_);
+    window_->workbench().SetPumpInterval(std::chrono::steady_clock::duration::zero());
+    auto* cancel = progressDialog_->findChild<QPushButton*>("cancelButton");
+    RunWithTicks([&] { Action("operationAction4")->trigger(); },
+                 [&](int tick) {
+                     if (tick == 2) QTest::mouseClick(cancel, Qt::LeftButton);
+                 });
+    QVERIFY(window_->workbench().lastOperation().cancelled);
+    QCOMPARE(Status(), QString("Cancelled"));
+    // Ctrl+E, answering the dialog with `name`; the exported step.
+    const auto exportStep = [&](const QString& name) {
+        window_->askExportPath = [&](const QString&) { return Path(name); };
+        [&] { QTRY_COMPARE(QApplication::activeWindow(), window_.get()); }();
+        QTest::keyClick(window_.get(), Qt::Key_E, Qt::ControlModifier);
+        const auto exported = nlohmann::json::parse(ReadAll(Path(name)).toStdString(), nullptr, false);
+        return exported.is_discarded() ? nlohmann::json() : exported["steps"][0];
+    };
+    auto step = exportStep("cancelled.json");
+    QVERIFY(step["operation"] == 4);
+    QVERIFY(step["cancelled"] == true);
+    QVERIFY2(Status().startsWith("Exported ") && Status().contains("cancelled"), qPrintable(Status()));
+
+    Action("operationAction4")->trigger();
+    step = exportStep("finished.json");
+    QVERIFY(step["operation"] == 4);
+    QVERIFY(!step.contains("cancelled"));
+    QVERIFY2(!Status().contains("cancelled"), qPrintable(Status()));
+}
+
+// With real message boxes: the status line tells why a load failed before
+// the box opens, and the time an operation reports leaves out the time its
+// box stayed open.
+void DesktopTest::messageBoxesFollowTheStatusAndAreNotTimed() {
+    struct RealBoxes {
+        RealBoxes() { QtScreen::autoAnswerBoxes = false; }
+        ~RealBoxes() { QtScreen::autoAnswerBoxes = true; }
+    } realBoxes;
+    QString statusAtBox;
+    QTimer watcher;
+    watcher.setInterval(10);
+    int keepOpen = 0;
+    connect(&watcher, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->property("seen").isNull()) return;
+        box->setProperty("seen", true);
+        statusAtBox = Status();
+        QTimer::singleShot(keepOpen, box, [box] { box->done(QMessageBox::Ok); });
+    });
+    watcher.start();
+
+    window_->OpenPath(Path("broken.jpg"));
+    QCOMPARE(statusAtBox, QString("Cannot open broken.jpg: not a JPEG file"));
+
+    Load(sample_);
+    keepOpen = 1000;
+    QElapsedTimer clock;
+    clock.start();
+    Action("operationAction12")->trigger();
+    QVERIFY(clock.elapsed() >= 1000);
+    const QRegularExpressionMatch match = QRegularExpression("^Histogram: done, (\\d+\\.\\d\\d) s$").match(Status());
+    QVERIFY2(match.hasMatch(), qPrintable(Status()));
+    QVERIFY2(match.captured(1).toDouble() < 0.5, qPrintable(Status()));
+}
+
+// The pixel readout empties when a picture loads and when the pointer leaves
+// the picture; a refused drag's message goes when the drag leaves.
+void DesktopTest::staleReadoutsAndRefusalsAreCleared() {
+    Load(sample_);
+    auto* view = Find<ImageView>("imageView");
+    QTest::mouseMove(view, QPoint(20, 20));
+    QTRY_COMPARE(window_->statusLine().pixel(), QString("(20, 20) %1").arg(qGray(view->bitmap().pixel(20, 20))));
+    Load("whole.jpg");
+    QCOMPARE(window_->statusLine().pixel(), QString());
+    QTest::mouseMove(view, QPoint(10, 11));
+    QTRY_VERIFY(window_->statusLine().pixel().startsWith("(10, 11) "));
+    QTest::mouseMove(Find<QWidget>("fileList"), QPoint(5, 5));
+    QTRY_COMPARE(window_->statusLine().pixel(), QString());
+
+    // The drag reaches the window as the platform brings it.
+    const QString before = Status();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(Path("notes.txt"))});
+    QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window_->windowHandle(), &enter);
+    QVERIFY(!enter.isAccepted());
+    QVERIFY2(Status().contains("not a JPEG file"), qPrintable(Status()));
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(window_->windowHandle(), &leave);
+    QCOMPARE(Status(), before);
+}
+
+// Typing into the parameter box while an operation runs is undone, and the
+// status line says why.
+void DesktopTest::typingDuringAnOperationIsReported() {
+    Load(sample_);
+    auto* edit = Find<QLineEdit>("parameterEdit");
+    QString during;
+    PaintSpy spy(Find<ImageView>("imageView"), [&] {
+        if (!window_->workbench().busy() || !during.isEmpty()) return;
+        edit->setFocus();
+        QTest::keyClicks(edit, "9");
+        during = Status();
+    });
+    QTest::mouseClick(Find<QToolButton>("goButton"), Qt::LeftButton);
+    QCOMPARE(edit->text(), QString("20"));
+    QVERIFY2(during.contains("while an operation runs"), qPrintable(during));
+    QVERIFY2(Status().startsWith("Horizontal Sobel: done"), qPrintable(Status()));
 }
 
 // Cancel at several points of several operations: the frame ends as after a
