@@ -77,10 +77,14 @@ bool ImageView::DrawPicture(QPainter& painter, const QRect& area) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform, zoom_ < 1.0);
     const QRectF source(left, top, right - left, bottom - top);
     const QRectF target(left * zoom_, top * zoom_, (right - left) * zoom_, (bottom - top) * zoom_);
-    painter.drawImage(target, bitmap_, source);
-    // The last partial column and row of the control, left of the rounding.
-    const QRegion rest = QRegion(area) - QRegion(target.toAlignedRect());
+    // Control pixels that the picture covers only in part (its last column
+    // and row at some zooms) get the background first, so that nothing an
+    // earlier zoom drew there stays.
+    const QRect covered(QPoint(int(std::ceil(target.left())), int(std::ceil(target.top()))),
+                        QPoint(int(std::floor(target.right())) - 1, int(std::floor(target.bottom())) - 1));
+    const QRegion rest = QRegion(area) - QRegion(covered);
     for (const QRect& r : rest) painter.fillRect(r, palette().window());
+    painter.drawImage(target, bitmap_, source);
     return true;
 }
 
