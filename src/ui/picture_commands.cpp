@@ -83,7 +83,8 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
         return;
     }
     if (!target.refusal.isEmpty()) {
-        if (statusLine_->result() != dragRefusal_ || dragRefusal_.isEmpty()) beforeDragRefusal_ = statusLine_->result();
+        // A drag that moves on over the window keeps what was there before it.
+        if (dragRefusal_.isEmpty() || statusLine_->result() != dragRefusal_) beforeDragRefusal_ = statusLine_->result();
         dragRefusal_ = target.refusal;
         statusLine_->SetResult(target.refusal);
     }

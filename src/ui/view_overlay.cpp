@@ -117,7 +117,8 @@ void ColouredPixels::Paint(QPainter& painter, const QRect& area, double zoom) {
                     layer.fill(Qt::transparent);
                 }
                 const uchar* p = pixels + 3 * x;
-                QRgb& shown = reinterpret_cast<QRgb*>(layer.scanLine(ControlPixel(y, zoom) - y0))[ControlPixel(x, zoom) - x0];
+                auto* controlRow = reinterpret_cast<QRgb*>(layer.scanLine(ControlPixel(y, zoom) - y0));
+                QRgb& shown = controlRow[ControlPixel(x, zoom) - x0];
                 const QRgb colour = qRgb(p[0], p[1], p[2]);
                 if (qAlpha(shown) == 0 || Chroma(colour) >= Chroma(shown)) shown = colour;
             }

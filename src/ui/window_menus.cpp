@@ -97,8 +97,9 @@ void MainWindow::CreateActions() {
         connect(action, &QAction::triggered, this, [this, i] { OnOperationMenuChosen(i); });
         operationActions_.push_back(action);
     }
-    restorePictureAction_ = MakeAction(this, "restorePictureAction", "&Restore Picture", QKeySequence(Qt::CTRL | Qt::Key_R),
-                                       "Show the loaded picture again, as the \"R\" button does");
+    restorePictureAction_ =
+        MakeAction(this, "restorePictureAction", "&Restore Picture", QKeySequence(Qt::CTRL | Qt::Key_R),
+                   "Show the loaded picture again, as the \"R\" button does");
     connect(restorePictureAction_, &QAction::triggered, this, &MainWindow::OnRefreshClicked);
 
     operationsHelpAction_ = MakeAction(this, "operationsHelpAction", "&Operations", QKeySequence::HelpContents,
