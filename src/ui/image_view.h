@@ -32,7 +32,6 @@ public:
     // Whoever writes into bitmap() says where, once written (the control
     // then knows its coloured pixels); it repaints as it sees fit.
     void BitmapChanged(const QRect& area) { colouredPixels_.Update(area); }
-    const ColouredPixels& colouredPixels() const { return colouredPixels_; }
     // Drawn over the picture after the coloured pixels, in the order added;
     // the control does not own it.
     void AddOverlay(ViewOverlay* overlay);

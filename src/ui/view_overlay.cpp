@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace vexo {
 
@@ -54,14 +55,16 @@ int ControlPixel(int v, double zoom) { return int(std::floor(v * zoom + 1e-9)); 
 
 }  // namespace
 
+// Without the memory for the bits the picture still shows, only without
+// this overlay.
 void ColouredPixels::Reset() {
     wordsPerRow_ = bitmap_.isNull() ? 0 : (bitmap_.width() + 63) / 64;
-    bits_.assign(std::size_t(wordsPerRow_) * std::size_t(bitmap_.isNull() ? 0 : bitmap_.height()), 0);
-}
-
-bool ColouredPixels::IsColoured(int x, int y) const {
-    if (x < 0 || y < 0 || x >= bitmap_.width() || y >= bitmap_.height() || bits_.empty()) return false;
-    return (bits_[std::size_t(y) * wordsPerRow_ + std::size_t(x / 64)] >> (x % 64)) & 1;
+    try {
+        bits_.assign(std::size_t(wordsPerRow_) * std::size_t(bitmap_.isNull() ? 0 : bitmap_.height()), 0);
+    } catch (const std::bad_alloc&) {
+        bits_ = {};
+        wordsPerRow_ = 0;
+    }
 }
 
 void ColouredPixels::Update(const QRect& area) {

@@ -36,7 +36,6 @@ public:
     void Reset();
     // The bitmap's pixels in `area` were written.
     void Update(const QRect& area);
-    bool IsColoured(int x, int y) const;
 
     void Paint(QPainter& painter, const QRect& area, double zoom) override;
 
