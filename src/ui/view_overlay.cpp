@@ -49,9 +49,10 @@ int Chroma(QRgb c) {
     return std::max({r, g, b}) - std::min({r, g, b});
 }
 
-// The control pixel that holds the left (top) edge of bitmap pixel v; the
-// margin keeps exact products such as 3 x (1/3) from rounding below 1.
-int ControlPixel(int v, double zoom) { return int(std::floor(v * zoom + 1e-9)); }
+// The control pixel that holds the left (top) edge of bitmap pixel v >= 0
+// (truncation is the floor here); the margin keeps exact products such as
+// 3 x (1/3) from rounding below 1.
+int ControlPixel(int v, double zoom) { return int(v * zoom + 1e-9); }
 
 }  // namespace
 
@@ -65,12 +66,14 @@ void ColouredPixels::Reset() {
         bits_ = {};
         wordsPerRow_ = 0;
     }
+    unread_ = {};
 }
 
-void ColouredPixels::Update(const QRect& area) {
-    if (bitmap_.isNull() || bitmap_.format() != QImage::Format_RGB888 || bits_.empty()) return;
-    const QRect r = area.intersected(bitmap_.rect());
-    if (r.isEmpty()) return;
+// Read when next needed: a picture shown from 100 % up costs nothing here.
+void ColouredPixels::Update(const QRect& area) { unread_ |= area.intersected(bitmap_.rect()); }
+
+void ColouredPixels::Read(const QRect& r) {
+    if (bitmap_.isNull() || bitmap_.format() != QImage::Format_RGB888 || bits_.empty() || r.isEmpty()) return;
     const int left = r.left();
     const int right = r.right() + 1;
     for (int y = r.top(); y <= r.bottom(); ++y) {
@@ -93,6 +96,8 @@ void ColouredPixels::Update(const QRect& area) {
 
 void ColouredPixels::Paint(QPainter& painter, const QRect& area, double zoom) {
     if (zoom >= 1.0 || bits_.empty()) return;
+    Read(unread_);
+    unread_ = {};
     const int w = bitmap_.width();
     const int h = bitmap_.height();
     const int left = std::clamp(int(std::floor(area.left() / zoom)), 0, w);
@@ -106,6 +111,7 @@ void ColouredPixels::Paint(QPainter& painter, const QRect& area, double zoom) {
     for (int y = top; y < bottom; ++y) {
         const uint64_t* row = bits_.data() + std::size_t(y) * wordsPerRow_;
         const uchar* pixels = bitmap_.constScanLine(y);
+        QRgb* controlRow = nullptr;
         for (int word = left / 64; word <= (right - 1) / 64; ++word) {
             uint64_t bits = row[word];
             if (word == left / 64) bits &= ~uint64_t(0) << (left % 64);
@@ -119,8 +125,9 @@ void ColouredPixels::Paint(QPainter& painter, const QRect& area, double zoom) {
                     if (layer.isNull()) return;
                     layer.fill(Qt::transparent);
                 }
+                if (controlRow == nullptr)
+                    controlRow = reinterpret_cast<QRgb*>(layer.scanLine(ControlPixel(y, zoom) - y0));
                 const uchar* p = pixels + 3 * x;
-                auto* controlRow = reinterpret_cast<QRgb*>(layer.scanLine(ControlPixel(y, zoom) - y0));
                 QRgb& shown = controlRow[ControlPixel(x, zoom) - x0];
                 const QRgb colour = qRgb(p[0], p[1], p[2]);
                 if (qAlpha(shown) == 0 || Chroma(colour) >= Chroma(shown)) shown = colour;

@@ -26,7 +26,8 @@ public:
 // control pixel that covers a coloured bitmap pixel shows that colour (where
 // several meet, the most colourful, so that a label's blended edge never
 // hides its letters; the last in reading order among equals). It keeps one
-// bit per bitmap pixel, updated for every area of the bitmap that is written.
+// bit per bitmap pixel, read again for every area of the bitmap written by the
+// time it is next drawn below 100 %.
 class ColouredPixels : public ViewOverlay {
 public:
     explicit ColouredPixels(const QImage& bitmap) : bitmap_(bitmap) {}
@@ -40,7 +41,11 @@ public:
     void Paint(QPainter& painter, const QRect& area, double zoom) override;
 
 private:
+    // Notes which pixels of `area` are coloured.
+    void Read(const QRect& area);
+
     const QImage& bitmap_;
+    QRect unread_;  // written since the bits were last read
     int wordsPerRow_ = 0;
     std::vector<uint64_t> bits_;  // row by row, bit x % 64 of word x / 64
 };
