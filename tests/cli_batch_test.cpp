@@ -76,7 +76,8 @@ std::vector<json> ParseJsonLines(const std::string& text) {
 
 const std::vector<std::string> kColumns = {
     "file",           "loaded", "width", "height",     "source_width", "source_height", "scale",       "operation",
-    "horizontal_lines", "vertical_lines", "cells", "grid_found", "errors",     "first_error",   "exit_status", "milliseconds"};
+    "horizontal_lines", "vertical_lines", "cells", "grid_found", "errors",     "first_error",   "exit_status", "milliseconds",
+    "outcome"};
 
 // ------------------------------------------------------------------ folders
 
@@ -108,11 +109,13 @@ TEST_F(CliTest, FolderGivesItsJpegsInNameOrderAndFailuresGetRows) {
         EXPECT_EQ(table[row][12], "1");
         EXPECT_EQ(table[row][13].rfind("JPEG error #", 0), 0u) << table[row][13];
         EXPECT_EQ(table[row][14], "2");
+        EXPECT_EQ(table[row][16], "");  // no grid search ran
     }
     EXPECT_EQ(table[3][1], "true");
     EXPECT_EQ(table[3][7], "16");
     EXPECT_EQ(table[3][11], "true");
     EXPECT_EQ(table[3][14], "0");
+    EXPECT_EQ(table[3][16], "grid found");
     // Every picture has its report; only those with a picture have a PNG.
     EXPECT_TRUE(fs::exists(Path("out/good.png")));
     EXPECT_EQ(json::parse(ReadFile(Path("out/good.json")))["picture"], "good.jpg");
@@ -197,6 +200,7 @@ TEST_F(CliTest, FourJobsGiveTheRowsAndReportsOfOne) {
         EXPECT_EQ(ReadFile(Path("four/" + name + ".png")), ReadFile(Path("one/" + name + ".png"))) << name;
     }
     EXPECT_TRUE(four[0]["grid_found"].get<bool>());
+    EXPECT_EQ(four[0]["outcome"], "grid found");
     EXPECT_EQ(four[0]["scale"], "8/8");
 }
 

@@ -281,6 +281,7 @@ TEST_F(CliTest, GridGetsReadableLabels) {
     const ordered_json& step = report["steps"][0];
     EXPECT_EQ(step["horizontalLines"].size(), 10u);
     EXPECT_EQ(step["verticalLines"].size(), 10u);
+    EXPECT_EQ(step["outcome"], "grid found");
     const ordered_json& cells = step["cells"];
     ASSERT_EQ(cells.size(), 81u);
     EXPECT_EQ(cells[0]["label"], "A1");

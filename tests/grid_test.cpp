@@ -201,8 +201,10 @@ TEST(RegularizeVerticalTest, LogsBothEstimates) {
     LineLists lists;
     Fill(lists, kAppendVertical, Series(50, 60, 4, 5));
     Plane marks = Plane::Allocate(600, 400);
-    EXPECT_EQ(RegularizeVertical(lists, marks),
-              (std::vector<std::string>{"60", "60", "60", "ideal:60", "60", "60", "60", "ideal:60"}));
+    const Regularized result = RegularizeVertical(lists, marks);
+    EXPECT_EQ(result.log, (std::vector<std::string>{"60", "60", "60", "ideal:60", "60", "60", "60", "ideal:60"}));
+    EXPECT_EQ(result.spacingA, 60);
+    EXPECT_EQ(result.spacingB, 60);
 }
 
 class RegularizeHorizontalTest : public ::testing::TestWithParam<RegularizeCase> {};

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <string>
 
 #include "app/operations.h"
 #include "core/render.h"
@@ -583,6 +585,7 @@ TEST_P(CancelTest, AtEveryPump) {
         EXPECT_TRUE(b.wb.lines().horizontalLines.empty()) << where;
         EXPECT_TRUE(b.wb.lines().verticalLines.empty()) << where;
         EXPECT_EQ(b.wb.controls().selectedOperation, op) << where;
+        EXPECT_EQ(b.wb.lastOperation().outcome, "") << where;  // a search that never ended has none
 
         Bench fresh;
         prepare(fresh);
@@ -612,6 +615,64 @@ TEST_P(CancelTest, AtEveryPump) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, CancelTest, ::testing::Range(0, kOperationCount));
+
+// -------------------------------------------------------- grid search outcome
+
+// Soft lines, as a photographed grid has them: horizontal lines every
+// `rows` pixels from y = 30 and vertical ones every `columns` pixels from
+// x = 40; 0 leaves that family out.
+std::function<uint8_t(int, int)> SoftLines(int rows, int columns) {
+    return [rows, columns](int x, int y) -> uint8_t {
+        auto distance = [](int v, int period, int offset) {
+            if (period == 0 || v < offset) return 99;
+            const int k = (v - offset) % period;
+            return std::min(k, period - k);
+        };
+        const int d = std::min(distance(x, columns, 40), distance(y, rows, 30));
+        return uint8_t(200 - (d == 0 ? 45 : d == 1 ? 30 : d == 2 ? 12 : 0));
+    };
+}
+
+struct OutcomeCase {
+    const char* name;
+    int rows, columns;  // of SoftLines
+    int operation;
+    const char* outcome;
+};
+
+// Where each grid search ends on a picture: its grid, or the first of its
+// stages that came up empty. Only a whole search that found its grid has
+// cells.
+class GridOutcomeTest : public ::testing::TestWithParam<OutcomeCase> {};
+
+TEST_P(GridOutcomeTest, SaysWhereTheSearchEnded) {
+    const OutcomeCase& c = GetParam();
+    Bench b;
+    b.Load(640, 480, SoftLines(c.rows, c.columns));
+    b.Run(c.operation, "20");
+    const OperationRecord& record = b.wb.lastOperation();
+    const std::string outcome = c.outcome;
+    EXPECT_EQ(record.outcome, outcome);
+    if (outcome == kNoSpacingFound) {
+        // Lines were found; only their spacing was not.
+        EXPECT_NE(std::find(b.screen.log.begin(), b.screen.log.end(), "ideal:0"), b.screen.log.end());
+    }
+    const bool wholeSearch = c.operation == 16 || c.operation == 17;
+    EXPECT_EQ(record.cells.empty(), !(wholeSearch && outcome == kGridFound));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, GridOutcomeTest,
+    ::testing::Values(OutcomeCase{"Grid", 48, 64, 16, kGridFound},
+                      OutcomeCase{"Blank", 0, 0, 16, kNoHorizontalLines},
+                      OutcomeCase{"OnlyVerticalLines", 0, 64, 16, kNoHorizontalLines},
+                      OutcomeCase{"OnlyHorizontalLines", 48, 0, 16, kNoVerticalLines},
+                      OutcomeCase{"LinesTooFarApart", 300, 300, 16, kNoSpacingFound},
+                      OutcomeCase{"HorizontalHalf", 48, 0, 14, kGridFound},
+                      OutcomeCase{"VerticalHalfOfHorizontalLines", 48, 0, 15, kNoVerticalLines},
+                      OutcomeCase{"ChainSearchOfABlank", 0, 0, 13, kNoHorizontalLines},
+                      OutcomeCase{"NotAGridSearch", 48, 64, 4, ""}),
+    [](const ::testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vexo

@@ -39,7 +39,7 @@ constexpr std::array<OperationInfo, kOperationCount> kOperations = {{
       "Votes a line needs: the number of edge pixels on it. 0 or more; a quarter to a half of the picture height is useful.", OperationResult::VerticalLines}},
     {HoughCrossings, "Hough cross detection (6)", " [Hough cross detection]", "150", kThreshold(100), false,
      RunHoughCrossings,
-     {"Hough crossings", "Finds horizontal and vertical edges, the straight lines through them, and marks and counts where the lines cross (the count shows beside the operation list).",
+     {"Hough crossings", "Finds horizontal and vertical edges, the straight lines through them, marks where the lines cross inside the picture and counts the crossings that fall outside it (the count shows beside the operation list).",
       "Votes a line needs: the number of edge pixels on it. 0 or more; a quarter of the picture side is a good start.", OperationResult::Crossings}},
     {EraseHighIntensity, "Erase high intensity (7)", " [Erasing high intensities]", "130", kThreshold(100), false,
      RunEraseHighIntensity,

@@ -67,6 +67,16 @@ void Pipeline::RecordCells(const std::vector<Cell>& cells) {
     record.insert(record.end(), cells.begin(), cells.end());
 }
 
+void Pipeline::StageCameUpEmpty(const char* outcome) {
+    if (emptyStage_ == nullptr) emptyStage_ = outcome;
+}
+
+// A search that passed every stage has two lines each way and so its grid;
+// the last fallback only keeps the outcome a known text.
+void Pipeline::EndGridSearch(bool found) {
+    bench_.lastOperation_.outcome = found ? kGridFound : emptyStage_ != nullptr ? emptyStage_ : kEveryLineDropped;
+}
+
 namespace {
 
 // ------------------------------------------------------------ shared steps
@@ -128,6 +138,19 @@ void GapLines(Pipeline& p, bool vertical) {
     p.Render(im.active());
 }
 
+// A grid needs two lines each way: a line finder that leaves fewer has come
+// up empty.
+void CheckLinesFound(Pipeline& p, const LineList& list, const char* none) {
+    if (list.size() < 2) p.StageCameUpEmpty(none);
+}
+
+// The regularizer needs a spacing at both ends, and leaves a grid only with
+// two lines or more.
+void CheckRegularized(Pipeline& p, const Regularized& result, const LineList& list) {
+    if (result.spacingA == 0 || result.spacingB == 0) p.StageCameUpEmpty(kNoSpacingFound);
+    if (list.size() < 2) p.StageCameUpEmpty(kEveryLineDropped);
+}
+
 // The horizontal phase of the grid search: horizontal edges, Hough lines over
 // the loaded picture, regularised.
 void HorizontalGridPhase(Pipeline& p) {
@@ -137,8 +160,11 @@ void HorizontalGridPhase(Pipeline& p) {
     p.Render(im.active());
     ClearMarks(im.marks);
     HoughHorizontal(im.active(), im.marks, HorizontalHoughThreshold(im.width), p.lines(), p.houghHooks());
+    CheckLinesFound(p, p.lines().horizontalLines, kNoHorizontalLines);
     p.Refresh(false);
-    p.ShowLog(RegularizeHorizontal(p.lines(), im.marks));
+    const Regularized regularized = RegularizeHorizontal(p.lines(), im.marks);
+    CheckRegularized(p, regularized, p.lines().horizontalLines);
+    p.ShowLog(regularized.log);
 }
 
 // The vertical edges of the grid search, shown.
@@ -153,13 +179,19 @@ void VerticalEdgePhase(Pipeline& p) {
 void VerticalGridLines(Pipeline& p) {
     ImageState& im = p.image();
     HoughVertical(im.active(), im.marks, VerticalHoughThreshold(im.height), p.lines(), p.houghHooks());
-    p.ShowLog(RegularizeVertical(p.lines(), im.marks));
+    CheckLinesFound(p, p.lines().verticalLines, kNoVerticalLines);
+    const Regularized regularized = RegularizeVertical(p.lines(), im.marks);
+    CheckRegularized(p, regularized, p.lines().verticalLines);
+    p.ShowLog(regularized.log);
     p.Render(im.active());
 }
 
-void LabelAndRecordCells(Pipeline& p) {
+// True when at least one cell was labelled.
+bool LabelAndRecordCells(Pipeline& p) {
     ImageState& im = p.image();
-    p.RecordCells(LabelCells(true, p.lines(), im.width, im.height, p.screen()));
+    const std::vector<Cell> cells = LabelCells(true, p.lines(), im.width, im.height, p.screen());
+    p.RecordCells(cells);
+    return !cells.empty();
 }
 
 // Both phases, then the loaded picture with the cell labels; with
@@ -171,7 +203,7 @@ void FullGridSearch(Pipeline& p, bool labelsOnly) {
     VerticalGridLines(p);
     if (labelsOnly) ClearMarks(im.marks);
     p.Refresh(true);
-    LabelAndRecordCells(p);
+    p.EndGridSearch(LabelAndRecordCells(p));
 }
 
 }  // namespace
@@ -259,6 +291,7 @@ void RunChainGridSearch(Pipeline& p) {
     ChainFilterHorizontal(im.active(), 80, p.pause());
     p.Render(im.active());
     GapLinesHorizontal(im.active(), im.marks, 80, p.lines(), p.pause());
+    CheckLinesFound(p, p.lines().horizontalLines, kNoHorizontalLines);
     p.Render(im.active());
     // From the plane that was active when the operation started into the
     // horizontally processed one.
@@ -267,20 +300,24 @@ void RunChainGridSearch(Pipeline& p) {
     ChainFilterVertical(im.active(), 80, p.pause());
     p.Render(im.active());
     GapLinesVertical(im.active(), im.marks, 80, p.lines(), p.pause());
+    CheckLinesFound(p, p.lines().verticalLines, kNoVerticalLines);
     p.Render(im.active());
     // Labelled after the last render, so the labels stay visible.
-    LabelAndRecordCells(p);
+    p.EndGridSearch(LabelAndRecordCells(p));
 }
 
+// The halves of the grid search find their half: two lines or more.
 void RunHorizontalGridSearch(Pipeline& p) {
     HorizontalGridPhase(p);
     p.Render(p.image().active());
+    p.EndGridSearch(p.lines().horizontalLines.size() >= 2);
 }
 
 void RunVerticalGridSearch(Pipeline& p) {
     VerticalEdgePhase(p);
     ClearMarks(p.image().marks);
     VerticalGridLines(p);
+    p.EndGridSearch(p.lines().verticalLines.size() >= 2);
 }
 
 void RunGridSearch(Pipeline& p) { FullGridSearch(p, false); }

@@ -55,10 +55,17 @@ public:
     void ShowLog(const std::vector<std::string>& lines);
     // Adds labelled cells to the record of the operation.
     void RecordCells(const std::vector<Cell>& cells);
+    // The stages of a grid search: the first stage that leaves no grid
+    // possible names the outcome, unless the search finds its grid after all.
+    // Computed beside the search, which runs on as it always does.
+    void StageCameUpEmpty(const char* outcome);
+    // Records the outcome of the grid search that has just ended.
+    void EndGridSearch(bool found);
 
 private:
     Workbench& bench_;
     const OperationInfo& operation_;
+    const char* emptyStage_ = nullptr;
     EventPump pump_;
     EventPump pause_;
     WorkHooks houghHooks_;

@@ -78,6 +78,7 @@ ordered_json StepJson(const StepRecord& step, int scale) {
     ordered_json item;
     item["step"] = StepName(step.kind);
     if (step.operation) item["operation"] = *step.operation;
+    if (step.cancelled) item["cancelled"] = true;
     item["parameterText"] = step.parameterText;
     item["messages"] = MessagesJson(step.messages);
     item["caption"] = step.caption;
@@ -88,6 +89,7 @@ ordered_json StepJson(const StepRecord& step, int scale) {
     item["horizontalLines"] = Lines(step.horizontalLines);
     item["verticalLines"] = Lines(step.verticalLines);
     item["cells"] = CellsJson(step.cells, scale);
+    if (!step.outcome.empty()) item["outcome"] = step.outcome;
     if (step.grid) item["grid"] = GridJson(*step.grid);
     return item;
 }

@@ -18,7 +18,8 @@ nlohmann::ordered_json MessagesJson(const std::vector<RecordedMessage>& messages
 // picture decoded at M/8 (`scale`), and their label boxes.
 nlohmann::ordered_json CellsJson(const std::vector<Cell>& cells, int scale);
 
-// One step's record; `scale` as for CellsJson.
+// One step's record; `scale` as for CellsJson. "cancelled" appears only for
+// a cancelled operation, "outcome" only for a grid search.
 nlohmann::ordered_json StepJson(const StepRecord& step, int scale);
 
 // {"width", "height", "scale": [M, 8]}: the file's own size and its scale.

@@ -34,7 +34,20 @@ struct StepRecord {
     std::vector<LineEnds> horizontalLines;
     std::vector<LineEnds> verticalLines;
     std::vector<Cell> cells;
+    std::string outcome;     // of a grid search, else empty
+    bool cancelled = false;  // the operation was stopped by Cancel
     std::optional<FindGridRecord> grid;  // the step was Find Grid
 };
+
+// Fills in what the step's operation left behind.
+inline void TakeOperation(StepRecord& step, const OperationRecord& record) {
+    step.operation = record.operation;
+    step.parameterText = record.parameterText;
+    step.horizontalLines = record.horizontalLines;
+    step.verticalLines = record.verticalLines;
+    step.cells = record.cells;
+    step.outcome = record.outcome;
+    step.cancelled = record.cancelled;
+}
 
 }  // namespace vexo

@@ -251,7 +251,11 @@ void Workbench::RunOperation() {
         ~Idle() { busy = false; }
     } idle{busy_};
 
-    lastOperation_ = OperationRecord{lastOperation_.sequence + 1, index, controls_.parameterText, {}, {}, {}};
+    OperationRecord fresh;
+    fresh.sequence = lastOperation_.sequence + 1;
+    fresh.operation = index;
+    fresh.parameterText = controls_.parameterText;
+    lastOperation_ = std::move(fresh);
     cancelRequested_ = false;
     lastPump_ = std::chrono::steady_clock::now();
     screen_.SetBusyCursor(true);

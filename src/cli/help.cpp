@@ -64,7 +64,9 @@ Several pictures (more than one picture, a folder, or any of these options):
                     (- for CSV on standard output); columns: file, loaded, width,
                     height, source_width, source_height, scale, operation,
                     horizontal_lines, vertical_lines, cells, grid_found, errors,
-                    first_error, exit_status, milliseconds
+                    first_error, exit_status, milliseconds, outcome (where a grid
+                    search ended: grid found, no horizontal lines, no vertical
+                    lines, no spacing found, every line dropped)
   --jobs N          run N pictures at once (default: the number of processors)
   --progress        a progress line on standard error even when it is not a terminal
   --no-progress     no progress line (nor with --quiet)

@@ -74,11 +74,7 @@ SessionResult RunSession(const std::string& picture, const Options& options, Wor
         const OperationRecord& last = workbench.lastOperation();
         const bool ran = last.sequence != sequenceBefore;
         if (ran) {
-            record.operation = last.operation;
-            record.parameterText = last.parameterText;
-            record.horizontalLines = last.horizontalLines;
-            record.verticalLines = last.verticalLines;
-            record.cells = last.cells;
+            TakeOperation(record, last);
         } else {
             record.parameterText = workbench.controls().parameterText;
         }

@@ -14,7 +14,8 @@ namespace {
 const char* const kColumns[] = {"file",          "loaded",         "width",          "height",
                                 "source_width",  "source_height",  "scale",          "operation",
                                 "horizontal_lines", "vertical_lines", "cells",       "grid_found",
-                                "errors",        "first_error",    "exit_status",    "milliseconds"};
+                                "errors",        "first_error",    "exit_status",    "milliseconds",
+                                "outcome"};
 
 std::string ScaleText(const SourceSize& source) { return std::to_string(source.scale) + "/8"; }
 
@@ -38,6 +39,7 @@ ordered_json Values(const SummaryRow& row) {
     values.push_back(row.firstError);
     values.push_back(row.exitStatus);
     values.push_back(row.milliseconds);
+    values.push_back(row.outcome);
     return values;
 }
 
@@ -60,6 +62,7 @@ SummaryRow MakeSummaryRow(const std::string& file, Workbench& workbench, const M
         row.horizontalLines = step->horizontalLines.size();
         row.verticalLines = step->verticalLines.size();
         row.cells = step->cells.size();
+        row.outcome = step->outcome;
         break;
     }
     for (const RecordedMessage& message : screen.messages) {

@@ -30,6 +30,7 @@ struct SummaryRow {
     std::string firstError;
     int exitStatus = 0;
     int64_t milliseconds = 0;  // load and steps
+    std::string outcome;       // of a grid search in that step, else empty
 };
 
 // The row of a picture after its session.

@@ -16,7 +16,7 @@
 //
 // Line ends are arbitrary 32-bit values, so every distance and sum is taken in
 // 64 bits; a distance is logged as its exact value. The log lines go back to
-// the caller, which shows them.
+// the caller, which shows them, with the two spacings.
 #include "lines/grid.h"
 
 #include <algorithm>
@@ -93,6 +93,10 @@ struct Spacings {
     std::vector<std::string> log;
 };
 
+Regularized Result(Spacings& spacings) {
+    return {std::move(spacings.log), static_cast<int>(spacings.a), static_cast<int>(spacings.b)};
+}
+
 Spacings EstimateBothEnds(LineList& list, int tolerance) {
     SpacingEstimate a = EstimateSpacing(list, LineEnd::A, tolerance);
     const SpacingEstimate b = EstimateSpacing(list, LineEnd::B, tolerance);
@@ -102,7 +106,7 @@ Spacings EstimateBothEnds(LineList& list, int tolerance) {
 
 }  // namespace
 
-std::vector<std::string> RegularizeVertical(LineLists& lines, MarkPlane& marks) {
+Regularized RegularizeVertical(LineLists& lines, MarkPlane& marks) {
     LineList& list = lines.verticalLines;
     const int64_t w = marks.width;
     const int32_t lineSide = std::max(marks.width, marks.height);
@@ -124,7 +128,7 @@ std::vector<std::string> RegularizeVertical(LineLists& lines, MarkPlane& marks) 
             line = list.Remove(line);
         }
     }
-    if (list.empty()) return std::move(spacings.log);  // nothing to extrapolate from
+    if (list.empty()) return Result(spacings);  // nothing to extrapolate from
 
     // Append phase. A step that would repeat the tail (zero spacings, or the
     // far end pinned at W - 1 with Sa = 0) ends it, as no stop below would.
@@ -144,7 +148,7 @@ std::vector<std::string> RegularizeVertical(LineLists& lines, MarkPlane& marks) 
 
     // Without its first line the grid grows on the left only from exactly 8
     // lines, and then by at most one.
-    if (firstDropped && n != 8) return std::move(spacings.log);
+    if (firstDropped && n != 8) return Result(spacings);
 
     for (;;) {
         const Line& head = list.front();
@@ -168,10 +172,10 @@ std::vector<std::string> RegularizeVertical(LineLists& lines, MarkPlane& marks) 
         AddLine(lines, kPrependVertical, static_cast<int32_t>(list.front().a - sa), 0);
         DrawVertical(list.front(), lineSide, marks);
     }
-    return std::move(spacings.log);
+    return Result(spacings);
 }
 
-std::vector<std::string> RegularizeHorizontal(LineLists& lines, MarkPlane& marks) {
+Regularized RegularizeHorizontal(LineLists& lines, MarkPlane& marks) {
     LineList& list = lines.horizontalLines;
     const int64_t tolerance = std::min(12, RoundQuotient(marks.height, 100));
     Spacings spacings = EstimateBothEnds(list, static_cast<int>(tolerance));
@@ -232,7 +236,7 @@ std::vector<std::string> RegularizeHorizontal(LineLists& lines, MarkPlane& marks
             line = list.Remove(line);
         }
     }
-    return std::move(spacings.log);
+    return Result(spacings);
 }
 
 }  // namespace vexo

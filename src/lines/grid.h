@@ -21,10 +21,17 @@ struct SpacingEstimate {
 // regular pairs. Spacing 0 and no log lines for an empty list.
 SpacingEstimate EstimateSpacing(LineList& list, LineEnd end, int tolerance);
 
-// Both draw the kept and added lines into marks with code 200 and return the
-// log lines of their two estimates (end A, then end B). The picture's width
-// and height are those of marks.
-std::vector<std::string> RegularizeVertical(LineLists& lines, MarkPlane& marks);
-std::vector<std::string> RegularizeHorizontal(LineLists& lines, MarkPlane& marks);
+// What a regularizer estimated: the log lines of its two estimates (end A,
+// then end B) and the two spacings, 0 where no spacing was found.
+struct Regularized {
+    std::vector<std::string> log;
+    int spacingA = 0;
+    int spacingB = 0;
+};
+
+// Both draw the kept and added lines into marks with code 200 and return
+// their estimates. The picture's width and height are those of marks.
+Regularized RegularizeVertical(LineLists& lines, MarkPlane& marks);
+Regularized RegularizeHorizontal(LineLists& lines, MarkPlane& marks);
 
 }  // namespace vexo

@@ -11,11 +11,18 @@ ImageView::ImageView(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(0, 0);
+    overlays_.push_back(&colouredPixels_);
+}
+
+void ImageView::AddOverlay(ViewOverlay* overlay) {
+    overlays_.push_back(overlay);
+    update();
 }
 
 bool ImageView::NewBitmap(int width, int height) {
     bitmap_ = QImage();  // release the old bitmap before asking for the new one
     bitmap_ = QImage(width, height, QImage::Format_RGB888);
+    colouredPixels_.Reset();
     FitSizeToZoom();
     emit bitmapSized();
     return !bitmap_.isNull();
@@ -40,17 +47,24 @@ QPoint ImageView::BitmapPoint(QPointF position) const {
     return {int(std::floor(position.x() / zoom_)), int(std::floor(position.y() / zoom_))};
 }
 
-// Only the exposed part is drawn: the bitmap pixels that cover it, scaled.
+// Only the exposed part is drawn: the bitmap pixels that cover it, scaled,
+// then the overlays.
 void ImageView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect area = event->rect();
+    painter.setClipRect(area);
+    if (!DrawPicture(painter, area)) return;
+    for (ViewOverlay* overlay : overlays_) overlay->Paint(painter, area, zoom_);
+}
+
+bool ImageView::DrawPicture(QPainter& painter, const QRect& area) {
     if (bitmap_.isNull()) {
         painter.fillRect(area, palette().window());
-        return;
+        return false;
     }
     if (zoom_ == 1.0) {
         painter.drawImage(area.topLeft(), bitmap_, area);
-        return;
+        return true;
     }
     const int left = std::clamp(int(std::floor(area.left() / zoom_)), 0, bitmap_.width());
     const int top = std::clamp(int(std::floor(area.top() / zoom_)), 0, bitmap_.height());
@@ -58,16 +72,20 @@ void ImageView::paintEvent(QPaintEvent* event) {
     const int bottom = std::clamp(int(std::ceil((area.bottom() + 1) / zoom_)), 0, bitmap_.height());
     if (left >= right || top >= bottom) {
         painter.fillRect(area, palette().window());
-        return;
+        return false;
     }
-    painter.setClipRect(area);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, zoom_ < 1.0);
     const QRectF source(left, top, right - left, bottom - top);
     const QRectF target(left * zoom_, top * zoom_, (right - left) * zoom_, (bottom - top) * zoom_);
-    painter.drawImage(target, bitmap_, source);
-    // The last partial column and row of the control, left of the rounding.
-    const QRegion rest = QRegion(area) - QRegion(target.toAlignedRect());
+    // Control pixels that the picture covers only in part (its last column
+    // and row at some zooms) get the background first, so that nothing an
+    // earlier zoom drew there stays.
+    const QRect covered(QPoint(int(std::ceil(target.left())), int(std::ceil(target.top()))),
+                        QPoint(int(std::floor(target.right())) - 1, int(std::floor(target.bottom())) - 1));
+    const QRegion rest = QRegion(area) - QRegion(covered);
     for (const QRect& r : rest) painter.fillRect(r, palette().window());
+    painter.drawImage(target, bitmap_, source);
+    return true;
 }
 
 }  // namespace vexo

@@ -1,12 +1,17 @@
 // The picture control: shows its bitmap from the top-left corner at a zoom
 // factor and is exactly as large as the zoomed bitmap. Zoom changes only how
-// the bitmap is drawn: nearest neighbour from 100 % up, smoothed below. Mouse
-// positions map back to bitmap pixels.
+// the bitmap is drawn: nearest neighbour from 100 % up, smoothed below, with
+// the overlays over it (first the bitmap's own coloured pixels, which stay
+// visible when smoothing would lose them). Mouse positions map back to
+// bitmap pixels.
 #pragma once
 
 #include <QImage>
 #include <QPoint>
 #include <QWidget>
+#include <vector>
+
+#include "ui/view_overlay.h"
 
 namespace vexo {
 
@@ -24,6 +29,12 @@ public:
     // undefined) and sizes the control to it. False when the bitmap could not
     // be allocated; the control then holds no bitmap.
     bool NewBitmap(int width, int height);
+    // Whoever writes into bitmap() says where, once written (the control
+    // then knows its coloured pixels); it repaints as it sees fit.
+    void BitmapChanged(const QRect& area) { colouredPixels_.Update(area); }
+    // Drawn over the picture after the coloured pixels, in the order added;
+    // the control does not own it.
+    void AddOverlay(ViewOverlay* overlay);
 
     double zoom() const { return zoom_; }
     // Clamped to 1/16 .. 16; resizes the control.
@@ -39,10 +50,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The bitmap scaled into `area`; false when there is nothing to draw over.
+    bool DrawPicture(QPainter& painter, const QRect& area);
     void FitSizeToZoom();
 
     QImage bitmap_;
     double zoom_ = 1.0;
+    ColouredPixels colouredPixels_{bitmap_};
+    std::vector<ViewOverlay*> overlays_;
 };
 
 }  // namespace vexo

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -24,6 +26,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/operations.h"
 #include "ui/bevel_panel.h"
@@ -75,6 +78,29 @@ void WidenPopup(QComboBox* box) {
     box->view()->setMinimumWidth(widest + 3 * metrics.averageCharWidth() + box->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
+// Hands the application's key events and drag leaves to `handler` before
+// their receivers get them; an event stops there when `handler` returns true.
+class ApplicationWatcher : public QObject {
+public:
+    using Handler = std::function<bool(QObject* receiver, QEvent* event)>;
+    ApplicationWatcher(QObject* owner, Handler handler) : QObject(owner), handler_(std::move(handler)) {
+        QApplication::instance()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::DragLeave: return handler_(watched, event);
+            default: return QObject::eventFilter(watched, event);
+        }
+    }
+
+private:
+    Handler handler_;
+};
+
 // "*.*" means every file, also names without a dot.
 QStringList MaskPatterns(const QString& masks) {
     QStringList patterns = masks.split(';', Qt::SkipEmptyParts);
@@ -108,6 +134,13 @@ MainWindow::MainWindow() {
     SetToolTips();
     SetMinimumSizes();
     setAcceptDrops(true);
+    // Space readies hand panning wherever the keyboard is, as long as the
+    // mouse is over the picture; a drag leaving the window may take a message.
+    new ApplicationWatcher(this, [this](QObject* receiver, QEvent* event) {
+        if (event->type() != QEvent::DragLeave) return OnSpaceKey(static_cast<QKeyEvent*>(event));
+        if (receiver == static_cast<QObject*>(windowHandle())) OnDragLeft();
+        return false;
+    });
     // After a file dialog the keyboard comes back to the window, also where
     // no window manager hands it back.
     askOpenPath = [this] {
@@ -327,7 +360,8 @@ void MainWindow::SetToolTips() {
     operationList_->setToolTip("The operation that GO runs");
     goButton_->setToolTip("Runs the chosen operation on the picture (Alt+G, or Enter in the parameter box)");
     goOnCheck_->setToolTip("After each operation, choose the next one in the list");
-    colourReadout_->setToolTip("Colour under the mouse (red:green:blue); the crossing count after operation 6");
+    colourReadout_->setToolTip("Colour under the mouse (red:green:blue); after operation 6, how many line crossings "
+                               "fall outside the picture");
     parameterLabel_->setToolTip("The number the chosen operation reads");
     parameterEdit_->setToolTip("The operation's parameter: a whole number, decimal or hexadecimal ($1F, 0x1F). "
                                "Enter runs the operation.");
@@ -463,6 +497,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+// A window that loses the keyboard never hears Space come back up.
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) SetSpaceHeld(false);
+    QMainWindow::changeEvent(event);
+}
+
 void MainWindow::OnDriveChosen(int index) {
     if (index >= 0) OpenDirectory(driveList_->itemText(index));
 }
@@ -501,6 +541,8 @@ void MainWindow::OnOperationChosen(int index) {
 }
 
 void MainWindow::OnParameterTextChanged(const QString& text) {
+    if (workbench_->busy())
+        statusLine_->SetResult("The parameter cannot change while an operation runs (Esc stops the operation)");
     workbench_->SetParameterText(text.toStdString());
     AfterHandler();
 }
@@ -522,6 +564,15 @@ void MainWindow::OnShortcutClicked(int index) {
         operationList_->setCurrentIndex(index);
     }
     RunTimed([this, index] { workbench_->ShortcutClick(index); }, StepKind::Shortcut);
+}
+
+// As picking the item in the operation list and pressing GO: the operation's
+// default parameter goes into the box first (the numbered buttons leave it).
+void MainWindow::OnOperationMenuChosen(int index) {
+    if (workbench_->busy()) return;
+    workbench_->ChooseOperation(index);
+    AfterHandler();
+    RunTimed([this] { workbench_->GoClick(); }, StepKind::Op);
 }
 
 void MainWindow::OnCancelRequested() { workbench_->Cancel(); }
@@ -567,8 +618,12 @@ void MainWindow::OnLeftPanelMouseReleased() {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (pictureScroll_ == nullptr || imageView_ == nullptr) return QMainWindow::eventFilter(watched, event);
+    const bool onPicture = watched == imageView_ || watched == pictureScroll_->viewport();
+    if (onPicture && OnPanEvent(watched, event)) return true;
     if (watched == imageView_ && event->type() == QEvent::MouseMove) {
         OnImageMouseMoved(static_cast<QMouseEvent*>(event));
+    } else if (watched == imageView_ && event->type() == QEvent::Leave) {
+        statusLine_->SetPixel({});
     } else if ((watched == imageView_ || watched == pictureScroll_->viewport()) && event->type() == QEvent::Wheel) {
         auto* wheel = static_cast<QWheelEvent*>(event);
         if (wheel->modifiers() & Qt::ControlModifier) {

@@ -5,7 +5,7 @@
 // main_window.cpp (set-up, the strip, the browser and their handlers),
 // window_results.cpp (loads and operations reported in the status line),
 // window_menus.cpp (actions, menus, help), picture_commands.cpp (open, drop,
-// save, export, command line), zoom.cpp (zoom and fit), window_settings.cpp
+// save, export, command line), zoom.cpp (zoom, fit and panning), window_settings.cpp
 // (remembered settings).
 #pragma once
 
@@ -32,6 +32,7 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
+class QKeyEvent;
 class QMouseEvent;
 class QPushButton;
 class QScrollArea;
@@ -110,6 +111,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -155,6 +157,7 @@ private:
     void OnSegmentOffsetMoved(int position);
     void OnGoOnToggled(bool checked);
     void OnShortcutClicked(int index);
+    void OnOperationMenuChosen(int index);
     void OnImageMouseMoved(QMouseEvent* event);
     void OnImageWheel(QWheelEvent* event);
     void OnLeftPanelMousePressed();
@@ -164,21 +167,33 @@ private:
     void OnSavePictureTriggered();
     void OnExportGridTriggered();
     void OnCancelRequested();
+    void OnDragLeft();
     void WriteChosenFile(QString path, const char* extension, const char* verb, const char* done,
-                         const std::function<QString(const QString&)>& write);
+                         const std::function<QString(const QString&)>& write, const QString& note = {});
 
     // Loads `path` as a click in the file list does; true when it loaded.
     bool LoadFile(const QString& path);
     // Runs an operation (GO, a shortcut button, the Operations menu) and
     // reports its result in the status line.
     void RunTimed(const std::function<void()>& press, StepKind kind);
-    void ReportLoadFailure(const QString& path, std::size_t firstNewMessage);
+    void ReportLoadFailure(const QString& path, const QString& boxText);
     void ReportLoaded();
 
-    // Zoom (zoom.cpp).
+    // Zoom and panning (zoom.cpp).
     void ApplyZoom(double zoom, std::optional<QPointF> anchor);
+    // The next step of Zoom In (up) or Zoom Out from the current zoom.
+    double ZoomStep(bool up) const;
     double FitZoom() const;
     void RefitIfFitted();
+    // A drag with the middle button, or with the left one while Space is
+    // held, moves the picture with the mouse. True when the event was the
+    // drag's own.
+    bool OnPanEvent(QObject* watched, QEvent* event);
+    // Space held over the picture (or with the picture area focused) readies
+    // the left button for panning; true when the key was taken for that.
+    bool OnSpaceKey(QKeyEvent* event);
+    void SetSpaceHeld(bool held);
+    void UpdatePanCursor();
 
     // After every handler: the controls show the workbench's state, and the
     // window closes if that was asked for while the handler ran.
@@ -222,6 +237,7 @@ private:
     QAction* actualSizeAction_ = nullptr;
     QAction* fitToWindowAction_ = nullptr;
     QAction* fullSizeAction_ = nullptr;
+    QAction* restorePictureAction_ = nullptr;
     std::vector<QAction*> operationActions_;
     QAction* operationsHelpAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
@@ -237,6 +253,15 @@ private:
     bool draggingSplitter_ = false;
     bool fitToWindow_ = false;
     std::optional<ExportedStep> exportedStep_;
+    // Panning.
+    bool spaceHeld_ = false;
+    QWidget* panWidget_ = nullptr;  // holds the mouse while a drag pans
+    Qt::MouseButton panButton_ = Qt::NoButton;
+    QPointF panStart_;  // global position where the drag began
+    QPoint panScrollStart_;
+    // A refused drag's message, and the status it replaced until the drag leaves.
+    QString dragRefusal_;
+    QString beforeDragRefusal_;
 };
 
 }  // namespace vexo

@@ -17,15 +17,21 @@ namespace vexo {
 QString OperationsHelpHtml() {
     QString html =
         "<h2>Operations</h2>"
-        "<p>Pick an operation in the list at the top (or click its numbered button, or choose it in the "
-        "Operations menu), type its parameter and press GO. Most operations work on the picture as it is "
+        "<p>Pick an operation in the list at the top, type its parameter and press GO. The Operations "
+        "menu does both in one step, with the operation's usual parameter typed in; a numbered button runs "
+        "its operation at once with the parameter as it stands. Most operations work on the picture as it is "
         "now, so they can be chained: 0 then 4 finds horizontal lines in the horizontal edges. "
-        "“R” brings back the loaded picture.</p>"
+        "“R” (Ctrl+R) brings back the loaded picture.</p>"
         "<p><b>The grid search</b> is operation 16: operations 14 (horizontal edges, Hough lines, lines made "
         "evenly spaced) and 15 (the same for vertical lines) run one after the other, then every cell of the "
         "grid is labelled A1, B1, … on the loaded picture. Operation 17 does the same but draws only the "
         "labels; operation 13 finds the grid with chain filters and gap lines instead of Hough lines. "
-        "The grid operations read no parameter: their thresholds follow from the picture's size.</p>"
+        "The grid operations read no parameter: their thresholds follow from the picture's size. "
+        "When no grid is found, the status line says where the search came up empty: <i>no horizontal "
+        "lines</i> or <i>no vertical lines</i> (fewer than two lines found that way), <i>no spacing found</i> "
+        "(the lines stand too far apart or too irregularly for a spacing; the picture at another working "
+        "size, View ▸ Load at Full Size on or off, may do better), or <i>every line dropped</i> (no line "
+        "fitted the spacing).</p>"
         "<table border='1' cellspacing='0' cellpadding='4'>"
         "<tr><th>#</th><th>Operation</th><th>What it does</th><th>Parameter</th></tr>";
     for (int i = 0; i < kOperationCount; ++i) {

@@ -82,11 +82,25 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
         event->acceptProposedAction();
         return;
     }
-    if (!target.refusal.isEmpty()) statusLine_->SetResult(target.refusal);
+    if (!target.refusal.isEmpty()) {
+        // A drag that moves on over the window keeps what was there before it.
+        if (dragRefusal_.isEmpty() || statusLine_->result() != dragRefusal_) beforeDragRefusal_ = statusLine_->result();
+        dragRefusal_ = target.refusal;
+        statusLine_->SetResult(target.refusal);
+    }
     event->ignore();
 }
 
+// A drag that leaves without dropping takes its refusal with it. A refused
+// drag never makes the window its target, so the window hears of the leave
+// only through its platform window.
+void MainWindow::OnDragLeft() {
+    if (!dragRefusal_.isEmpty() && statusLine_->result() == dragRefusal_) statusLine_->SetResult(beforeDragRefusal_);
+    dragRefusal_.clear();
+}
+
 void MainWindow::dropEvent(QDropEvent* event) {
+    dragRefusal_.clear();
     const DropTarget target = ReadDrop(event->mimeData());
     if (!target.refusal.isEmpty() || workbench_->busy()) {
         if (!target.refusal.isEmpty()) statusLine_->SetResult(target.refusal);
@@ -166,19 +180,21 @@ void MainWindow::OnSavePictureTriggered() {
 
 void MainWindow::OnExportGridTriggered() {
     if (workbench_->busy() || !exportedStep_ || !askExportPath) return;
+    const QString note =
+        exportedStep_->step.cancelled ? " (a cancelled operation: only what it found before Cancel)" : "";
     WriteChosenFile(askExportPath(Suggested(directory_, exportedStep_->picture, ".json")), ".json", "export",
-                    "Exported", [this](const QString& path) { return ExportGrid(path); });
+                    "Exported", [this](const QString& path) { return ExportGrid(path); }, note);
 }
 
 // A name without extension gets `extension`; the outcome goes to the status
-// line, a failure also into an error box.
+// line (with `note` after a success), a failure also into an error box.
 void MainWindow::WriteChosenFile(QString path, const char* extension, const char* verb, const char* done,
-                                 const std::function<QString(const QString&)>& write) {
+                                 const std::function<QString(const QString&)>& write, const QString& note) {
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty()) path += extension;
     const QString error = write(path);
     if (error.isEmpty()) {
-        statusLine_->SetResult(QString(done) + " " + Quoted(path));
+        statusLine_->SetResult(QString(done) + " " + Quoted(path) + note);
         return;
     }
     statusLine_->SetResult(QString("Cannot %1 %2: %3").arg(verb, QFileInfo(path).fileName(), error));

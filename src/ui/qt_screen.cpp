@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMessageBox>
@@ -34,6 +35,8 @@ void QtScreen::SizeDisplay(int width, int height) {
     QPainter painter(&bitmap);
     painter.setPen(Qt::red);
     painter.drawRect(0, 0, width - 1, height - 1);
+    painter.end();
+    widgets_.image->BitmapChanged(bitmap.rect());
 }
 
 bool QtScreen::WriteDisplayRow(int row, const uint8_t* bgr, int pixels, std::string& systemMessage) {
@@ -49,6 +52,7 @@ bool QtScreen::WriteDisplayRow(int row, const uint8_t* bgr, int pixels, std::str
     const int n = std::min(pixels, bitmap.width());
     uint8_t* out = bitmap.scanLine(row);
     CopyBgrAsRgb(bgr, out, n);
+    widgets_.image->BitmapChanged(QRect(0, row, n, 1));
     return true;
 }
 
@@ -132,6 +136,7 @@ void QtScreen::SetBusyCursor(bool busy) {
 
 void QtScreen::Box(const QString& caption, const std::string& text, bool errorIcon) {
     shownMessages_.push_back({errorIcon ? RecordedMessage::Error : RecordedMessage::Info, text});
+    if (beforeBox) beforeBox(shownMessages_.back());
     const QString message = QString::fromStdString(text);
     if (autoAnswerBoxes) {
         answeredBoxes.push_back({caption, message, errorIcon});
@@ -139,7 +144,10 @@ void QtScreen::Box(const QString& caption, const std::string& text, bool errorIc
     }
     QMessageBox box(errorIcon ? QMessageBox::Critical : QMessageBox::NoIcon, caption, message, QMessageBox::Ok,
                     widgets_.window);
+    QElapsedTimer open;
+    open.start();
     box.exec();
+    boxSeconds_ += double(open.nsecsElapsed()) / 1e9;
 }
 
 void QtScreen::ErrorBox(const std::string& text) { Box("Error", text, true); }
@@ -172,12 +180,32 @@ TextExtent QtScreen::MeasureText(const std::string& text) {
     return {metrics.horizontalAdvance(qtext), metrics.height()};
 }
 
+// The pixels a text drawn at (x, y) may touch: its line, with a margin of
+// a line height for glyphs that reach beyond it, inside the clip.
+QRect QtScreen::TextArea(int x, int y, const ClipRect& clip, const std::string& text) {
+    const TextExtent extent = MeasureText(text);
+    const int64_t margin = std::max(1, extent.height);
+    const int64_t left = std::max<int64_t>(clip.left, int64_t(x) - margin);
+    const int64_t top = std::max<int64_t>(clip.top, int64_t(y) - margin);
+    const int64_t right = std::min<int64_t>(clip.right, int64_t(x) + extent.width + margin);
+    const int64_t bottom = std::min<int64_t>(clip.bottom, int64_t(y) + extent.height + margin);
+    if (left >= right || top >= bottom) return {};
+    const QRect bitmapRect = widgets_.image->bitmap().rect();
+    const int64_t l = std::max<int64_t>(left, bitmapRect.left());
+    const int64_t t = std::max<int64_t>(top, bitmapRect.top());
+    const int64_t r = std::min<int64_t>(right, int64_t(bitmapRect.right()) + 1);
+    const int64_t b = std::min<int64_t>(bottom, int64_t(bitmapRect.bottom()) + 1);
+    if (l >= r || t >= b) return {};
+    return QRect(int(l), int(t), int(r - l), int(b - t));
+}
+
 void QtScreen::DrawTextClipped(int x, int y, const ClipRect& clip, const std::string& text) {
     if (!HasDisplayBitmap()) return;
     QImage& bitmap = widgets_.image->bitmap();
     if (LabelFontUsable()) {
         const RgbCanvas canvas{bitmap.bits(), bitmap.width(), bitmap.height(), bitmap.bytesPerLine()};
         labelFont_.Draw(canvas, x, y, clip, text, fontColour_, bold_);
+        widgets_.image->BitmapChanged(TextArea(x, y, clip, text));
         widgets_.image->update();
         return;
     }
@@ -188,6 +216,7 @@ void QtScreen::DrawTextClipped(int x, int y, const ClipRect& clip, const std::st
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.drawText(x, y + QFontMetrics(textFont_, &bitmap).ascent(), QString::fromStdString(text));
     painter.end();
+    widgets_.image->BitmapChanged(TextArea(x, y, clip, text));
     // Shown with the next repaint, or when the event loop next runs.
     widgets_.image->update();
 }

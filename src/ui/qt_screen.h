@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QFont>
+#include <QRect>
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,10 @@ public:
 
     // Every message box shown so far, in order (answered or not).
     const std::vector<RecordedMessage>& shownMessages() const { return shownMessages_; }
+    // Called with each message box just before it opens.
+    std::function<void(const RecordedMessage&)> beforeBox;
+    // How long the message boxes so far stayed open, in seconds.
+    double boxSeconds() const { return boxSeconds_; }
     // Every item the log list has received since it was last emptied.
     std::size_t logCount() const;
 
@@ -84,6 +90,7 @@ private:
     void Box(const QString& caption, const std::string& text, bool errorIcon);
     bool LabelFontUsable() const { return labelFont_.hasFace() && HasDisplayBitmap(); }
     static void SetLabel(QLabel* label, const std::string& text);
+    QRect TextArea(int x, int y, const ClipRect& clip, const std::string& text);
 
     Widgets widgets_;
     ProgressDialog* progressDialog_ = nullptr;
@@ -91,6 +98,7 @@ private:
     bool closeRequested_ = false;
     std::string missingBitmap_;  // why the last SizeDisplay left no bitmap
     std::vector<RecordedMessage> shownMessages_;
+    double boxSeconds_ = 0;
     // Cell labels: the same renderer as every written picture, so what is
     // shown and saved equals vexo-cli's; the desktop font when it has no face.
     LabelFont labelFont_;

@@ -10,7 +10,7 @@
 namespace vexo {
 
 namespace {
-constexpr int kMinTickSpacing = 4;  // pixels
+constexpr int kMinTickSpacing = 2;  // pixels
 }  // namespace
 
 SegmentSlider::SegmentSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
@@ -18,9 +18,15 @@ SegmentSlider::SegmentSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) 
     UpdateTickInterval();
 }
 
+// A tick for every step, unless ticks would stand closer than the minimum
+// spacing along the groove (the width less the handle); then every so many
+// steps, as few as keep them that far apart.
 void SegmentSlider::UpdateTickInterval() {
     const int64_t steps = int64_t(maximum()) - minimum();
-    const int64_t room = std::max(1, width());
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const int handle = style()->pixelMetric(QStyle::PM_SliderLength, &option, this);
+    const int64_t room = std::max(1, width() - handle);
     int64_t interval = 1;
     if (steps * kMinTickSpacing > room) interval = (steps * kMinTickSpacing + room - 1) / room;
     setTickInterval(int(std::min<int64_t>(interval, std::numeric_limits<int>::max())));

@@ -1,5 +1,5 @@
 // The segment-offset track bar: ticks below, one for every step where the
-// steps stand at least a few pixels apart, else one every so many steps. A
+// steps stand at least 2 pixels apart, else one every so many steps. A
 // range near the largest integer is drawn with ticks of its own, since the
 // style's tick loop would step past that integer and never end.
 #pragma once

@@ -68,6 +68,10 @@ QString Count(std::size_t n, const char* one, const char* many) {
 
 }  // namespace
 
+QString ResultLine(const QString& title, const QString& what, double seconds) {
+    return title + ": " + what + ", " + QString::number(seconds, 'f', 2) + " s";
+}
+
 QString ResultText(const OperationRecord& record, const std::string& label, double seconds) {
     if (record.cancelled) return "Cancelled";
     const OperationInfo* operation = FindOperation(record.operation);
@@ -83,7 +87,9 @@ QString ResultText(const OperationRecord& record, const std::string& label, doub
             what = QString("%1 + %2 lines").arg(h).arg(v);
             static const QRegularExpression crossings("^Hough: (-?\\d+)$");
             const auto match = crossings.match(QString::fromStdString(label));
-            if (match.hasMatch()) what += ", " + match.captured(1) + " crossings";
+            if (match.hasMatch())
+                what += ", " + match.captured(1) + (match.captured(1) == "1" ? " crossing" : " crossings") +
+                        " outside the picture";
             break;
         }
         case OperationResult::Grid:
@@ -93,7 +99,9 @@ QString ResultText(const OperationRecord& record, const std::string& label, doub
                 what = QString("%1 + %2 lines, ").arg(h).arg(v) + Count(record.cells.size(), "cell", "cells");
             break;
     }
-    return QString(operation->help.title) + ": " + what + ", " + QString::number(seconds, 'f', 2) + " s";
+    if (!record.outcome.empty() && record.outcome != kGridFound)
+        what += " (" + QString::fromStdString(record.outcome) + ")";
+    return ResultLine(operation->help.title, what, seconds);
 }
 
 QString LoadFailureReason(const QString& path, const QString& boxText) {

@@ -44,10 +44,15 @@ QString ZoomText(double zoom);
 // "(12, 34) 200" for a gray pixel, "(12, 34) 0:255:0" for a coloured one.
 QString PixelText(int x, int y, Rgb colour);
 
-// One line on what an operation did: "Grid search: 9 + 9 lines, 64 cells,
-// 0.21 s", "Grid search: no grid found, 0.21 s", "Hough horizontal: 7 lines,
-// 0.05 s", "Cancelled". `label` is the colour readout after it (the crossing
-// count of the crossing detection).
+// One line on what a command found and how long it took: "TITLE: WHAT, 0.21 s".
+QString ResultLine(const QString& title, const QString& what, double seconds);
+
+// What an operation did, as a result line: "Grid search: 9 + 9 lines, 64
+// cells, 0.21 s", "Grid search: no grid found (no spacing found), 0.21 s",
+// "Hough horizontal: 7 lines, 0.05 s", or "Cancelled". A grid search that
+// came up empty says where in brackets. `label` is the colour readout after
+// it, which the crossing detection fills with the number of crossings that
+// fall outside the picture.
 QString ResultText(const OperationRecord& record, const std::string& label, double seconds);
 
 // Why a file did not load, in plain words: "no such file", "is a folder",

@@ -94,9 +94,13 @@ void MainWindow::CreateActions() {
         if (operation.help.parameter != nullptr) tip += QString("\nParameter: ") + operation.help.parameter;
         auto* action = MakeAction(this, "", MenuText(operation, i), {}, tip);
         action->setObjectName(QString("operationAction%1").arg(i));
-        connect(action, &QAction::triggered, this, [this, i] { OnShortcutClicked(i); });
+        connect(action, &QAction::triggered, this, [this, i] { OnOperationMenuChosen(i); });
         operationActions_.push_back(action);
     }
+    restorePictureAction_ =
+        MakeAction(this, "restorePictureAction", "&Restore Picture", QKeySequence(Qt::CTRL | Qt::Key_R),
+                   "Show the loaded picture again, as the \"R\" button does");
+    connect(restorePictureAction_, &QAction::triggered, this, &MainWindow::OnRefreshClicked);
 
     operationsHelpAction_ = MakeAction(this, "operationsHelpAction", "&Operations", QKeySequence::HelpContents,
                                        "What each operation does and what its parameter means");
@@ -141,6 +145,8 @@ void MainWindow::CreateMenus() {
     QMenu* operations = menuBar()->addMenu("O&perations");
     operations->setObjectName("operationsMenu");
     operations->setToolTipsVisible(true);
+    operations->addAction(restorePictureAction_);
+    operations->addSeparator();
     for (QAction* action : operationActions_) operations->addAction(action);
 
     QMenu* help = menuBar()->addMenu("&Help");
@@ -154,9 +160,10 @@ void MainWindow::UpdateActions() {
     const bool picture = workbench_->image().loaded() && !imageView_->bitmap().isNull();
     savePictureAction_->setEnabled(picture);
     exportGridAction_->setEnabled(picture && exportedStep_.has_value());
-    zoomInAction_->setEnabled(picture && !fitToWindow_ && zoom() < kMaxZoom);
-    zoomOutAction_->setEnabled(picture && !fitToWindow_ && zoom() > kMinZoom);
+    zoomInAction_->setEnabled(picture && zoom() < kMaxZoom);
+    zoomOutAction_->setEnabled(picture && zoom() > kMinZoom);
     actualSizeAction_->setEnabled(picture);
+    restorePictureAction_->setEnabled(picture);
     for (QAction* action : operationActions_) action->setEnabled(picture);
     {
         const QSignalBlocker block(fullSizeAction_);

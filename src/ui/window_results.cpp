@@ -3,6 +3,7 @@
 // that Export Grid writes.
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <QFileInfo>
 #include <QLabel>
 #include <QAction>
@@ -15,16 +16,21 @@ namespace vexo {
 bool MainWindow::LoadFile(const QString& path) {
     if (workbench_->busy()) return false;  // ignored, as every input during an operation
     const JpegDecoder* before = workbench_->image().decoder.get();
-    const std::size_t messages = screen_.shownMessages().size();
+    // The status line says why before the error box opens, so that both
+    // show together.
+    screen_.beforeBox = [this, &path](const RecordedMessage& box) {
+        ReportLoadFailure(path, QString::fromStdString(box.text));
+    };
     workbench_->FileClick(path.toStdString());
+    screen_.beforeBox = nullptr;
     const bool loaded = workbench_->image().decoder.get() != before && workbench_->image().loaded();
     if (loaded) {
         pictureName_ = QString::fromStdString(FileNameOf(path.toStdString()));
         exportedStep_.reset();
         AddRecentFile(QFileInfo(path).absoluteFilePath());
+        // The pixel under the mouse was one of the old picture.
+        statusLine_->SetPixel({});
         ReportLoaded();
-    } else {
-        ReportLoadFailure(path, messages);
     }
     AfterHandler();
     UpdateActions();
@@ -42,11 +48,8 @@ void MainWindow::ReportLoaded() {
     statusLine_->SetResult(text);
 }
 
-void MainWindow::ReportLoadFailure(const QString& path, std::size_t firstNewMessage) {
-    const auto& shown = screen_.shownMessages();
-    if (shown.size() <= firstNewMessage) return;  // nothing went wrong that the user was told of
-    const QString box = QString::fromStdString(shown.back().text);
-    statusLine_->SetResult("Cannot open " + QFileInfo(path).fileName() + ": " + LoadFailureReason(path, box));
+void MainWindow::ReportLoadFailure(const QString& path, const QString& boxText) {
+    statusLine_->SetResult("Cannot open " + QFileInfo(path).fileName() + ": " + LoadFailureReason(path, boxText));
 }
 
 void MainWindow::UpdatePictureStatus() { statusLine_->SetPicture(PictureText(pictureName_, workbench_->image())); }
@@ -61,10 +64,13 @@ void MainWindow::RunTimed(const std::function<void()>& press, StepKind kind) {
     const std::size_t messages = screen_.shownMessages().size();
     const int logBefore = logList_->count();
     cancelAction_->setEnabled(true);
+    // The time the operation took, without the time its message boxes stayed open.
+    const double boxSecondsBefore = screen_.boxSeconds();
     QElapsedTimer timer;
     timer.start();
     press();
-    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    const double seconds =
+        std::max(0.0, double(timer.nsecsElapsed()) / 1e9 - (screen_.boxSeconds() - boxSecondsBefore));
     cancelAction_->setEnabled(false);
     const OperationRecord& record = workbench_->lastOperation();
     if (record.sequence != sequence) {
@@ -74,8 +80,7 @@ void MainWindow::RunTimed(const std::function<void()>& press, StepKind kind) {
         exported.source = image.source;
         StepRecord& step = exported.step;
         step.kind = kind;
-        step.operation = record.operation;
-        step.parameterText = record.parameterText;
+        TakeOperation(step, record);
         const auto& shown = screen_.shownMessages();
         step.messages.assign(shown.begin() + std::ptrdiff_t(std::min(messages, shown.size())), shown.end());
         step.caption = windowTitle().toStdString();
@@ -85,11 +90,8 @@ void MainWindow::RunTimed(const std::function<void()>& press, StepKind kind) {
             step.logAdded.push_back(logList_->itemText(i).toStdString());
         step.progressMaximum = workbench_->progress().maximum();
         step.progressPosition = workbench_->progress().position();
-        step.horizontalLines = record.horizontalLines;
-        step.verticalLines = record.verticalLines;
-        step.cells = record.cells;
-        exportedStep_ = std::move(exported);
         statusLine_->SetResult(ResultText(record, step.label, seconds));
+        exportedStep_ = std::move(exported);
     }
     AfterHandler();
     UpdateActions();

@@ -1,5 +1,6 @@
 // What the window adds around its controls, driven as a user would: menus
-// and their keys, zoom, files dropped or named on the command line, saving
+// and their keys, zoom and panning, lines that stay visible when zoomed out,
+// files dropped or named on the command line, saving
 // and exporting (checked against vexo-cli), the status line, Cancel, the
 // window's minimum size, keyboard and tooltips, remembered settings.
 #include <QAction>
@@ -14,6 +15,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QMimeData>
 #include <QPainter>
@@ -30,12 +33,15 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
+#include <QWheelEvent>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <unistd.h>
 
+#include "lines/line_list.h"
 #include "paint_spy.h"
 #include "ui/bevel_panel.h"
 #include "ui/image_view.h"
@@ -60,6 +66,19 @@ int DifferingPixels(const QImage& a, const QImage& b) {
         for (int x = 0; x < a.width(); ++x) differing += a.pixel(x, y) != b.pixel(x, y);
     return differing;
 }
+
+bool IsColour(QRgb pixel, int red, int green, int blue) {
+    return std::abs(qRed(pixel) - red) < 40 && std::abs(qGreen(pixel) - green) < 40 &&
+           std::abs(qBlue(pixel) - blue) < 40;
+}
+
+// The picture point under a point of the view, in bitmap pixels.
+QPointF PicturePointAt(const QScrollArea* scroll, double zoom, QPointF inViewport) {
+    return {(scroll->horizontalScrollBar()->value() + inViewport.x()) / zoom,
+            (scroll->verticalScrollBar()->value() + inViewport.y()) / zoom};
+}
+
+bool Near(QPointF a, QPointF b) { return std::abs(a.x() - b.x()) <= 1 && std::abs(a.y() - b.y()) <= 1; }
 
 void WriteAll(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -91,9 +110,19 @@ private slots:
     void statusLineSaysWhyALoadFailed_data();
     void statusLineSaysWhyALoadFailed();
     void statusLineReportsResultsAndPixels();
+    void everyOperationReportsItsResult_data();
+    void everyOperationReportsItsResult();
+    void exportAfterCancelSaysItWasCancelled();
+    void messageBoxesFollowTheStatusAndAreNotTimed();
+    void staleReadoutsAndRefusalsAreCleared();
+    void typingDuringAnOperationIsReported();
     void cancelStopsTheOperationAndLeavesTheWindowSound();
     void escapeCancels();
     void hugeSegmentSizeKeepsTicksApart();
+    void linesAndLabelsStayVisibleWhenZoomedOut();
+    void zoomStepsLeaveFitToWindow();
+    void dragPansThePicture_data();
+    void dragPansThePicture();
     void shortcutShowsItsItemWhileRunning();
     void goOnAndTrackBarCountDuringAnOperation();
     void splitterCursorStaysOffTheLists();
@@ -212,19 +241,41 @@ void DesktopTest::menuCommandsNeedAPicture() {
     QCOMPARE(Action("fitToWindowAction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_9));
 
     Load(sample_);
+    const QImage loaded = Find<ImageView>("imageView")->bitmap().copy();
     QVERIFY(Action("savePictureAction")->isEnabled());
     // Nothing ran on this picture yet: there is no grid to export.
     QVERIFY(!Action("exportGridAction")->isEnabled());
 
-    // An operation from the menu runs as its shortcut button: selected
-    // without touching the parameter box, then run.
-    Find<QLineEdit>("parameterEdit")->setText("77");
+    // An operation from the menu runs as picking it in the operation list
+    // and pressing GO: its default parameter goes into the box first.
+    auto* edit = Find<QLineEdit>("parameterEdit");
+    edit->setText("77");
     Action("operationAction6")->trigger();
     QCOMPARE(window_->workbench().lastOperation().operation, 6);
-    QCOMPARE(QString::fromStdString(window_->workbench().lastOperation().parameterText), QString("77"));
+    QCOMPARE(QString::fromStdString(window_->workbench().lastOperation().parameterText), QString("150"));
+    QCOMPARE(edit->text(), QString("150"));
     QCOMPARE(Find<QComboBox>("operationList")->currentIndex(), 6);
     QVERIFY(Action("exportGridAction")->isEnabled());
     QVERIFY2(Status().startsWith("Hough crossings: 9 + 9 lines, "), qPrintable(Status()));
+    QVERIFY(Find<QSlider>("segmentOffsetSlider")->isHidden());
+    // Segmentation brings its size and its track bar, as when picked in the list.
+    Action("operationAction3")->trigger();
+    QCOMPARE(QString::fromStdString(window_->workbench().lastOperation().parameterText), QString("30"));
+    QVERIFY(Find<QSlider>("segmentOffsetSlider")->isVisible());
+    QCOMPARE(Find<QSlider>("segmentOffsetSlider")->maximum(), 29);
+    // An operation without a default keeps the box as it is.
+    edit->setText("77");
+    Action("operationAction9")->trigger();
+    QCOMPARE(QString::fromStdString(window_->workbench().lastOperation().parameterText), QString("77"));
+    // Restore Picture is "R" from the same menu, with Ctrl+R.
+    QVERIFY(Find<ImageView>("imageView")->bitmap() != loaded);
+    QVERIFY(Find<QMenu>("operationsMenu")->actions().contains(Action("restorePictureAction")));
+    // The offscreen platform may leave the hidden progress dialog active.
+    window_->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), window_.get());
+    QTest::keyClick(window_.get(), Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(int(window_->workbench().image().activePlane), 0);
+    QCOMPARE(Find<ImageView>("imageView")->bitmap(), loaded);
 
     // A new picture has no grid of its own yet.
     Load(sample_);
@@ -328,8 +379,6 @@ void DesktopTest::fitToWindowFollowsTheWindow() {
     auto* view = Find<ImageView>("imageView");
     QTest::keyClick(window_.get(), Qt::Key_9, Qt::ControlModifier);
     QVERIFY(window_->fitToWindow());
-    // While fitted, the zoom keys do nothing.
-    QVERIFY(!Action("zoomInAction")->isEnabled());
     auto fits = [&] {
         const QSize room = scroll->viewport()->size();
         return view->width() <= room.width() && view->height() <= room.height() &&
@@ -455,10 +504,12 @@ void DesktopTest::savedPictureAndExportedGridEqualVexoCli() {
     QCOMPARE(exported["steps"].size(), std::size_t(1));
     const auto& mine = exported["steps"][0];
     const auto& theirs = report["steps"].back();
-    for (const char* key : {"operation", "parameterText", "horizontalLines", "verticalLines", "cells", "caption",
-                            "label", "activePlane", "logAdded", "progress", "messages"})
+    for (const char* key : {"step", "operation", "parameterText", "horizontalLines", "verticalLines", "cells",
+                            "caption", "label", "activePlane", "logAdded", "progress", "messages", "outcome"})
         QVERIFY2(mine[key] == theirs[key], key);
     QCOMPARE(mine["cells"].size(), std::size_t(64));
+    QVERIFY(mine["outcome"] == "grid found");
+    QVERIFY(!mine.contains("cancelled"));
 
     // Neither a picture of an unknown kind nor over an existing file half written.
     QCOMPARE(window_->SavePicture(Path("window.bmp")), QString("the name must end in .png, .jpg or .jpeg"));
@@ -539,7 +590,7 @@ void DesktopTest::statusLineReportsResultsAndPixels() {
 
     // Operation 16 on a picture without a grid finds none and says so.
     Action("operationAction16")->trigger();
-    QVERIFY2(Status().startsWith("Grid search: no grid found, "), qPrintable(Status()));
+    QVERIFY2(Status().startsWith("Grid search: no grid found (no horizontal lines), "), qPrintable(Status()));
     Action("operationAction4")->trigger();
     QVERIFY2(QRegularExpression("^Hough horizontal: \\d+ lines?, \\d+\\.\\d\\d s$").match(Status()).hasMatch(),
              qPrintable(Status()));
@@ -551,6 +602,155 @@ void DesktopTest::statusLineReportsResultsAndPixels() {
     window_->OpenDirectory(locked.path());
     QVERIFY2(Status().contains("permission denied"), qPrintable(Status()));
     QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+void DesktopTest::everyOperationReportsItsResult_data() {
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QString>("result");
+    // grid.jpg with each operation's default parameter, or the box's "20".
+    const char* results[] = {
+        "Horizontal Sobel: done",
+        "Vertical Sobel: done",
+        "Edge search: done",
+        "Segmentation: done",
+        "Hough horizontal: 230 lines",
+        "Hough vertical: 217 lines",
+        "Hough crossings: 9 + 9 lines, 0 crossings outside the picture",
+        "Erase high intensity: done",
+        "Horizontal chains: done",
+        "Vertical chains: done",
+        "Horizontal gap lines: 445 lines",
+        "Vertical gap lines: 620 lines",
+        "Histogram: done",
+        "Chain grid search: no grid found (no horizontal lines)",
+        "Horizontal grid: 9 lines",
+        "Vertical grid: 9 lines",
+        "Grid search: 9 + 9 lines, 64 cells",
+        "Grid labels: 9 + 9 lines, 64 cells",
+    };
+    for (int i = 0; i < 18; ++i) QTest::addRow("%d", i) << i << QString(results[i]);
+}
+
+// The status line after each operation: what it found, then its time.
+void DesktopTest::everyOperationReportsItsResult() {
+    QFETCH(int, operation);
+    QFETCH(QString, result);
+    Load(sample_);
+    Action(qPrintable(QString("operationAction%1").arg(operation)))->trigger();
+    const QRegularExpression expected("^" + QRegularExpression::escape(result) + ", \\d+\\.\\d\\d s$");
+    QVERIFY2(expected.match(Status()).hasMatch(), qPrintable(Status()));
+}
+
+// An export after Cancel marks its step as cancelled, and the status line
+// says so; a finished operation's export has no such mark.
+void DesktopTest::exportAfterCancelSaysItWasCancelled() {
+    Load(sample_);
+    window_->workbench().SetPumpInterval(std::chrono::steady_clock::duration::zero());
+    auto* cancel = progressDialog_->findChild<QPushButton*>("cancelButton");
+    RunWithTicks([&] { Action("operationAction4")->trigger(); },
+                 [&](int tick) {
+                     if (tick == 2) QTest::mouseClick(cancel, Qt::LeftButton);
+                 });
+    QVERIFY(window_->workbench().lastOperation().cancelled);
+    QCOMPARE(Status(), QString("Cancelled"));
+    // Ctrl+E, answering the dialog with `name`; the exported step.
+    const auto exportStep = [&](const QString& name) {
+        window_->askExportPath = [&](const QString&) { return Path(name); };
+        [&] { QTRY_COMPARE(QApplication::activeWindow(), window_.get()); }();
+        QTest::keyClick(window_.get(), Qt::Key_E, Qt::ControlModifier);
+        const auto exported = nlohmann::json::parse(ReadAll(Path(name)).toStdString(), nullptr, false);
+        return exported.is_discarded() ? nlohmann::json() : exported["steps"][0];
+    };
+    auto step = exportStep("cancelled.json");
+    QVERIFY(step["operation"] == 4);
+    QVERIFY(step["cancelled"] == true);
+    QVERIFY2(Status().startsWith("Exported ") && Status().contains("cancelled"), qPrintable(Status()));
+
+    Action("operationAction4")->trigger();
+    step = exportStep("finished.json");
+    QVERIFY(step["operation"] == 4);
+    QVERIFY(!step.contains("cancelled"));
+    QVERIFY2(!Status().contains("cancelled"), qPrintable(Status()));
+}
+
+// With real message boxes: the status line tells why a load failed before
+// the box opens, and the time an operation reports leaves out the time its
+// box stayed open.
+void DesktopTest::messageBoxesFollowTheStatusAndAreNotTimed() {
+    struct RealBoxes {
+        RealBoxes() { QtScreen::autoAnswerBoxes = false; }
+        ~RealBoxes() { QtScreen::autoAnswerBoxes = true; }
+    } realBoxes;
+    QString statusAtBox;
+    QTimer watcher;
+    watcher.setInterval(10);
+    int keepOpen = 0;
+    connect(&watcher, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->property("seen").isNull()) return;
+        box->setProperty("seen", true);
+        statusAtBox = Status();
+        QTimer::singleShot(keepOpen, box, [box] { box->done(QMessageBox::Ok); });
+    });
+    watcher.start();
+
+    window_->OpenPath(Path("broken.jpg"));
+    QCOMPARE(statusAtBox, QString("Cannot open broken.jpg: not a JPEG file"));
+
+    Load(sample_);
+    keepOpen = 1000;
+    QElapsedTimer clock;
+    clock.start();
+    Action("operationAction12")->trigger();
+    QVERIFY(clock.elapsed() >= 1000);
+    const QRegularExpressionMatch match = QRegularExpression("^Histogram: done, (\\d+\\.\\d\\d) s$").match(Status());
+    QVERIFY2(match.hasMatch(), qPrintable(Status()));
+    QVERIFY2(match.captured(1).toDouble() < 0.5, qPrintable(Status()));
+}
+
+// The pixel readout empties when a picture loads and when the pointer leaves
+// the picture; a refused drag's message goes when the drag leaves.
+void DesktopTest::staleReadoutsAndRefusalsAreCleared() {
+    Load(sample_);
+    auto* view = Find<ImageView>("imageView");
+    QTest::mouseMove(view, QPoint(20, 20));
+    QTRY_COMPARE(window_->statusLine().pixel(), QString("(20, 20) %1").arg(qGray(view->bitmap().pixel(20, 20))));
+    Load("whole.jpg");
+    QCOMPARE(window_->statusLine().pixel(), QString());
+    QTest::mouseMove(view, QPoint(10, 11));
+    QTRY_VERIFY(window_->statusLine().pixel().startsWith("(10, 11) "));
+    QTest::mouseMove(Find<QWidget>("fileList"), QPoint(5, 5));
+    QTRY_COMPARE(window_->statusLine().pixel(), QString());
+
+    // The drag reaches the window as the platform brings it.
+    const QString before = Status();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(Path("notes.txt"))});
+    QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window_->windowHandle(), &enter);
+    QVERIFY(!enter.isAccepted());
+    QVERIFY2(Status().contains("not a JPEG file"), qPrintable(Status()));
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(window_->windowHandle(), &leave);
+    QCOMPARE(Status(), before);
+}
+
+// Typing into the parameter box while an operation runs is undone, and the
+// status line says why.
+void DesktopTest::typingDuringAnOperationIsReported() {
+    Load(sample_);
+    auto* edit = Find<QLineEdit>("parameterEdit");
+    QString during;
+    PaintSpy spy(Find<ImageView>("imageView"), [&] {
+        if (!window_->workbench().busy() || !during.isEmpty()) return;
+        edit->setFocus();
+        QTest::keyClicks(edit, "9");
+        during = Status();
+    });
+    QTest::mouseClick(Find<QToolButton>("goButton"), Qt::LeftButton);
+    QCOMPARE(edit->text(), QString("20"));
+    QVERIFY2(during.contains("while an operation runs"), qPrintable(during));
+    QVERIFY2(Status().startsWith("Horizontal Sobel: done"), qPrintable(Status()));
 }
 
 // Cancel at several points of several operations: the frame ends as after a
@@ -631,10 +831,145 @@ void DesktopTest::hugeSegmentSizeKeepsTicksApart() {
     QCOMPARE(slider->value(), 0);
     QVERIFY(double(slider->maximum()) / slider->tickInterval() <= slider->width());
     QVERIFY(!slider->grab().isNull());
-    // A small size keeps a tick at every step.
+    // The default size keeps a tick at every step; ticks are thinned only
+    // where they would stand closer than 2 pixels.
     edit->selectAll();
-    QTest::keyClicks(edit, "12");
+    QTest::keyClicks(edit, "30");
     QCOMPARE(slider->tickInterval(), 1);
+    edit->selectAll();
+    QTest::keyClicks(edit, "60");
+    QCOMPARE(slider->tickInterval(), 2);
+}
+
+// Below 100 % a one-pixel line keeps its colour, and every cell label still
+// shows in yellow, while the photo around them is smoothed: stripes one
+// pixel wide turn gray. The displayed bitmap itself never changes.
+void DesktopTest::linesAndLabelsStayVisibleWhenZoomedOut() {
+    Load(sample_);
+    auto* view = Find<ImageView>("imageView");
+    const auto shown = [&] { return view->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    Action("operationAction16")->trigger();
+    const std::vector<Cell> cells = window_->workbench().lastOperation().cells;
+    QCOMPARE(int(cells.size()), 64);
+    window_->SetZoom(1.0 / 8);
+    QImage picture = shown();
+    for (const Cell& cell : cells) {
+        const QRect box(QPoint(cell.box->left / 8, cell.box->top / 8),
+                        QPoint(cell.box->right / 8, cell.box->bottom / 8));
+        int yellow = 0;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x) yellow += IsColour(picture.pixel(x, y), 255, 255, 0);
+        QVERIFY2(yellow > 0, cell.label.c_str());
+    }
+
+    ImageState& image = window_->workbench().image();
+    constexpr int kColumn = 301, kRow = 203;
+    for (int y = 0; y < image.height; ++y) image.marks.at(kColumn, y) = kMarkGreen;
+    for (int x = 0; x < image.width; ++x) image.marks.at(x, kRow) = kMarkBlue;
+    GrayPlane& photo = image.active();
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) photo.at(x, y) = x % 2 == 0 ? 0 : 255;
+    window_->workbench().RenderPlane(photo);
+    for (double zoom : {2.0 / 3, 0.5, 0.25, 1.0 / 6, 1.0 / 16}) {
+        window_->SetZoom(zoom);
+        picture = shown();
+        const int column = int(std::floor(kColumn * zoom));
+        const int row = int(std::floor(kRow * zoom));
+        for (int y = 0; y < int(image.height * zoom) - 1; ++y)
+            if (y != row) QVERIFY2(IsColour(picture.pixel(column, y), 0, 255, 0), qPrintable(QString::number(zoom)));
+        for (int x = 0; x < int(image.width * zoom) - 1; ++x)
+            if (x != column) QVERIFY2(IsColour(picture.pixel(x, row), 0, 0, 255), qPrintable(QString::number(zoom)));
+    }
+    window_->SetZoom(0.25);
+    picture = shown();
+    int gray = 0;
+    for (int y = 0; y < 15; ++y)
+        for (int x = 0; x < 15; ++x) gray += qGray(picture.pixel(x, y)) > 30 && qGray(picture.pixel(x, y)) < 225;
+    QVERIFY2(gray > 15 * 15 / 2, qPrintable(QString("%1 smoothed pixels").arg(gray)));
+    QCOMPARE(view->bitmap().pixelColor(kColumn, 10), QColor(0, 255, 0));
+    QCOMPARE(view->bitmap().pixelColor(1, 10), QColor(255, 255, 255));
+}
+
+// Zoom In, Zoom Out and Ctrl+wheel leave Fit to Window and step from the
+// fitted zoom, keeping the picture point at the centre of the view (the keys)
+// or under the mouse (the wheel) where it was.
+void DesktopTest::zoomStepsLeaveFitToWindow() {
+    Load(sample_);
+    window_->resize(560, 470);
+    auto* scroll = Find<QScrollArea>("pictureScroll");
+    const QPointF centre(scroll->viewport()->width() / 2.0, scroll->viewport()->height() / 2.0);
+    QTest::keyClick(window_.get(), Qt::Key_9, Qt::ControlModifier);
+    QTRY_VERIFY(window_->fitToWindow() && window_->zoom() < 0.99);
+    const double fitted = window_->zoom();
+    QVERIFY(Action("zoomInAction")->isEnabled());
+    QTest::keyClick(window_.get(), Qt::Key_Plus, Qt::ControlModifier);
+    QVERIFY(!window_->fitToWindow());
+    QVERIFY(!Action("fitToWindowAction")->isChecked());
+    QCOMPARE(window_->zoom(), 1.0);
+    QPointF before = PicturePointAt(scroll, 1.0, centre);
+    QTest::keyClick(window_.get(), Qt::Key_Plus, Qt::ControlModifier);
+    QCOMPARE(window_->zoom(), 1.5);
+    QVERIFY(Near(PicturePointAt(scroll, 1.5, centre), before));
+
+    QTest::keyClick(window_.get(), Qt::Key_9, Qt::ControlModifier);
+    QTest::keyClick(window_.get(), Qt::Key_Minus, Qt::ControlModifier);
+    QVERIFY(!window_->fitToWindow());
+    QVERIFY(window_->zoom() < fitted);
+
+    QTest::keyClick(window_.get(), Qt::Key_9, Qt::ControlModifier);
+    const QPoint at(120, 90);
+    before = PicturePointAt(scroll, window_->zoom(), at);
+    QWheelEvent wheel(QPointF(at), QPointF(scroll->viewport()->mapToGlobal(at)), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(scroll->viewport(), &wheel);
+    QVERIFY(!window_->fitToWindow());
+    QCOMPARE(window_->zoom(), 1.0);
+    QVERIFY(Near(PicturePointAt(scroll, 1.0, at), before));
+}
+
+void DesktopTest::dragPansThePicture_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("space");
+    QTest::addColumn<bool>("pans");
+    QTest::newRow("middle button") << int(Qt::MiddleButton) << false << true;
+    QTest::newRow("space and left button") << int(Qt::LeftButton) << true << true;
+    QTest::newRow("left button alone") << int(Qt::LeftButton) << false << false;
+}
+
+// A drag moves the picture with the mouse. Space over the picture readies the
+// left button for it, whichever control has the keyboard: it presses no button.
+void DesktopTest::dragPansThePicture() {
+    QFETCH(int, button);
+    QFETCH(bool, space);
+    QFETCH(bool, pans);
+    Load(sample_);
+    window_->SetZoom(4.0);
+    auto* scroll = Find<QScrollArea>("pictureScroll");
+    scroll->horizontalScrollBar()->setValue(800);
+    scroll->verticalScrollBar()->setValue(600);
+    auto* view = Find<ImageView>("imageView");
+    const QPoint start = view->mapFrom(scroll->viewport(), QPoint(200, 150));
+    // The pointer comes onto the picture, from wherever the last test left it.
+    QTest::mouseMove(view, start + QPoint(7, 5));
+    QTest::mouseMove(view, start);
+    QTRY_VERIFY(view->underMouse());
+    auto* keyboard = Find<QPushButton>("shortcutButton0");
+    keyboard->setFocus();
+    if (space) QTest::keyPress(keyboard, Qt::Key_Space);
+    QTest::mousePress(view, Qt::MouseButton(button), {}, start);
+    QTest::mouseMove(view, start + QPoint(-60, -40));
+    if (pans) {
+        QTRY_COMPARE(scroll->horizontalScrollBar()->value(), 860);
+        QTRY_COMPARE(scroll->verticalScrollBar()->value(), 640);
+    }
+    QTest::mouseRelease(view, Qt::MouseButton(button), {}, start + QPoint(-60, -40));
+    if (space) QTest::keyRelease(keyboard, Qt::Key_Space);
+    if (!pans) {
+        QTest::qWait(50);
+        QCOMPARE(scroll->horizontalScrollBar()->value(), 800);
+        QCOMPARE(scroll->verticalScrollBar()->value(), 600);
+    }
+    QCOMPARE(window_->workbench().lastOperation().sequence, uint64_t(0));
 }
 
 void DesktopTest::shortcutShowsItsItemWhileRunning() {
