@@ -134,22 +134,16 @@ double Dist(double ax, double ay, double bx, double by) { return std::hypot(ax -
 double ToFile(double c, int scale) { return (c + 0.5) * 8.0 / scale - 0.5; }
 
 void Compare(Result& r) {
-    const gp::Truth& t = r.truth;
     const vexo::Lattice& f = r.found;
-    if (!t.hasGrid || !f.found || f.columns != t.columns || f.rows != t.rows) return;
-    r.rightSize = true;
-    bool all = true;
-    const bool occluded = t.conditions.occluded;
-    std::vector<double> errors;
-    for (int j = 0; j <= t.rows; ++j)
-        for (int i = 0; i <= t.columns; ++i) {
-            const double e = Dist(f.at(i, j).x, f.at(i, j).y, t.at(i, j).x, t.at(i, j).y);
-            r.worstError = std::max(r.worstError, e);
-            if (e > 0.25 * t.LocalCellSide(i, j)) all = false;
-            if (!occluded) errors.push_back(e);
-        }
-    r.rightNames = all;
-    if (all) r.errors = errors;
+    if (!f.found) return;
+    std::vector<gp::Point> crossings;
+    for (const vexo::PointF& p : f.crossings) crossings.push_back({p.x, p.y});
+    const gp::Verdict v = gp::Judge(r.truth, f.columns, f.rows, crossings);
+    r.rightSize = v.rightSize;
+    r.rightNames = v.rightNames;
+    r.worstError = v.worstError;
+    // Errors count on the grids nothing covers.
+    if (v.rightNames && !r.truth.conditions.occluded) r.errors = v.errors;
 }
 
 void RunPeer(Result& r, const vexo::GrayPlane& gray) {

@@ -413,6 +413,50 @@ TEST(TruthHomographyTest, MapsGridCoordinatesToCrossings) {
     }
 }
 
+// --- Judging a found lattice ---
+
+// A lattice is named right when it has the truth's C x R and each crossing
+// lies within a quarter of its local cell side of the truth's; the same
+// crossings turned half round, read column by column, or one of them a cell
+// off are wrong.
+TEST(JudgeTest, RightNamesOnlyAtTheRightIndices) {
+    PhotoRequest q = Plain(Scene::Table, 51, 5, 25);
+    q.columns = 6;
+    q.rows = 3;
+    const Truth t = MakePhoto(q).truth;
+    ASSERT_EQ(t.columns, 6);
+    ASSERT_EQ(t.rows, 3);
+    const Verdict same = Judge(t, t.columns, t.rows, t.crossings);
+    EXPECT_TRUE(same.rightNames);
+    EXPECT_EQ(same.worstError, 0);
+    EXPECT_EQ(same.errors.size(), t.crossings.size());
+
+    auto moved = [&](double share) {
+        std::vector<Point> c = t.crossings;
+        for (int j = 0; j <= t.rows; ++j)
+            for (int i = 0; i <= t.columns; ++i) c[std::size_t(j) * (t.columns + 1) + i].x += share * t.LocalCellSide(i, j);
+        return c;
+    };
+    EXPECT_TRUE(Judge(t, t.columns, t.rows, moved(0.2)).rightNames);
+    EXPECT_FALSE(Judge(t, t.columns, t.rows, moved(0.3)).rightNames);
+    EXPECT_TRUE(Judge(t, t.columns, t.rows, moved(0.3)).rightSize);
+
+    std::vector<Point> turned(t.crossings.rbegin(), t.crossings.rend());
+    EXPECT_FALSE(Judge(t, t.columns, t.rows, turned).rightNames);
+
+    std::vector<Point> byColumns;
+    for (int i = 0; i <= t.columns; ++i)
+        for (int j = 0; j <= t.rows; ++j) byColumns.push_back(t.at(i, j));
+    EXPECT_FALSE(Judge(t, t.rows, t.columns, byColumns).rightSize);
+
+    std::vector<Point> oneOff = t.crossings;
+    oneOff[5] = t.at(6, 0);
+    const Verdict off = Judge(t, t.columns, t.rows, oneOff);
+    EXPECT_TRUE(off.rightSize);
+    EXPECT_FALSE(off.rightNames);
+    EXPECT_NEAR(off.worstError, std::hypot(t.at(6, 0).x - t.at(5, 0).x, t.at(6, 0).y - t.at(5, 0).y), 1e-9);
+}
+
 // --- Files ---
 
 // The same request gives the same bytes; another seed another picture.

@@ -479,6 +479,23 @@ double Truth::LocalCellSide(int i, int j) const {
     return side;
 }
 
+Verdict Judge(const Truth& t, int columns, int rows, const std::vector<Point>& crossings) {
+    Verdict v;
+    if (!t.hasGrid || columns != t.columns || rows != t.rows ||
+        crossings.size() != std::size_t(columns + 1) * std::size_t(rows + 1))
+        return v;
+    v.rightSize = true;
+    v.rightNames = true;
+    for (int j = 0; j <= rows; ++j)
+        for (int i = 0; i <= columns; ++i) {
+            const double e = Distance(crossings[std::size_t(j) * (columns + 1) + i], t.at(i, j));
+            v.errors.push_back(e);
+            v.worstError = std::max(v.worstError, e);
+            if (!(e <= 0.25 * t.LocalCellSide(i, j))) v.rightNames = false;
+        }
+    return v;
+}
+
 // --- The naming rule ---
 
 NamedCrossings NameCrossings(int C, int R, const std::function<Point(double, double)>& project) {

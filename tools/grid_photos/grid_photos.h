@@ -142,6 +142,16 @@ struct Photo {
 // cells a side, a grid asked of a scene without one).
 Photo MakePhoto(const PhotoRequest& request);
 
+// How a lattice found on the picture compares with its truth.
+struct Verdict {
+    bool rightSize = false;   // C x R as the truth names them
+    bool rightNames = false;  // and every crossing within a quarter of its local cell side of the truth
+    double worstError = 0;    // pixels, when the size is right
+    std::vector<double> errors;  // per crossing, row by row, when the size is right
+};
+// `crossings`: (rows + 1) rows of (columns + 1) crossings in the file's pixels.
+Verdict Judge(const Truth& truth, int columns, int rows, const std::vector<Point>& crossings);
+
 // The truth as JSON, with the picture's file name.
 std::string TruthJson(const Truth& truth, const std::string& fileName);
 
