@@ -10,8 +10,9 @@ namespace vexo {
 
 namespace {
 
-bool Usable(int width, int height, std::size_t stride, std::string& why) {
-    if (width > 0 && height > 0 && stride >= std::size_t(width) * 3) return true;
+// Bytes of one pixel: 3 for red, green, blue; 1 for gray.
+bool Usable(int width, int height, std::size_t stride, int bytes, std::string& why) {
+    if (width > 0 && height > 0 && stride >= std::size_t(width) * std::size_t(bytes)) return true;
     why = "no picture to write";
     return false;
 }
@@ -40,13 +41,15 @@ void AppendToVector(png_structp png, png_bytep data, png_size_t size) {
 void NoFlush(png_structp) {}
 
 // Writes the picture through `png`, whose output is already set. One set of
-// settings for every PNG written: 8-bit RGB, no row filters, the fastest
-// compression. Speed before size: the display of a large picture otherwise
+// settings for every PNG written: 8-bit RGB (or gray), no row filters, the
+// fastest compression. Speed before size: the display of a large picture otherwise
 // takes longer to compress than the grid search takes to run. Nothing here
 // has a destructor, so libpng's jump out of it leaves nothing behind.
-bool WriteRows(png_structp png, png_infop info, int width, int height, const uint8_t* rgb, std::size_t stride) {
+bool WriteRows(png_structp png, png_infop info, int width, int height, const uint8_t* rgb, std::size_t stride,
+               int bytes) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, bytes == 1 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     png_set_compression_level(png, Z_BEST_SPEED);
@@ -58,8 +61,9 @@ bool WriteRows(png_structp png, png_infop info, int width, int height, const uin
 
 // A writer whose errors land in `why`, its output set by `attach`.
 template <typename Attach>
-bool Write(int width, int height, const uint8_t* rgb, std::size_t stride, std::string& why, Attach&& attach) {
-    if (!Usable(width, height, stride, why)) return false;
+bool Write(int width, int height, const uint8_t* rgb, std::size_t stride, int bytes, std::string& why,
+           Attach&& attach) {
+    if (!Usable(width, height, stride, bytes, why)) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &why, OnError, OnWarning);
     if (png == nullptr) {
         why = "out of memory";
@@ -71,7 +75,7 @@ bool Write(int width, int height, const uint8_t* rgb, std::size_t stride, std::s
         why = "out of memory";
     else {
         attach(png);
-        ok = WriteRows(png, info, width, height, rgb, stride);
+        ok = WriteRows(png, info, width, height, rgb, stride, bytes);
     }
     png_destroy_write_struct(&png, &info);
     return ok;
@@ -81,8 +85,15 @@ bool Write(int width, int height, const uint8_t* rgb, std::size_t stride, std::s
 
 bool WritePngStream(std::FILE* file, int width, int height, const uint8_t* rgb, std::size_t stride,
                     std::string& why) {
-    const bool ok = Write(width, height, rgb, stride, why, [file](png_structp png) { png_init_io(png, file); });
+    const bool ok = Write(width, height, rgb, stride, 3, why, [file](png_structp png) { png_init_io(png, file); });
     // A failed write of the file itself is told by the file's error state.
+    if (!ok && std::ferror(file) != 0) why.clear();
+    return ok;
+}
+
+bool WriteGrayPngStream(std::FILE* file, int width, int height, const uint8_t* gray, std::size_t stride,
+                        std::string& why) {
+    const bool ok = Write(width, height, gray, stride, 1, why, [file](png_structp png) { png_init_io(png, file); });
     if (!ok && std::ferror(file) != 0) why.clear();
     return ok;
 }
@@ -90,7 +101,17 @@ bool WritePngStream(std::FILE* file, int width, int height, const uint8_t* rgb, 
 bool EncodePng(int width, int height, const uint8_t* rgb, std::size_t stride, std::vector<uint8_t>& png,
                std::string& why) {
     png.clear();
-    const bool ok = Write(width, height, rgb, stride, why, [&png](png_structp writer) {
+    const bool ok = Write(width, height, rgb, stride, 3, why, [&png](png_structp writer) {
+        png_set_write_fn(writer, &png, AppendToVector, NoFlush);
+    });
+    if (!ok) png.clear();
+    return ok;
+}
+
+bool EncodeGrayPng(int width, int height, const uint8_t* gray, std::size_t stride, std::vector<uint8_t>& png,
+                   std::string& why) {
+    png.clear();
+    const bool ok = Write(width, height, gray, stride, 1, why, [&png](png_structp writer) {
         png_set_write_fn(writer, &png, AppendToVector, NoFlush);
     });
     if (!ok) png.clear();

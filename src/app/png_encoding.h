@@ -1,5 +1,5 @@
-// The PNG form of a displayed picture: 8-bit red, green, blue, compressed for
-// speed. vexo-cli and the window both write it through here, so the same
+// The PNG form of a displayed picture (8-bit red, green, blue) or of a gray
+// one, compressed for speed. vexo-cli and the window both write it through here, so the same
 // picture gives the same bytes from either.
 #pragma once
 
@@ -19,5 +19,10 @@ bool WritePngStream(std::FILE* file, int width, int height, const uint8_t* rgb, 
                     std::string& why);
 bool EncodePng(int width, int height, const uint8_t* rgb, std::size_t stride, std::vector<uint8_t>& png,
                std::string& why);
+// The same for a gray picture, one byte a pixel (straightened cells).
+bool WriteGrayPngStream(std::FILE* file, int width, int height, const uint8_t* gray, std::size_t stride,
+                        std::string& why);
+bool EncodeGrayPng(int width, int height, const uint8_t* gray, std::size_t stride, std::vector<uint8_t>& png,
+                   std::string& why);
 
 }  // namespace vexo

@@ -476,6 +476,11 @@ LuminancePicture DecodeLuminance(const uint8_t* data, std::size_t size, bool ful
     return result;
 }
 
+GrayPlane JpegDecoder::DecodeFullLuminance() const {
+    if (bytes_.size == 0) return DecodeLuminance();
+    return vexo::DecodeLuminance(bytes_.data.get(), bytes_.size, true).plane;
+}
+
 GrayPlane JpegDecoder::DecodeLuminance() const {
     if (bytes_.size == 0) {
         // A picture made without a file: its gray levels are all there is.

@@ -101,6 +101,9 @@ public:
     // The file's luminance at the scale of the decoded picture (a decoder
     // made from a bitmap: a copy of its picture).
     GrayPlane DecodeLuminance() const;
+    // The file's luminance at 1/1, whatever the scale of the decoded picture
+    // (cells cut from the file's own pixels).
+    GrayPlane DecodeFullLuminance() const;
 
     // libjpeg warnings of the last decode (data it got past): how many, and
     // the message code of the first one (-1 when there was none).
