@@ -66,7 +66,8 @@ Several pictures (more than one picture, a folder, or any of these options):
                     horizontal_lines, vertical_lines, cells, grid_found, errors,
                     first_error, exit_status, milliseconds, outcome (where a grid
                     search ended: grid found, no horizontal lines, no vertical
-                    lines, no spacing found, every line dropped)
+                    lines, no spacing found, every line dropped), output_error;
+                    a folder that cannot be read gets a row of its own
   --jobs N          run N pictures at once (default: the number of processors)
   --progress        a progress line on standard error even when it is not a terminal
   --no-progress     no progress line (nor with --quiet)
@@ -74,7 +75,10 @@ Several pictures (more than one picture, a folder, or any of these options):
   and the summary instead of standard error.
 
 Every output file is written under a temporary name and renamed when complete;
-an output that is one of the pictures is refused.
+a write-protected file is not replaced. An output that is one of the pictures,
+two outputs that are the same file, and (several pictures) an output folder
+that cannot be written are refused before anything runs. /dev/stdout,
+/dev/fd/N and the like write to the descriptor the shell opened.
 
 Exit status:
   0  every picture loaded and every step ran

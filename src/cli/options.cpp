@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "app/operations.h"
+#include "cli/output_plan.h"
 
 namespace vexo::cli {
 
@@ -26,24 +27,6 @@ Step MakeStep(StepKind kind, int number = 0) {
     step.kind = kind;
     step.number = number;
     return step;
-}
-
-// The options whose value is a path, and what the value must name.
-struct PathOption {
-    const char* name;
-    std::optional<std::string> Options::*field;
-    const char* needs;
-};
-const PathOption kPathOptions[] = {{"--png", &Options::png, "a file"},
-                                   {"--json", &Options::json, "a file"},
-                                   {"--dump", &Options::dump, "a directory"},
-                                   {"--out", &Options::out, "a directory"},
-                                   {"--summary", &Options::summary, "a file"}};
-
-const PathOption* FindPathOption(const std::string& arg) {
-    for (const PathOption& option : kPathOptions)
-        if (arg == option.name) return &option;
-    return nullptr;
 }
 
 std::optional<int> ParseOperationNumber(const std::string& text) {

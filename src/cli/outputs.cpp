@@ -1,7 +1,6 @@
 #include "cli/outputs.h"
 
 #include <filesystem>
-#include <iostream>
 
 #include "cli/image_files.h"
 
@@ -9,11 +8,7 @@ namespace vexo::cli {
 
 namespace {
 
-void Note(const std::string& error, OutputNotes& notes) {
-    if (error.empty()) return;
-    notes.lines.push_back({error, true});
-    notes.ok = false;
-}
+void Note(const WriteResult& failure, OutputNotes& notes) { notes.Add(failure); }
 
 bool HasDisplay(const MemoryScreen& screen) {
     return screen.hasBitmap && screen.displayWidth > 0 && screen.displayHeight > 0 &&
@@ -23,6 +18,13 @@ bool HasDisplay(const MemoryScreen& screen) {
 const char* const kDumpFiles[] = {"plane0.pgm", "plane1.pgm", "marks.pgm", "display.ppm", "report.json"};
 
 }  // namespace
+
+void OutputNotes::Add(const WriteResult& failure) {
+    if (!failure) return;
+    lines.push_back({failure->Message(), true});
+    if (ok) firstFailure = failure->Brief();
+    ok = false;
+}
 
 void WriteDisplayPng(const std::string& path, const MemoryScreen& screen, OutputNotes& notes) {
     if (HasDisplay(screen))
@@ -46,7 +48,7 @@ void WriteDumpFolder(const std::string& dir, Workbench& workbench, const MemoryS
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec || !std::filesystem::is_directory(dir, ec)) {
-        Note("cannot create directory " + dir + ": " + (ec ? ec.message() : std::string("not a directory")), notes);
+        Note(WriteFailure{"cannot create directory", dir, ec ? ec.message() : std::string("Not a directory")}, notes);
         return;
     }
     const std::vector<std::string> files = DumpFiles(dir);
@@ -71,12 +73,7 @@ OutputNotes WriteOutputs(const Options& options, Workbench& workbench, const Mem
                          const std::string& reportText) {
     OutputNotes notes;
     if (options.png) WriteDisplayPng(*options.png, screen, notes);
-    if (options.json) {
-        if (*options.json == "-")
-            std::cout << reportText << std::flush;
-        else
-            WriteReport(*options.json, reportText, notes);
-    }
+    if (options.json) WriteReport(*options.json, reportText, notes);
     if (options.dump) WriteDumpFolder(*options.dump, workbench, screen, reportText, notes);
     return notes;
 }

@@ -8,6 +8,7 @@
 
 #include "app/workbench.h"
 #include "cli/options.h"
+#include "cli/safe_output.h"
 #include "core/memory_screen.h"
 
 namespace vexo::cli {
@@ -20,11 +21,15 @@ struct OutputNote {
 struct OutputNotes {
     bool ok = true;                  // false when an asked-for file could not be written
     std::vector<OutputNote> lines;   // failures and skipped files, in order
+    std::string firstFailure;        // the first output not written and why: "PATH: why"
+
+    // Notes a failure, if there is one.
+    void Add(const WriteResult& failure);
 };
 
 // The outputs of the one-picture form. A picture file whose picture does not
 // exist (nothing loaded or displayed) is skipped, and said so, without
-// counting as a failure. A report for standard output ("-") is printed.
+// counting as a failure. A report for standard output ("-") is written there.
 OutputNotes WriteOutputs(const Options& options, Workbench& workbench, const MemoryScreen& screen,
                          const std::string& reportText);
 

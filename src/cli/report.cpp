@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "app/report_json.h"
+#include "cli/shown_text.h"
 #include "core/image_state.h"
 
 namespace vexo::cli {
@@ -45,17 +46,17 @@ ordered_json BuildReport(const std::string& picturePath, Workbench& workbench, c
 
 std::string Summary(Workbench& workbench, const MemoryScreen& screen) {
     std::ostringstream out;
-    out << screen.caption << "\n";
+    out << ShownText(screen.caption) << "\n";
     const ImageState& image = workbench.image();
     if (image.loaded() && image.source.scale != 8) out << WorkingSizeText(image) << "\n";
     for (const RecordedMessage& m : screen.messages)
-        out << (m.kind == RecordedMessage::Error ? "error: " : "message: ") << m.text << "\n";
+        out << (m.kind == RecordedMessage::Error ? "error: " : "message: ") << ShownText(m.text) << "\n";
     const OperationRecord& last = workbench.lastOperation();
     if (last.sequence == 0) {
         out << "no operation ran\n";
         return out.str();
     }
-    out << "operation " << last.operation << " (parameter \"" << last.parameterText << "\")\n";
+    out << "operation " << last.operation << " (parameter \"" << ShownText(last.parameterText) << "\")\n";
     auto lines = [&out](const char* name, const std::vector<LineEnds>& list) {
         out << name << " lines: " << list.size() << "\n";
         for (const LineEnds& line : list) out << "  " << line.a << " " << line.b << "\n";
