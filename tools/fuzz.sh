@@ -12,14 +12,14 @@
 # build-fuzz/corpus/TARGET, so a later run starts where this one ended.
 #
 #   FUZZ_SECONDS=3600 tools/fuzz.sh           longer runs
-#   FUZZ_TARGETS=fuzz_core tools/fuzz.sh      one target only (fuzz_loader, fuzz_core, fuzz_hough)
+#   FUZZ_TARGETS=fuzz_core tools/fuzz.sh      one target only (fuzz_loader, fuzz_core, fuzz_hough, fuzz_find_grid)
 #   build-fuzz/fuzz_core build-fuzz/artifacts/fuzz_core/crash-...   replay a finding
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-fuzz
 seconds=${FUZZ_SECONDS:-60}
 jobs=${JOBS:-$(nproc)}
-targets=${FUZZ_TARGETS:-"fuzz_loader fuzz_core fuzz_hough"}
+targets=${FUZZ_TARGETS:-"fuzz_loader fuzz_core fuzz_hough fuzz_find_grid"}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DVEXO_FUZZ=ON -DVEXO_BUILD_UI=OFF -DVEXO_BUILD_BENCH=OFF
@@ -28,7 +28,7 @@ cmake --build "$build" -j "$jobs" --target $targets
 
 seeds=$build/seeds
 rm -rf "$seeds"
-mkdir -p "$seeds/fuzz_loader" "$seeds/fuzz_core" "$seeds/fuzz_hough"
+mkdir -p "$seeds/fuzz_loader" "$seeds/fuzz_core" "$seeds/fuzz_hough" "$seeds/fuzz_find_grid"
 
 # --- JPEG seeds: small gray and colour pictures in the encodings cjpeg offers.
 pgm() {  # pgm WIDTH HEIGHT PATTERN > file.pgm
@@ -119,6 +119,19 @@ hough_seed "$seeds/fuzz_hough/column" 1 100 50
 hough_seed "$seeds/fuzz_hough/columns-apart" 3 100 50 80
 hough_seed "$seeds/fuzz_hough/row-threshold-0" 0 0 50
 
+# --- Find Grid seeds: drawn grids of several spacings, angles and line
+# widths, dark on light and light on dark, alone and with noise on top.
+n=0
+for spec in "180 150 10 0 1" "200 160 20 12 2" "120 120 4 40 19" "199 90 33 128 3" "60 60 0 0 0"; do
+  # shellcheck disable=SC2086
+  set -- $spec
+  printf "\\x$(printf %02x "$1")\\x$(printf %02x "$2")\\x$(printf %02x $((128 + $3)))\\x$(printf %02x "$4")\\x$(printf %02x "$5")" \
+    >"$seeds/fuzz_find_grid/grid-$n"
+  perl -e 'print map { chr(($_ * 97) % 61 + 98) } 0 .. 999' >>"$seeds/fuzz_find_grid/grid-$n"
+  head -c 5 "$seeds/fuzz_find_grid/grid-$n" >"$seeds/fuzz_find_grid/clean-$n"
+  n=$((n + 1))
+done
+
 # --- Run.
 declare -A status
 declare -A running=()  # pid -> target
@@ -140,6 +153,7 @@ for t in $targets; do
   maxlen=()
   [ "$t" = fuzz_core ] && maxlen=(-max_len=4133)
   [ "$t" = fuzz_hough ] && maxlen=(-max_len=265)
+  [ "$t" = fuzz_find_grid ] && maxlen=(-max_len=4096)
   echo "fuzz: $t for ${seconds}s"
   "$build/$t" "${maxlen[@]}" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
     -artifact_prefix="$artifacts/" "$corpus" "${seeddirs[@]}" >"$build/$t.log" 2>&1 &

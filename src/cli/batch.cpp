@@ -41,6 +41,7 @@ namespace {
 struct Targets {
     std::optional<std::string> out;
     std::optional<std::string> dump;
+    std::optional<std::string> cells;
 };
 
 struct Outcome {
@@ -101,6 +102,7 @@ Outcome RunPicture(const Options& options, const std::string& path, const std::s
             }
             if (targets.dump) WriteDumpFolder(InFolder(*targets.dump, name), workbench, screen, text, notes);
         }
+        if (targets.cells) WriteCellsFolder(InFolder(*targets.cells, name), workbench, notes);
         for (const OutputNote& note : notes.lines)
             if (note.failed) outcome.failures.push_back(note.text);
         const int status = result.status == kExitOk && !notes.ok ? kExitOutputFailed : result.status;
@@ -215,7 +217,8 @@ bool WantsBatch(const Options& options) {
 int RunBatch(const Options& options) {
     for (const PathOption& option : kPathOptions)
         if (option.form == Form::OnePicture && options.*(option.field)) {
-            std::cerr << UsageLine(std::string(option.name) + " is for one picture; with several, use --out DIR")
+            const std::string instead = option.field == &Options::straightened ? "--cells DIR" : "--out DIR";
+            std::cerr << UsageLine(std::string(option.name) + " is for one picture; with several, use " + instead)
                       << std::endl;
             return kExitUsage;
         }
@@ -241,9 +244,10 @@ int RunBatch(const Options& options) {
     Targets targets;
     targets.out = options.out;
     targets.dump = options.dump;
+    targets.cells = options.cells;
 
     // Without any output the summary is the result, on standard output.
-    const bool anyOutput = options.out || options.dump || options.summary;
+    const bool anyOutput = options.out || options.dump || options.cells || options.summary;
     const std::string summaryPath = options.summary.value_or("-");
     const bool toStandardOutput = summaryPath == "-" && (options.summary || !anyOutput);
     const bool jsonLines = WantsJsonLines(summaryPath);

@@ -40,6 +40,13 @@ WriteResult WritePng(const std::string& path, int width, int height, const std::
     });
 }
 
+WriteResult WriteGrayPng(const std::string& path, const Plane& plane) {
+    if (!plane) return WriteFailure{"cannot write", path, "no picture"};
+    return WriteFileSafely(path, [&](std::FILE* file, std::string& why) {
+        return WriteGrayPngStream(file, plane.width, plane.height, plane.begin(), std::size_t(plane.width), why);
+    });
+}
+
 WriteResult WriteText(const std::string& path, const std::string& text) {
     return WriteWhole(path, std::string(), reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }

@@ -18,6 +18,8 @@ WriteResult WritePgm(const std::string& path, const Plane& plane);
 // P6 from width * height * 3 bytes of red, green, blue.
 WriteResult WritePpm(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb);
 WriteResult WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb);
+// A gray picture as PNG.
+WriteResult WriteGrayPng(const std::string& path, const Plane& plane);
 // Writes the text as the whole file.
 WriteResult WriteText(const std::string& path, const std::string& text);
 

@@ -45,7 +45,7 @@ int RunOnePicture(const Options& options) {
         const OutputNotes notes = WriteOutputs(options, workbench, screen, text);
         for (const OutputNote& note : notes.lines) Say(note.text);
         written = notes.ok;
-    } else if (const WriteResult failure = WriteStandardOutput(Summary(workbench, screen))) {
+    } else if (const WriteResult failure = WriteStandardOutput(Summary(workbench, screen, result.steps))) {
         Say(failure->Message());
         written = false;
     }

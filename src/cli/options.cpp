@@ -89,6 +89,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             options.steps.push_back(MakeStep(StepKind::Go));
         } else if (arg == "--refresh") {
             options.steps.push_back(MakeStep(StepKind::Refresh));
+        } else if (arg == "--find-grid") {
+            options.steps.push_back(MakeStep(StepKind::FindGrid));
         } else if (const PathOption* path = FindPathOption(arg)) {
             if (!value(v)) return fail(std::string(path->name) + " needs " + path->needs);
             options.*(path->field) = v;
@@ -133,7 +135,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 std::string UsageLine(const std::string& error) {
     return "vexo-cli: " + error +
            "; usage: vexo-cli PICTURE [--op N[:TEXT] | --shortcut N | --param TEXT | --offset K |"
-           " --go-on | --no-go-on | --go | --refresh ...] [--full-size] [--png FILE] [--json FILE] [--dump DIR] [--quiet]"
+           " --go-on | --no-go-on | --go | --refresh | --find-grid ...] [--full-size] [--png FILE] [--json FILE] [--dump DIR]"
+           " [--cells DIR] [--straightened FILE] [--quiet]"
            " (several pictures, folders: vexo-cli --help)";
 }
 

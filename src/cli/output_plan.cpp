@@ -35,6 +35,11 @@ void PlanDump(const std::string& value, const std::string* name, std::vector<Pla
     for (const std::string& file : DumpFiles(folder)) into.push_back({file});
 }
 
+// DIR, or DIR/NAME for each picture, filled with the cells' pictures.
+void PlanCells(const std::string& value, const std::string* name, std::vector<PlannedPath>& into) {
+    into.push_back({name ? InFolder(value, *name) : value, "", true, true});
+}
+
 void PlanOut(const std::string& value, const std::string* name, std::vector<PlannedPath>& into) {
     into.push_back({InFolder(value, *name + ".png")});
     into.push_back({InFolder(value, *name + ".json")});
@@ -117,6 +122,8 @@ const std::vector<PathOption> kPathOptions = {
     {"--dump", &Options::dump, "a directory", Form::Both, true, true, PlanDump},
     {"--out", &Options::out, "a directory", Form::Several, true, true, PlanOut},
     {"--summary", &Options::summary, "a file", Form::Several, false, false, PlanFile},
+    {"--cells", &Options::cells, "a directory", Form::Both, true, true, PlanCells},
+    {"--straightened", &Options::straightened, "a file", Form::OnePicture, false, false, PlanFile},
 };
 
 const PathOption* FindPathOption(const std::string& argument) {

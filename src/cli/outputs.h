@@ -44,6 +44,15 @@ void WriteReport(const std::string& path, const std::string& reportText, OutputN
 void WriteDumpFolder(const std::string& dir, Workbench& workbench, const MemoryScreen& screen,
                      const std::string& reportText, OutputNotes& notes);
 
+// Creates `dir` if needed and writes there each cell of the grid the last
+// Find Grid found, straightened from the file's own pixels, as NAME.png (A1
+// first). Without a found grid nothing is written, and that is said.
+void WriteCellsFolder(const std::string& dir, Workbench& workbench, OutputNotes& notes);
+
+// The whole grid the last Find Grid found, straightened, as a gray PNG;
+// skipped (and said so) without a found grid.
+void WriteStraightenedGrid(const std::string& path, Workbench& workbench, OutputNotes& notes);
+
 // The files WriteDumpFolder writes into `dir`.
 std::vector<std::string> DumpFiles(const std::string& dir);
 

@@ -36,7 +36,10 @@ ordered_json Values(const SummaryRow& row) {
     values.push_back(optional(row.source.has_value(), row.source ? row.source->width : 0));
     values.push_back(optional(row.source.has_value(), row.source ? row.source->height : 0));
     values.push_back(optional(row.source.has_value(), row.source ? ScaleText(*row.source) : std::string()));
-    values.push_back(optional(row.operation.has_value(), row.operation.value_or(0)));
+    if (row.findGrid)
+        values.push_back("find-grid");
+    else
+        values.push_back(optional(row.operation.has_value(), row.operation.value_or(0)));
     values.push_back(row.horizontalLines);
     values.push_back(row.verticalLines);
     values.push_back(row.cells);
@@ -64,6 +67,15 @@ SummaryRow MakeSummaryRow(const std::string& file, Workbench& workbench, const M
         row.source = image.source;
     }
     for (auto step = result.steps.rbegin(); step != result.steps.rend(); ++step) {
+        if (step->grid) {
+            // Find Grid: its lines are the lattice's, its cells those found.
+            const Lattice& l = step->grid->lattice;
+            row.findGrid = true;
+            row.horizontalLines = l.found ? std::size_t(l.rows + 1) : 0;
+            row.verticalLines = l.found ? std::size_t(l.columns + 1) : 0;
+            row.cells = l.found ? std::size_t(l.columns) * std::size_t(l.rows) : 0;
+            break;
+        }
         if (!step->operation) continue;
         row.operation = step->operation;
         row.horizontalLines = step->horizontalLines.size();

@@ -28,6 +28,7 @@ struct SummaryRow {
     int height = 0;
     std::optional<SourceSize> source;  // none when nothing was loaded
     std::optional<int> operation;      // of the last step that ran one
+    bool findGrid = false;             // that step was Find Grid (its operation is shown as find-grid)
     std::size_t horizontalLines = 0;   // of that step
     std::size_t verticalLines = 0;
     std::size_t cells = 0;
