@@ -96,6 +96,7 @@ constexpr double kKeptBand = 0.6;
 constexpr double kKeptOuter = 0.4;
 constexpr double kLinedBand = 0.5;   // share of a border band's cells crossed by lines that drops it
 constexpr double kMostLined = 0.25;  // share of a grid's cells crossed by lines at most
+constexpr double kMostStaggered = 0.35;  // difference of the two parities of one family's edges at most
 constexpr int kSmallGrid = 9;        // cells: fewer, or two rows or columns only, make a small grid
 constexpr double kMinSmallScore = 0.9;
 constexpr int kLargeGrid = 16;       // cells: as many or more make a large grid
@@ -162,6 +163,10 @@ struct Support {
     double mean = 0;
     double solid[2] = {0, 0};  // share of row edges, of column edges, that show along most of their length
     double lined = 0;          // share of the cells a line crosses
+    // How much better one family's edges show on one parity of i + j than on
+    // the other: the joints of a brick wall, each course's offset by half a
+    // brick from the next, show on every other edge of every line.
+    double staggered = 0;
 };
 
 constexpr double kSolidEdge = 0.7;
@@ -170,19 +175,27 @@ Support SupportOf(EdgeSupports& e, int i0, int j0, int i1, int j1) {
     Support support;
     double sum = 0;
     int edges = 0, solid[2] = {0, 0}, count[2] = {0, 0};
-    auto add = [&](double s, int family) {
+    double paritySum[2][2] = {}, parityCount[2][2] = {};
+    auto add = [&](double s, int family, int parity) {
         if (std::isnan(s)) return;
         sum += s;
         ++edges;
         ++count[family];
         solid[family] += s >= kSolidEdge;
+        paritySum[family][parity] += s;
+        parityCount[family][parity] += 1;
     };
     for (int j = j0; j <= j1; ++j)
-        for (int i = i0; i < i1; ++i) add(e.h(i, j), 0);
+        for (int i = i0; i < i1; ++i) add(e.h(i, j), 0, (i + j) & 1);
     for (int j = j0; j < j1; ++j)
-        for (int i = i0; i <= i1; ++i) add(e.v(i, j), 1);
+        for (int i = i0; i <= i1; ++i) add(e.v(i, j), 1, (i + j) & 1);
     support.mean = edges > 0 ? sum / edges : 0;
-    for (int f = 0; f < 2; ++f) support.solid[f] = count[f] > 0 ? double(solid[f]) / count[f] : 0;
+    for (int f = 0; f < 2; ++f) {
+        support.solid[f] = count[f] > 0 ? double(solid[f]) / count[f] : 0;
+        if (parityCount[f][0] >= 4 && parityCount[f][1] >= 4)
+            support.staggered = std::max(support.staggered, std::abs(paritySum[f][0] / parityCount[f][0] -
+                                                                     paritySum[f][1] / parityCount[f][1]));
+    }
     int lined = 0;
     for (int j = j0; j < j1; ++j)
         for (int i = i0; i < i1; ++i) lined += e.isLined(i, j);
@@ -488,11 +501,15 @@ bool MeasureCandidate(const GrayPlane& picture, const Candidate& c, double facto
         char name[64]; snprintf(name, sizeof name, "/tmp/fgm_%d.ppm", dumpNo++);
         FILE* f = fopen(name, "wb"); fprintf(f, "P6 %d %d 255\n", g.cols, g.rows); for (int y = 0; y < g.rows; ++y) for (int x = 0; x < g.cols; ++x) { auto px = g.at<cv::Vec3b>(y,x); unsigned char c3[3] = {px[2], px[1], px[0]}; fwrite(c3, 1, 3, f);} fclose(f);
     }
+    if (getenv("FGE")) {
+        for (int j = 0; j <= measured.rows; ++j) { fprintf(stderr, "h%2d:", j); for (int i = 0; i < measured.columns; ++i) fprintf(stderr, " %3.0f", edges.h(i, j) * 100); fprintf(stderr, "\n"); }
+        for (int j = 0; j < measured.rows; ++j) { fprintf(stderr, "v%2d:", j); for (int i = 0; i <= measured.columns; ++i) fprintf(stderr, " %3.0f", edges.v(i, j) * 100); fprintf(stderr, "\n"); }
+    }
     int i0 = 0, j0 = 0, i1 = measured.columns, j1 = measured.rows;
     // A chessboard's extent comes from its squares.
     if (tones.kind == GridKind::Ruled) TrimToSupport(edges, i0, j0, i1, j1);
     const Support support = SupportOf(edges, i0, j0, i1, j1);
-    if (getenv("FGT")) fprintf(stderr, "verdict %dx%d -> %dx%d mean %.2f solid %.2f %.2f lined %.2f\n", measured.columns, measured.rows, i1 - i0, j1 - j0, support.mean, support.solid[0], support.solid[1], support.lined);
+    if (getenv("FGT")) fprintf(stderr, "verdict %dx%d -> %dx%d mean %.2f solid %.2f %.2f lined %.2f stag %.2f\n", measured.columns, measured.rows, i1 - i0, j1 - j0, support.mean, support.solid[0], support.solid[1], support.lined, support.staggered);
     // A small lattice is easily a piece of something else (a few rectangles,
     // a fragment of a brick wall): it must show all but perfectly.
     const int columns = i1 - i0, rows = j1 - j0;
@@ -500,7 +517,7 @@ bool MeasureCandidate(const GrayPlane& picture, const Candidate& c, double facto
     const double minScore = small ? kMinSmallScore : kMinScore;
     const double minSolid = small ? kMinSmallScore : columns * rows >= kLargeGrid ? kMinLargeSolid : kMinSolid;
     if (support.mean < minScore || support.solid[0] < minSolid || support.solid[1] < minSolid ||
-        support.lined > (small ? 0 : kMostLined))
+        support.lined > (small ? 0 : kMostLined) || support.staggered > kMostStaggered)
         return false;
     if (i0 != 0 || j0 != 0 || i1 != measured.columns || j1 != measured.rows) {
         // Keep the crossings of the part that stays, indices from 0 again.
