@@ -464,6 +464,24 @@ TEST(NoGridTest, NoLatticeWhereThereIsNoGrid) {
         }
 }
 
+// Lines that happen to meet like a grid's give none: lined paper, whose
+// "columns" found in its noise are much weaker than its rows, and rectangles
+// strewn about, whose edges near a lattice's crossings pull them every way.
+TEST(NoGridTest, NoLatticeFromLinesThatMeetByChance) {
+    photos::PhotoRequest lined;
+    lined.scene = photos::Scene::LinedPaper;
+    lined.seed = 3559042430u;
+    lined.width = 480;
+    lined.height = 640;
+    EXPECT_FALSE(Find(photos::MakePhoto(lined)).found) << "lined paper";
+    photos::PhotoRequest rectangles;
+    rectangles.scene = photos::Scene::Rectangles;
+    rectangles.seed = 3107173587u;
+    rectangles.width = 1080;
+    rectangles.height = 1920;
+    EXPECT_FALSE(Find(photos::MakePhoto(rectangles)).found) << "rectangles";
+}
+
 // Pictures too small to hold a grid, flat ones and ones of one line give
 // none, and quickly.
 TEST(NoGridTest, TinyFlatAndOneLinePictures) {
