@@ -446,6 +446,10 @@ INSTANTIATE_TEST_SUITE_P(
         PhotoCase{"grid_at_the_border", photos::Scene::Tiles, 2, [](photos::PhotoRequest& r) { r.touchesBorder = true; }},
         PhotoCase{"covered_cells", photos::Scene::Sudoku, 9, [](photos::PhotoRequest& r) { r.occluded = true; }},
         PhotoCase{"bent_page", photos::Scene::GraphPaper, 4, [](photos::PhotoRequest& r) { r.bent = true; }},
+        // Pieces on squares of the board's outer rows, a black one on a light
+        // square, a white one on a dark square.
+        PhotoCase{"pieces_on_the_board", photos::Scene::GameBoard, 1832606529u,
+                  [](photos::PhotoRequest& r) { r.occluded = true; }},
         PhotoCase{"large_picture", photos::Scene::Sudoku, 6,
                   [](photos::PhotoRequest& r) {
                       r.width = 4000;

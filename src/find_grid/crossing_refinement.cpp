@@ -334,7 +334,7 @@ Tones ReadTones(const GrayPlane& picture, const Matrix3& h, int& i0, int& j0, in
 void FitChessboardExtent(const GrayPlane& picture, const Matrix3& h, const Tones& tones, int& i0, int& j0, int& i1,
                          int& j1) {
     constexpr double kKnownShare = 0.3;  // squares of the right tone a line needs at least
-    constexpr double kWrongShare = 0.15; // squares of the wrong tone a line may have at most
+    constexpr double kWrongShare = 0.3;  // squares of the wrong tone a line may have at most (pieces on a board)
     // The two tones' means over the board as it stands.
     double sum[2] = {0, 0};
     int count[2] = {0, 0};
@@ -373,7 +373,7 @@ void FitChessboardExtent(const GrayPlane& picture, const Matrix3& h, const Tones
             if ((isDark && readsLight) || (!isDark && readsDark)) ++disagree;
         }
         const int total = b - a;
-        enough = agree >= std::max(2.0, kKnownShare * total) && disagree <= kWrongShare * total && agree >= 3 * disagree;
+        enough = agree >= std::max(2.0, kKnownShare * total) && disagree <= kWrongShare * total && agree >= 2 * disagree;
         return (agree - 2.0 * disagree) / std::max(1, total);
     };
     constexpr int kLargest = 64;

@@ -555,6 +555,17 @@ bool MeasureCandidate(const GrayPlane& picture, const Candidate& c, double facto
     MeasuredCrossings measured =
         RefineCrossings(picture, tones, h, r.i0, r.j0, r.i1, r.j1, fromStart ? &c.start : nullptr);
     if (measured.hopeless) return false;
+    if (tones.kind == GridKind::Chessboard) {
+        // The board's extent again, read through the measured lattice, which
+        // places the squares at the board's edges better than the first look.
+        const Matrix3 refined = Multiply(measured.homography, {1, 0, double(-r.i0), 0, 1, double(-r.j0), 0, 0, 1});
+        IndexRect again = r;
+        FitChessboardExtent(picture, refined, tones, again.i0, again.j0, again.i1, again.j1);
+        if (again.i0 != r.i0 || again.j0 != r.j0 || again.i1 != r.i1 || again.j1 != r.j1) {
+            MeasuredCrossings wider = RefineCrossings(picture, tones, refined, again.i0, again.j0, again.i1, again.j1);
+            if (!wider.hopeless) measured = std::move(wider);
+        }
+    }
     EdgeSupports edges = ShownEdges(measured);
     if (getenv("FGD")) {
         static int dumpNo = 0;
