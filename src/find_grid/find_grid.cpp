@@ -116,7 +116,7 @@ constexpr double kMostHighRoughness = 0.14;
 // cells may hide the rest); a band whose cells are mostly crossed by lines
 // (kLinedBand) goes.
 constexpr double kKeptBand = 0.6;
-constexpr double kKeptOuter = 0.4;
+constexpr double kKeptOuter = 0.1;
 constexpr double kLinedBand = 0.5;
 constexpr double kWholeOuter = 0.9;     // an outer line showing this much of its length
 constexpr double kOuterVouches = 0.15;  // counts as this share of the band's edges across
@@ -298,7 +298,7 @@ void TrimToSupport(EdgeSupports& e, int& i0, int& j0, int& i1, int& j1) {
             // across (a shadow or a pen stroke over them).
             const double outerShare = share(outer, nOuter);
             const double acrossShare = share(across, nAcross) + (outerShare >= kWholeOuter ? kOuterVouches : 0);
-            double q = std::min(acrossShare, outerShare + (1 - kKeptOuter));
+            double q = std::min(acrossShare, outerShare + (kKeptBand - kKeptOuter));
             // Cells crossed by lines are text or a ruling, not the grid's.
             if (lined >= kLinedBand * cells) q = std::min(q, 0.0);
             if (q < worst) {
