@@ -448,6 +448,14 @@ INSTANTIATE_TEST_SUITE_P(
         PhotoCase{"bent_page", photos::Scene::GraphPaper, 4, [](photos::PhotoRequest& r) { r.bent = true; }},
         // Pieces on squares of the board's outer rows, a black one on a light
         // square, a white one on a dark square.
+        // A newspaper column beside the grid, its lines of text level with
+        // the grid's rows.
+        PhotoCase{"text_beside_the_grid", photos::Scene::Sudoku, 4095233939u,
+                  [](photos::PhotoRequest& r) {
+                      r.width = 1024;
+                      r.height = 768;
+                      r.distorted = true;
+                  }},
         PhotoCase{"pieces_on_the_board", photos::Scene::GameBoard, 1832606529u,
                   [](photos::PhotoRequest& r) { r.occluded = true; }},
         PhotoCase{"large_picture", photos::Scene::Sudoku, 6,
