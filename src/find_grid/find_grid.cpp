@@ -600,7 +600,7 @@ bool MeasureCandidate(const GrayPlane& picture, const Candidate& c, double facto
     const double minScore = small ? kMinSmallScore : kMinScore;
     const double minSolid = small ? kMinSmallScore : columns * rows >= kLargeGrid ? kMinLargeSolid : kMinSolid;
     if (support.mean < minScore || support.solid[0] < minSolid || support.solid[1] < minSolid ||
-        support.staggered > kMostStaggered)
+        (tones.kind == GridKind::Ruled && support.staggered > kMostStaggered))
         return false;
     if (roughness.median > kMostRoughness || roughness.high > kMostHighRoughness) return false;
     const double weaker = std::min(measured.strength[0], measured.strength[1]);
