@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets of tests/fuzz with clang (build dir
 # build-fuzz: core and targets with AddressSanitizer, UndefinedBehaviorSanitizer
 # and coverage feedback; no window, no benchmarks) and runs each target for
-# FUZZ_SECONDS seconds (default 60), all at once when there are two cores.
+# FUZZ_SECONDS seconds (default 60), as many at once as there are processors
+# (JOBS), so that each target has a processor of its own.
 # Fails when a target reports a crash, a leak, a hang or undefined behaviour;
 # the input that did it is left in build-fuzz/artifacts/TARGET/.
 #
@@ -97,14 +98,14 @@ printf '\x00\x00\x03\x01\x00\x01-' >"$seeds/fuzz_core/tiny-negative"
 perl -e 'print "\x3f\x3f\x03\x01\x00", chr(0x20 + 10), "2147483647", map { chr($_ * 37 & 255) } 0 .. 4095' \
   >"$seeds/fuzz_core/op3-trackbar"
 
-# --- Hough seeds: full rows (columns) of edges on a 256 x 200 picture, one
+# --- Hough seeds: full rows (columns) of edges on a 160 x 130 picture, one
 # line alone and two lines close enough to share a peak window, on one and
 # two threads.
 hough_seed() {  # hough_seed FILE MODE THRESHOLD LINE...
   perl -e '
     my ($mode, $threshold, @lines) = @ARGV;
     my $vertical = $mode & 1;
-    my ($w, $h) = $vertical ? (200, 256) : (256, 200);
+    my ($w, $h) = $vertical ? (130, 160) : (160, 130);
     print pack("vvCl<", $w - 1, $h - 1, $mode, $threshold);
     for my $line (@lines) {
       for (my $at = 0; $at < ($vertical ? $h : $w); $at += 16) {
@@ -120,9 +121,16 @@ hough_seed "$seeds/fuzz_hough/row-threshold-0" 0 0 50
 
 # --- Run.
 declare -A status
-pids=()
-names=()
+declare -A running=()  # pid -> target
+# Waits for one running target to end and notes its status.
+wait_one() {
+  local pid code=0
+  wait -n -p pid "${!running[@]}" || code=$?
+  status[${running[$pid]}]=$code
+  unset "running[$pid]"
+}
 for t in $targets; do
+  while [ "${#running[@]}" -ge "$jobs" ]; do wait_one; done
   corpus=$build/corpus/$t
   artifacts=$build/artifacts/$t
   mkdir -p "$corpus" "$artifacts"
@@ -135,18 +143,9 @@ for t in $targets; do
   echo "fuzz: $t for ${seconds}s"
   "$build/$t" "${maxlen[@]}" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
     -artifact_prefix="$artifacts/" "$corpus" "${seeddirs[@]}" >"$build/$t.log" 2>&1 &
-  if [ "$jobs" -lt 2 ]; then
-    status[$t]=0
-    wait $! || status[$t]=$?
-  else
-    pids+=($!)
-    names+=("$t")
-  fi
+  running[$!]=$t
 done
-for i in "${!pids[@]}"; do
-  status[${names[$i]}]=0
-  wait "${pids[$i]}" || status[${names[$i]}]=$?
-done
+while [ "${#running[@]}" -gt 0 ]; do wait_one; done
 fail=0
 for t in $targets; do
   if [ "${status[$t]}" -ne 0 ]; then
