@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/output_plan.h"
 #include "cli_harness.h"
 
 namespace vexo {
@@ -124,6 +125,20 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<std::string>{"DIR/a.jpg", "--png", "DIR/real/o.out", "--json", "DIR/alias/o.out"},
         std::vector<std::string>{"DIR/a.jpg", "--png", "DIR/d/plane0.pgm", "--dump", "DIR/d"},
         std::vector<std::string>{"DIR/a.jpg", "--json", "DIR/d", "--dump", "DIR/d"}));
+
+// A folder that an output fills with names of its own (a picture's cells,
+// say) takes nothing from another output, and is taken by no other output.
+TEST(OutputPlanTest, FolderFilledByOneOutputTakesNothingElse) {
+    const std::vector<cli::PlannedPath> cells = {{"r/c/a", "--cells", true, true}};
+    auto with = [&](std::vector<cli::PlannedPath> more) {
+        more.insert(more.begin(), cells.begin(), cells.end());
+        return cli::FindClash(more, {});
+    };
+    EXPECT_TRUE(with({{"r/c/a/A1.png", "--png"}}).has_value());
+    EXPECT_TRUE(with({{"r/c/a/x", "--dump", true}, {"r/c/a/x/report.json", "--dump"}}).has_value());
+    EXPECT_TRUE(with({{"r/c/../c/a", "--dump", true}}).has_value());
+    EXPECT_FALSE(with({{"r/c/a.png", "--out"}, {"r/c/ab/x", "--dump", true}}).has_value());
+}
 
 // ---------------------------------------------------- pictures that do not load
 

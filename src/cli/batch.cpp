@@ -247,9 +247,9 @@ int RunBatch(const Options& options) {
     const std::string summaryPath = options.summary.value_or("-");
     const bool toStandardOutput = summaryPath == "-" && (options.summary || !anyOutput);
     const bool jsonLines = WantsJsonLines(summaryPath);
-    std::string summary = jsonLines ? std::string() : CsvHeader();
     // Rows on standard output go as soon as they are known; after a failed
     // write no more are tried.
+    std::string summary;
     bool standardOutputFailed = false;
     auto emit = [&](const std::string& text) {
         if (!toStandardOutput) {
@@ -262,11 +262,7 @@ int RunBatch(const Options& options) {
             }
         }
     };
-    if (toStandardOutput) {
-        std::string header = std::move(summary);
-        summary.clear();
-        emit(header);
-    }
+    if (!jsonLines) emit(CsvHeader());
 
     const bool showProgress = !options.quiet && options.progress != ProgressChoice::Never &&
                               (options.progress == ProgressChoice::Always || ::isatty(STDERR_FILENO));
@@ -274,10 +270,12 @@ int RunBatch(const Options& options) {
     if (showProgress) progress.emplace(stderr, ::isatty(STDERR_FILENO) != 0, list.paths.size());
 
     // Folder rows come where the folder's pictures would have come.
-    std::size_t told = 0, problem = 0;
+    std::size_t told = 0, nextProblem = 0;
     auto tellProblems = [&] {
-        for (; problem < list.problems.size() && list.problems[problem].before <= told; ++problem)
-            emit(jsonLines ? JsonLine(FolderRow(list.problems[problem])) : CsvRow(FolderRow(list.problems[problem])));
+        for (; nextProblem < list.problems.size() && list.problems[nextProblem].before <= told; ++nextProblem) {
+            const SummaryRow row = FolderRow(list.problems[nextProblem]);
+            emit(jsonLines ? JsonLine(row) : CsvRow(row));
+        }
     };
     tellProblems();
     const int jobs = int(std::min<std::size_t>(std::size_t(options.jobs.value_or(Processors())), list.paths.size()));

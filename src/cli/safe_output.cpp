@@ -303,20 +303,4 @@ void InstallSignalCleanup() {
     }
 }
 
-std::optional<std::string> OutputOverwritesInput(const std::vector<std::string>& outputs,
-                                                 const std::vector<std::string>& inputs) {
-    std::map<std::pair<dev_t, ino_t>, const std::string*> pictures;
-    for (const std::string& input : inputs) {
-        struct stat s {};
-        if (::stat(input.c_str(), &s) == 0) pictures.emplace(std::pair{s.st_dev, s.st_ino}, &input);
-    }
-    for (const std::string& output : outputs) {
-        struct stat s {};
-        if (output == "-" || ::stat(output.c_str(), &s) != 0) continue;
-        const auto found = pictures.find({s.st_dev, s.st_ino});
-        if (found != pictures.end()) return output + " is the picture " + *found->second;
-    }
-    return std::nullopt;
-}
-
 }  // namespace vexo::cli

@@ -76,10 +76,4 @@ void TakeStartingDescriptors(const std::vector<std::string>& outputs);
 // best called once at the start, before any thread.
 void InstallSignalCleanup();
 
-// The first output that is the same file as one of the inputs (same device
-// and inode, symbolic links followed), as "OUTPUT is the picture INPUT";
-// nothing when there is none. Paths that do not exist match nothing.
-std::optional<std::string> OutputOverwritesInput(const std::vector<std::string>& outputs,
-                                                 const std::vector<std::string>& inputs);
-
 }  // namespace vexo::cli
