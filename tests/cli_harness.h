@@ -128,7 +128,10 @@ inline CliRun RunCli(const std::vector<std::string>& arguments, const fs::path& 
 
     CliRun run;
     int pipeEnds[2] = {-1, -1};
-    if (settings.standardOutput == StandardOutput::BrokenPipe && ::pipe(pipeEnds) != 0) return run;
+    if (settings.standardOutput == StandardOutput::BrokenPipe) {
+        if (::pipe(pipeEnds) != 0) return run;
+        ::close(pipeEnds[0]);  // the reader is gone before the run starts
+    }
     const pid_t pid = ::fork();
     if (pid < 0) return run;
     if (pid == 0) {
@@ -138,10 +141,7 @@ inline CliRun RunCli(const std::vector<std::string>& arguments, const fs::path& 
             case StandardOutput::Append: out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644); break;
             case StandardOutput::Full: out = ::open("/dev/full", O_WRONLY); break;
             case StandardOutput::Closed: break;
-            case StandardOutput::BrokenPipe:
-                ::close(pipeEnds[0]);
-                out = pipeEnds[1];
-                break;
+            case StandardOutput::BrokenPipe: out = pipeEnds[1]; break;
         }
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (err < 0 || ::dup2(err, 2) < 0) ::_exit(127);
@@ -165,10 +165,7 @@ inline CliRun RunCli(const std::vector<std::string>& arguments, const fs::path& 
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
-    if (pipeEnds[0] >= 0) {
-        ::close(pipeEnds[0]);  // the reader is gone before the run writes
-        ::close(pipeEnds[1]);
-    }
+    if (pipeEnds[1] >= 0) ::close(pipeEnds[1]);
     int wstatus = 0;
     bool killed = false;
     for (;;) {

@@ -96,6 +96,19 @@ std::optional<std::string> NotWritable(const std::string& folder) {
     return std::nullopt;
 }
 
+// The folder itself when it exists, else its nearest ancestor that does (or
+// is not a folder); "." for a relative path none of whose folders exists.
+std::string NearestExisting(const std::string& folder) {
+    fs::path path = fs::path(folder).lexically_normal();
+    for (;;) {
+        struct stat s {};
+        if (path.empty()) return ".";
+        if (::stat(path.c_str(), &s) == 0 || errno == ENOTDIR) return path.string();
+        if (!path.has_relative_path() || path == path.parent_path()) return path.string();
+        path = path.parent_path();
+    }
+}
+
 }  // namespace
 
 const std::vector<PathOption> kPathOptions = {
@@ -220,20 +233,30 @@ std::optional<std::string> FindClash(const std::vector<PlannedPath>& plan, const
 }
 
 std::optional<std::string> PrepareOutputFolders(const Options& options) {
+    // Everything is checked before any folder is made, so that a refused run
+    // leaves nothing behind.
+    std::set<std::string> made;  // the folders that will be made, as written
+    for (const PathOption& option : kPathOptions) {
+        const std::optional<std::string>& value = options.*(option.field);
+        if (!value || !option.createsFolder) continue;
+        if (auto why = NotWritable(NearestExisting(*value))) return "cannot create directory " + *value + ": " + *why;
+        made.insert(fs::path(*value).lexically_normal().string());
+    }
+    for (const PathOption& option : kPathOptions) {
+        const std::optional<std::string>& value = options.*(option.field);
+        if (!value || option.createsFolder || NamedDescriptor(*value)) continue;
+        const fs::path folder = fs::path(*value).parent_path();
+        const std::string normal = (folder.empty() ? fs::path(".") : folder).lexically_normal().string();
+        std::error_code ec;
+        if (made.count(normal) && !fs::exists(normal, ec)) continue;
+        if (auto why = NotWritable(normal)) return "cannot write " + *value + ": " + *why;
+    }
     for (const PathOption& option : kPathOptions) {
         const std::optional<std::string>& value = options.*(option.field);
         if (!value || !option.createsFolder) continue;
         std::error_code ec;
         fs::create_directories(*value, ec);
         if (ec) return "cannot create directory " + *value + ": " + ec.message();
-        if (auto why = NotWritable(*value)) return "cannot write in directory " + *value + ": " + *why;
-    }
-    // Files go into folders that exist (those above included).
-    for (const PathOption& option : kPathOptions) {
-        const std::optional<std::string>& value = options.*(option.field);
-        if (!value || option.createsFolder || NamedDescriptor(*value)) continue;
-        const fs::path folder = fs::path(*value).parent_path();
-        if (auto why = NotWritable(folder.empty() ? "." : folder.string())) return "cannot write " + *value + ": " + *why;
     }
     return std::nullopt;
 }
