@@ -65,6 +65,11 @@ if command -v cjpeg >/dev/null; then
       n=$((n + 1))
     done
   done
+  # A tall narrow picture cut short: 64 bands of 256 rows that decode fast,
+  # so that the decoder's ring of 8 bands fills up (in the fuzzing build its
+  # second thread fills the bands of pictures from 32768 pixels on).
+  pgm 8 16384 ramp >"$tmp/tall.pgm"
+  cjpeg -quality 90 "$tmp/tall.pgm" | head -c 700 >"$seeds/fuzz_loader/tall-cut-short.jpg" || true
   # Truncated and bit-flipped copies start the fuzzer near the decoder's error paths.
   if [ -f "$seeds/fuzz_loader/seed-10.jpg" ]; then
     head -c 200 "$seeds/fuzz_loader/seed-10.jpg" >"$seeds/fuzz_loader/truncated.jpg"

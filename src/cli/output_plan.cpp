@@ -160,16 +160,15 @@ std::vector<std::string> OutputNames(const Options& options, const std::vector<s
         std::string stem = fs::path(path).stem().string();
         if (stem.empty() || stem == "." || stem == "..") stem = "picture";
         std::string name = stem;
-        for (int k = 2;; ++k) {
+        for (int k = 2;; name = stem + "-" + std::to_string(k++)) {
+            if (takenNames.count(name)) continue;
             entries.clear();
             entryKeys.clear();
             for (const PathOption* option : perPicture) option->plan(*(options.*(option->field)), &name, entries);
             for (const PlannedPath& entry : entries) entryKeys.push_back(keys(entry.path));
-            const bool free = !takenNames.count(name) && std::none_of(entryKeys.begin(), entryKeys.end(), [&](const std::string& key) {
-                return takenPaths.count(key) != 0;
-            });
-            if (free) break;
-            name = stem + "-" + std::to_string(k);
+            if (std::none_of(entryKeys.begin(), entryKeys.end(),
+                             [&](const std::string& key) { return takenPaths.count(key) != 0; }))
+                break;
         }
         takenNames.insert(name);
         takenPaths.insert(entryKeys.begin(), entryKeys.end());

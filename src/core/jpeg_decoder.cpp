@@ -140,12 +140,19 @@ bool StartStage(Session& s, uint8_t (&levels)[256]) {
 
 // Bands of about this many bytes, at most kMaxBandRows rows, go from the
 // decoding thread to the filling thread through a ring of kRingBands.
+// Smaller pictures than kThreadedFrom are filled on the decoding thread: a
+// thread would cost more than it saves. The fuzzing build has bands and a
+// threshold sixteen times smaller, so that every path of the ring is taken by
+// pictures small enough to be decoded many times a second.
+#if defined(VEXO_FUZZING)
+constexpr std::size_t kBandBytes = 8 * 1024;
+constexpr std::size_t kThreadedFrom = 32 * 1024;
+#else
 constexpr std::size_t kBandBytes = 128 * 1024;
+constexpr std::size_t kThreadedFrom = 512 * 1024;
+#endif
 constexpr int kMaxBandRows = 256;
 constexpr int kRingBands = 8;
-// Smaller pictures are filled on the decoding thread: a thread would cost
-// more than it saves.
-constexpr std::size_t kThreadedFrom = 512 * 1024;
 
 // Turns bands of decoded rows into gray levels in the picture and the copy.
 // A second thread fills the bands of the ring; the decoding thread never

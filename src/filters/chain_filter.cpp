@@ -34,6 +34,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "core/pixel_loop.h"
@@ -57,14 +58,31 @@ struct Frame {
     int32_t depth;  // the start has depth 1
 };
 
+// The frames of a walk: at most one per column (row) that it can cover, as
+// every step goes one column right (one row down).
+class FrameStack {
+public:
+    explicit FrameStack(std::size_t capacity) : frames_(new Frame[capacity]) {}
+
+    void Clear() { size_ = 0; }
+    void Push(const Frame& frame) { frames_[size_++] = frame; }
+    void Pop() { --size_; }
+    bool Empty() const { return size_ == 0; }
+    std::size_t Size() const { return size_; }
+    Frame& Top() { return frames_[size_ - 1]; }
+    const Frame& operator[](std::size_t i) const { return frames_[i]; }
+
+private:
+    std::unique_ptr<Frame[]> frames_;
+    std::size_t size_ = 0;
+};
+
 template <bool Horizontal>
 class ChainWalker {
 public:
     ChainWalker(GrayPlane& plane, const EventPump& pump)
-        : data_(plane.begin()), width_(plane.width), height_(plane.height), pauses_(pump, kStepsPerPause) {
-        // One frame per column (row) that a walk can cover.
-        stack_.reserve(std::size_t(Horizontal ? width_ : height_));
-    }
+        : data_(plane.begin()), width_(plane.width), height_(plane.height), pauses_(pump, kStepsPerPause),
+          stack_(std::size_t(Horizontal ? plane.width : plane.height)) {}
 
     void Run(int32_t minimumLength) {
         for (int y = 0; y < height_; ++y) {
@@ -162,7 +180,7 @@ private:
     uint8_t& At(int x, int y) { return data_[std::size_t(y) * std::size_t(width_) + std::size_t(x)]; }
 
     // Forward neighbour k (0..2) of (x, y): false when it lies outside the plane.
-    bool Neighbour(int x, int y, int k, int& nx, int& ny) const {
+    VEXO_PIXEL_LOOP bool Neighbour(int x, int y, int k, int& nx, int& ny) const {
         if (Horizontal) {
             nx = x + 1;
             ny = y - 1 + k;
@@ -189,21 +207,21 @@ private:
     // sample once its own walk is done; `inner` is false only for the start.
     template <typename Returned>
     void Walk(int x, int y, uint8_t follow, Returned&& returned) {
-        stack_.clear();
-        stack_.push_back({x, y, 0, 1});
-        while (!stack_.empty()) {
+        stack_.Clear();
+        stack_.Push({x, y, 0, 1});
+        while (!stack_.Empty()) {
             pauses_.Step();
-            Frame& frame = stack_.back();
+            Frame& frame = stack_.Top();
             if (frame.next < 3) {
                 int nx, ny;
                 const int k = frame.next++;
                 if (Neighbour(frame.x, frame.y, k, nx, ny) && At(nx, ny) == follow)
-                    stack_.push_back({nx, ny, 0, frame.depth + 1});
+                    stack_.Push({nx, ny, 0, frame.depth + 1});
                 continue;
             }
             const Frame done = frame;
-            stack_.pop_back();
-            returned(done, !stack_.empty());
+            stack_.Pop();
+            returned(done, !stack_.Empty());
         }
     }
 
@@ -229,11 +247,11 @@ private:
     // `target` as 255 (the start excepted) and every branch that failed as 0.
     void TracePath(int x, int y, int32_t target) {
         if (target <= 1) return;  // the start alone reaches the target
-        stack_.clear();
-        stack_.push_back({x, y, 0, 1});
-        while (!stack_.empty()) {
+        stack_.Clear();
+        stack_.Push({x, y, 0, 1});
+        while (!stack_.Empty()) {
             pauses_.Step();
-            Frame& frame = stack_.back();
+            Frame& frame = stack_.Top();
             if (frame.next < 3) {
                 int nx, ny;
                 const int k = frame.next++;
@@ -242,17 +260,17 @@ private:
                     if (depth >= target) {
                         // Found: every sample on the way back becomes part of the path.
                         At(nx, ny) = kKept;
-                        for (std::size_t i = 1; i < stack_.size(); ++i) At(stack_[i].x, stack_[i].y) = kKept;
+                        for (std::size_t i = 1; i < stack_.Size(); ++i) At(stack_[i].x, stack_[i].y) = kKept;
                         return;
                     }
-                    stack_.push_back({nx, ny, 0, depth});
+                    stack_.Push({nx, ny, 0, depth});
                 }
                 continue;
             }
             // Every neighbour tried without reaching the target: a dead end.
             const Frame done = frame;
-            stack_.pop_back();
-            if (!stack_.empty()) At(done.x, done.y) = 0;
+            stack_.Pop();
+            if (!stack_.Empty()) At(done.x, done.y) = 0;
         }
     }
 
@@ -260,7 +278,7 @@ private:
     int width_;
     int height_;
     PauseCounter pauses_;  // a pause before every row or column, a step per walk step
-    std::vector<Frame> stack_;
+    FrameStack stack_;
 };
 
 template <bool Horizontal>
