@@ -477,8 +477,9 @@ TEST(NoGridTest, NoLatticeWhereThereIsNoGrid) {
 }
 
 // Lines that happen to meet like a grid's give none: lined paper, whose
-// "columns" found in its noise are much weaker than its rows, and rectangles
-// strewn about, whose edges near a lattice's crossings pull them every way.
+// "columns" found in its noise are much weaker than its rows, rectangles
+// strewn about, whose edges near a lattice's crossings pull them every way,
+// a page of text and a brick wall.
 TEST(NoGridTest, NoLatticeFromLinesThatMeetByChance) {
     photos::PhotoRequest lined;
     lined.scene = photos::Scene::LinedPaper;
@@ -492,6 +493,19 @@ TEST(NoGridTest, NoLatticeFromLinesThatMeetByChance) {
     rectangles.width = 1080;
     rectangles.height = 1920;
     EXPECT_FALSE(Find(photos::MakePhoto(rectangles)).found) << "rectangles";
+    // Lines of text and brick courses do not run evenly as printed lines do.
+    photos::PhotoRequest text;
+    text.scene = photos::Scene::TextPage;
+    text.seed = 3946544875u;
+    text.width = 640;
+    text.height = 480;
+    EXPECT_FALSE(Find(photos::MakePhoto(text)).found) << "text";
+    photos::PhotoRequest bricks;
+    bricks.scene = photos::Scene::Bricks;
+    bricks.seed = 523228322u;
+    bricks.width = 1024;
+    bricks.height = 768;
+    EXPECT_FALSE(Find(photos::MakePhoto(bricks)).found) << "bricks";
 }
 
 // Pictures too small to hold a grid, flat ones and ones of one line give

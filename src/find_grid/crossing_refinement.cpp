@@ -836,4 +836,58 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
     return out;
 }
 
+double LineUnevenness(const GrayPlane& picture, const MeasuredCrossings& m, bool darkLines, int family, int i0,
+                      int j0, int i1, int j1) {
+    const int nc = m.columns + 1;
+    auto at = [&](int i, int j) { return m.crossings[std::size_t(j) * std::size_t(nc) + std::size_t(i)]; };
+    std::vector<double> ratios;
+    std::vector<double> line, paper, changes;
+    for (int j = j0; j <= j1; ++j)
+        for (int i = i0; i <= i1; ++i) {
+            // The edge from (i, j) along the family, and the parallel edge
+            // one line over (inwards at the far border).
+            const bool rows = family == 0;
+            if (rows ? i == i1 : j == j1) continue;
+            const PointF p = at(i, j), q = rows ? at(i + 1, j) : at(i, j + 1);
+            const int oi = rows ? i : (i < i1 ? i + 1 : i - 1), oj = rows ? (j < j1 ? j + 1 : j - 1) : j;
+            const PointF op = at(oi, oj), oq = rows ? at(oi + 1, oj) : at(oi, oj + 1);
+            const double length = Distance(p, q);
+            const int n = std::clamp(static_cast<int>(0.6 * length / 2), 0, 40);
+            if (n < 4) continue;
+            line.clear();
+            paper.clear();
+            changes.clear();
+            bool off = false;
+            for (int k = 0; k < n; ++k) {
+                const double t = 0.2 + 0.6 * (k + 0.5) / n;
+                const PointF c = p + t * (q - p);
+                const PointF beside = c + 0.5 * ((op + t * (oq - op)) - c);  // halfway to the next line
+                const double v = Sample(picture, c.x, c.y), w = Sample(picture, beside.x, beside.y);
+                if (v < 0 || w < 0) {
+                    off = true;
+                    break;
+                }
+                line.push_back(darkLines ? v : 255 - v);
+                paper.push_back(darkLines ? w : 255 - w);
+                if (k > 0) changes.push_back(std::abs(line[std::size_t(k)] - line[std::size_t(k) - 1]));
+            }
+            if (off) continue;
+            auto median = [](std::vector<double>& v) {
+                std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
+                return v[v.size() / 2];
+            };
+            const double contrast = median(paper) - median(line);
+            if (contrast <= 0) {
+                ratios.push_back(1e9);
+                continue;
+            }
+            double change = 0;
+            for (double d : changes) change += d;
+            ratios.push_back(change / double(changes.size()) / contrast);
+        }
+    if (ratios.empty()) return 0;
+    std::nth_element(ratios.begin(), ratios.begin() + std::ptrdiff_t(ratios.size() / 2), ratios.end());
+    return ratios[ratios.size() / 2];
+}
+
 }  // namespace vexo::grid

@@ -74,4 +74,13 @@ struct MeasuredCrossings {
 MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, const Matrix3& gridToPicture, int i0,
                                   int j0, int i1, int j1, const std::vector<PointF>* start = nullptr);
 
+// How unevenly the lines of one family (0: rows, 1: columns) of a ruled
+// lattice run, over its part i0..i1 x j0..j1: along the middle of each
+// edge, the typical change of gray from one point to the next (two pixels
+// apart) over the edge's contrast with the paper beside it; the median over
+// the edges. A printed line is even along its length; a line of text, its
+// letters and the gaps between them, is not.
+double LineUnevenness(const GrayPlane& picture, const MeasuredCrossings& m, bool darkLines, int family, int i0,
+                      int j0, int i1, int j1);
+
 }  // namespace vexo::grid

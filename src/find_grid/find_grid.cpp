@@ -111,6 +111,10 @@ constexpr double kFamiliesAlike = 0.55;
 // percentile at most.
 constexpr double kMostRoughness = 0.035;
 constexpr double kMostHighRoughness = 0.14;
+// A ruled lattice's lines run evenly: the typical change of gray along an
+// edge over its contrast with the paper, at most (lines of text, brick
+// courses and lines found where there are none run far less evenly).
+constexpr double kMostUneven = 0.6;
 // Trimming: a border band stays when this share of its edges across shows,
 // and its outer line shows along kKeptOuter of its length (a few covered
 // cells may hide the rest); a band whose cells are mostly crossed by lines
@@ -603,6 +607,9 @@ bool MeasureCandidate(const GrayPlane& picture, const Candidate& c, double facto
         (tones.kind == GridKind::Ruled && support.staggered > kMostStaggered))
         return false;
     if (roughness.median > kMostRoughness || roughness.high > kMostHighRoughness) return false;
+    if (tones.kind == GridKind::Ruled)
+        for (int family = 0; family < 2; ++family)
+            if (LineUnevenness(picture, measured, tones.darkLines, family, i0, j0, i1, j1) > kMostUneven) return false;
     const double weaker = std::min(measured.strength[0], measured.strength[1]);
     const double stronger = std::max(measured.strength[0], measured.strength[1]);
     if (weaker > 0 && weaker < kFamiliesAlike * stronger) return false;
