@@ -481,31 +481,22 @@ TEST(NoGridTest, NoLatticeWhereThereIsNoGrid) {
 // strewn about, whose edges near a lattice's crossings pull them every way,
 // a page of text and a brick wall.
 TEST(NoGridTest, NoLatticeFromLinesThatMeetByChance) {
-    photos::PhotoRequest lined;
-    lined.scene = photos::Scene::LinedPaper;
-    lined.seed = 3559042430u;
-    lined.width = 480;
-    lined.height = 640;
-    EXPECT_FALSE(Find(photos::MakePhoto(lined)).found) << "lined paper";
-    photos::PhotoRequest rectangles;
-    rectangles.scene = photos::Scene::Rectangles;
-    rectangles.seed = 3107173587u;
-    rectangles.width = 1080;
-    rectangles.height = 1920;
-    EXPECT_FALSE(Find(photos::MakePhoto(rectangles)).found) << "rectangles";
-    // Lines of text and brick courses do not run evenly as printed lines do.
-    photos::PhotoRequest text;
-    text.scene = photos::Scene::TextPage;
-    text.seed = 3946544875u;
-    text.width = 640;
-    text.height = 480;
-    EXPECT_FALSE(Find(photos::MakePhoto(text)).found) << "text";
-    photos::PhotoRequest bricks;
-    bricks.scene = photos::Scene::Bricks;
-    bricks.seed = 523228322u;
-    bricks.width = 1024;
-    bricks.height = 768;
-    EXPECT_FALSE(Find(photos::MakePhoto(bricks)).found) << "bricks";
+    struct Case {
+        photos::Scene scene;
+        uint32_t seed;
+        int width, height;
+    };
+    for (const Case& c : {Case{photos::Scene::LinedPaper, 3559042430u, 480, 640},
+                          Case{photos::Scene::Rectangles, 3107173587u, 1080, 1920},
+                          Case{photos::Scene::TextPage, 3946544875u, 640, 480},
+                          Case{photos::Scene::Bricks, 523228322u, 1024, 768}}) {
+        photos::PhotoRequest r;
+        r.scene = c.scene;
+        r.seed = c.seed;
+        r.width = c.width;
+        r.height = c.height;
+        EXPECT_FALSE(Find(photos::MakePhoto(r)).found) << photos::SceneName(c.scene);
+    }
 }
 
 // Pictures too small to hold a grid, flat ones and ones of one line give
