@@ -8,6 +8,9 @@
 // bar, which take effect; closing the window or cancelling during one must
 // stop it cleanly at that pump. Every pause point of long work pumps.
 //
+// When the picture's width is odd, Find Grid runs at the end; it must change
+// no plane and no mark and leave the workbench as it was.
+//
 // Input layout (missing bytes read as 0):
 //   0      width - 1  (mod 64)         1      height - 1 (mod 64)
 //   2      first operation (mod 18)    3      flags, below
@@ -162,6 +165,28 @@ VEXO_PIXEL_LOOP void FillCyclically(std::vector<uint8_t>& out, const uint8_t* sa
 
 }  // namespace
 
+// Find Grid on the picture as the operations left it: it changes neither
+// plane nor the marks, leaves the workbench idle and the progress bar as it
+// was, and what it finds holds together.
+void CheckFindGrid(vexo::Workbench& bench, vexo::MemoryScreen& screen) {
+    const vexo::ImageState& image = bench.image();
+    auto copy = [](const vexo::Plane& p) { return std::vector<uint8_t>(p.begin(), p.begin() + p.size()); };
+    const std::vector<uint8_t> plane0 = copy(image.planes[0]), plane1 = copy(image.planes[1]), marks = copy(image.marks);
+    const int maximum = bench.progress().maximum(), position = bench.progress().position();
+    const std::size_t messages = screen.messages.size();
+    bench.FindGridClick();
+    if (copy(image.planes[0]) != plane0 || copy(image.planes[1]) != plane1) Fail("Find Grid changed a plane", -1);
+    if (copy(image.marks) != marks) Fail("Find Grid changed the marks", -1);
+    if (bench.busy()) Fail("busy after Find Grid", -1);
+    if (bench.progress().maximum() != maximum || bench.progress().position() != position)
+        Fail("Find Grid left the progress bar changed", -1);
+    if (screen.messages.size() != messages) Fail("Find Grid showed a message", -1);
+    const vexo::Lattice& l = bench.lastFindGrid().lattice;
+    if (l.found && (l.columns < 1 || l.rows < 1 ||
+                    l.crossings.size() != std::size_t(l.columns + 1) * std::size_t(l.rows + 1)))
+        Fail("Find Grid's lattice does not hold together", -1);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     auto byte = [&](std::size_t i) -> uint8_t { return i < size ? data[i] : 0; };
     const int width = 1 + byte(0) % 64;
@@ -231,5 +256,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         CheckCancel(bench, busyInput, second);
     }
     if (flags & kMouseMove) bench.ImageMouseMove(int(byte(0)) - 64, int(byte(1)) - 64);
+    if (width % 2 == 1) CheckFindGrid(bench, screen);
     return 0;
 }
