@@ -456,6 +456,10 @@ INSTANTIATE_TEST_SUITE_P(
                       r.height = 768;
                       r.distorted = true;
                   }},
+        // Light grout on dark tiles against a light wall: the outer grout
+        // line shows as a step at best.
+        PhotoCase{"border_line_against_its_own_tone", photos::Scene::Tiles, 155798277u,
+                  [](photos::PhotoRequest& r) { r.distorted = true; }},
         PhotoCase{"pieces_on_the_board", photos::Scene::GameBoard, 1832606529u,
                   [](photos::PhotoRequest& r) { r.occluded = true; }},
         PhotoCase{"large_picture", photos::Scene::Sudoku, 6,

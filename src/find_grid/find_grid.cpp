@@ -124,6 +124,7 @@ constexpr double kKeptOuter = 0.1;
 constexpr double kLinedBand = 0.5;
 constexpr double kWholeOuter = 0.9;     // an outer line showing this much of its length
 constexpr double kOuterVouches = 0.15;  // counts as this share of the band's edges across
+constexpr double kAllAcross = 0.85;     // a band's edges across showing this much need no outer line
 constexpr int kLatticeMargin = 3;     // lines searched beyond those the segments show
 constexpr int kLargestRange = 160;    // lines of one family searched at most
 constexpr int kHypotheses = 4;        // pairs of line families tried at most
@@ -302,9 +303,14 @@ void TrimToSupport(EdgeSupports& e, int& i0, int& j0, int& i1, int& j1) {
             // across (a shadow or a pen stroke over them).
             const double outerShare = share(outer, nOuter);
             const double acrossShare = share(across, nAcross) + (outerShare >= kWholeOuter ? kOuterVouches : 0);
-            double q = std::min(acrossShare, outerShare + (kKeptBand - kKeptOuter));
+            // Edges across that all but all show need no outer line (a
+            // border line against a ground of its own tone shows as a step
+            // at best).
+            double q = acrossShare >= kAllAcross ? acrossShare
+                                                 : std::min(acrossShare, outerShare + (kKeptBand - kKeptOuter));
             // Cells crossed by lines are text or a ruling, not the grid's.
             if (lined >= kLinedBand * cells) q = std::min(q, 0.0);
+            if (getenv("FGT")) fprintf(stderr, "  band %d across %.2f outer %.2f lined %d/%d\n", s, acrossShare, outerShare, lined, cells);
             if (q < worst) {
                 worst = q;
                 side = s;
