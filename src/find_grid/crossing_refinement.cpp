@@ -1,7 +1,6 @@
 #include "find_grid/crossing_refinement.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cmath>
 

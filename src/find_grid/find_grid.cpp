@@ -6,7 +6,6 @@
 #include <map>
 #include <set>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 
 #include <opencv2/calib3d.hpp>
@@ -253,7 +252,7 @@ Roughness RoughnessOf(const MeasuredCrossings& m, int i0, int j0, int i1, int j1
             const double side =
                 (Distance(p, ApplyToPoint(m.homography, i + 1, j)) + Distance(p, ApplyToPoint(m.homography, i, j + 1))) / 2;
             if (!(side > 0)) continue;
-            for (const auto [di, dj] : {std::pair{1, 0}, std::pair{0, 1}})
+            for (const auto& [di, dj] : {std::pair{1, 0}, std::pair{0, 1}})
                 if (measured(i - di, j - dj) && measured(i + di, j + dj)) {
                     const PointF d = departure(i - di, j - dj) - 2.0 * departure(i, j) + departure(i + di, j + dj);
                     values.push_back(std::hypot(d.x, d.y) / side);
@@ -310,13 +309,11 @@ void TrimToSupport(EdgeSupports& e, int& i0, int& j0, int& i1, int& j1) {
                                                  : std::min(acrossShare, outerShare + (kKeptBand - kKeptOuter));
             // Cells crossed by lines are text or a ruling, not the grid's.
             if (lined >= kLinedBand * cells) q = std::min(q, 0.0);
-            if (getenv("FGT")) fprintf(stderr, "  band %d across %.2f outer %.2f lined %d/%d\n", s, acrossShare, outerShare, lined, cells);
             if (q < worst) {
                 worst = q;
                 side = s;
             }
         }
-        if (getenv("FGT")) fprintf(stderr, "trim side %d worst %.2f\n", side, worst);
         if (side < 0 || worst >= kKeptBand) return;
         if (side == 0) ++j0;
         if (side == 1) --j1;
@@ -410,7 +407,7 @@ Candidate TryFamilies(const std::vector<EdgeSegment>& segments, const LineFamili
         const std::vector<EdgeSegment> merged =
             MergedSegments(StraightenedLines(segments, families.family, f, straightener), segments);
         Vec3 v;
-        if (!getenv("NOVP") && FitVanishingPoint(merged, gradients.width, gradients.height, v)) vanishing[f] = v;
+        if (FitVanishingPoint(merged, gradients.width, gradients.height, v)) vanishing[f] = v;
     }
     straightener = MakeStraightener(vanishing[0], vanishing[1], centre);
     if (!straightener.valid) return none;
@@ -429,8 +426,6 @@ Candidate TryFamilies(const std::vector<EdgeSegment>& segments, const LineFamili
         groups[f] = JoinSides(StraightenedLines(segments, families.family, f, straightener, regionFound ? &region : nullptr),
                               kSidesGap, kSidesSpan, kWideSidesGap);
         if (!FindComb(groups[f], kMinPeriod, combs[f])) return none;
-        if (getenv("FGG")) { fprintf(stderr, "\ncomb a %.3f b %.3f c %.5f\n", combs[f].a, combs[f].b, combs[f].c); for (std::size_t k = 0; k < groups[f].size(); ++k) if (groups[f][k].weight > 15) fprintf(stderr, "  %.1f w%.0f p%.1f -> %d\n", groups[f][k].position, groups[f][k].weight, groups[f][k].polarity, combs[f].index[k]); }
-        if (getenv("FGT")) fprintf(stderr, "\n   fam %d groups %zu spacing %.2f score %.0f", f, groups[f].size(), std::abs(combs[f].At(1) - combs[f].At(0)), combs[f].score);
     }
     // Rows are the lines of family 0 (constant v), columns those of family 1.
     // The combs place the segments of the lines they hold; the lattice fitted
@@ -456,7 +451,6 @@ Candidate TryFamilies(const std::vector<EdgeSegment>& segments, const LineFamili
     std::set<int> indices[2];
     for (const SegmentPlace& p : places)
         if (p.family >= 0) indices[p.family].insert(p.index);
-    if (getenv("FGT")) { for (int f = 0; f < 2; ++f) { fprintf(stderr, "\n   after fam %d:", f); for (int l : indices[f]) fprintf(stderr, " %d", l);} }
     if (indices[0].size() < 2 || indices[1].size() < 2) return none;
     auto range = [](const std::set<int>& l, int& first, int& last) {
         first = *l.begin() - kLatticeMargin;
@@ -479,20 +473,6 @@ Candidate TryFamilies(const std::vector<EdgeSegment>& segments, const LineFamili
     std::nth_element(strengths.begin(), strengths.begin() + std::ptrdiff_t(strengths.size() / 2), strengths.end());
     const double threshold = std::max(2.5 * gradients.noise, 0.3 * strengths[strengths.size() / 2]);
     const SupportMap map = MeasureSupport(gradients, h, i0, j0, i1 - i0, j1 - j0, threshold);
-    if (getenv("FGD")) {
-        static int dumpNo = 0;
-        cv::Mat g(gradients.height, gradients.width, CV_8UC3, cv::Scalar(0,0,0));
-        for (int y = 0; y < g.rows; ++y) for (int x = 0; x < g.cols; ++x) { double m = std::hypot(gradients.gx[y*g.cols+x], gradients.gy[y*g.cols+x]); uint8_t v = uint8_t(std::min(255.0, m)); g.at<cv::Vec3b>(y,x) = {v,v,v}; }
-        for (int j = j0; j <= j1; ++j) for (int i = i0; i <= i1; ++i) {
-            PointF p = ApplyToPoint(h, i, j);
-            if (i < i1) { PointF q = ApplyToPoint(h, i + 1, j); double sup = map.h(i, j); cv::line(g, cv::Point2d(p.x, p.y), cv::Point2d(q.x, q.y), cv::Scalar(0, 255*sup, 255*(1-sup)), 1); }
-            if (j < j1) { PointF q = ApplyToPoint(h, i, j + 1); double sup = map.v(i, j); cv::line(g, cv::Point2d(p.x, p.y), cv::Point2d(q.x, q.y), cv::Scalar(0, 255*sup, 255*(1-sup)), 1); }
-        }
-        for (std::size_t k = 0; k < segments.size(); ++k) if (families.family[k] >= 0) { auto& sg = segments[k]; cv::line(g, cv::Point2d(sg.a.x, sg.a.y), cv::Point2d(sg.b.x, sg.b.y), families.family[k] ? cv::Scalar(255,0,255) : cv::Scalar(255,128,0), 1); }
-        char name[64]; snprintf(name, sizeof name, "/tmp/fgd_%d.ppm", dumpNo++);
-        FILE* f = fopen(name, "wb"); fprintf(f, "P6 %d %d 255\n", g.cols, g.rows); for (int y = 0; y < g.rows; ++y) for (int x = 0; x < g.cols; ++x) { auto px = g.at<cv::Vec3b>(y,x); unsigned char c3[3] = {px[2], px[1], px[0]}; fwrite(c3, 1, 3, f);} fclose(f);
-        fprintf(stderr, "\n   threshold %.1f noise %.1f -> %s", threshold, gradients.noise, name);
-    }
     Candidate c;
     c.rect = BestRectangle(map, kSupportBias);
     c.gridToPicture = h;
@@ -577,32 +557,11 @@ bool MeasureCandidate(const GrayPlane& picture, const Candidate& c, double facto
         }
     }
     EdgeSupports edges = ShownEdges(measured);
-    if (getenv("FGD")) {
-        static int dumpNo = 0;
-        cv::Mat g; cv::cvtColor(MatOf(picture), g, cv::COLOR_GRAY2BGR);
-        if (g.cols < 1000) cv::resize(g, g, cv::Size(), 2, 2, cv::INTER_NEAREST);
-        const double zoom = double(g.cols) / picture.width;
-        const int nc = measured.columns + 1;
-        auto P = [&](int i, int j) { auto p = measured.crossings[j * nc + i]; return cv::Point2d((p.x + 0.5) * zoom - 0.5, (p.y + 0.5) * zoom - 0.5); };
-        for (int j = 0; j <= measured.rows; ++j) for (int i = 0; i <= measured.columns; ++i) {
-            if (i < measured.columns) { double sup = edges.h(i, j); cv::line(g, P(i, j), P(i + 1, j), std::isnan(sup) ? cv::Scalar(255,0,0) : cv::Scalar(0, 255*sup, 255*(1-sup)), 1); }
-            if (j < measured.rows) { double sup = edges.v(i, j); cv::line(g, P(i, j), P(i, j + 1), std::isnan(sup) ? cv::Scalar(255,0,0) : cv::Scalar(0, 255*sup, 255*(1-sup)), 1); }
-            cv::circle(g, P(i, j), 2, measured.measured[j * nc + i] ? cv::Scalar(255, 255, 0) : cv::Scalar(255, 0, 255), -1);
-        }
-        char name[64]; snprintf(name, sizeof name, "/tmp/fgm_%d.ppm", dumpNo++);
-        FILE* f = fopen(name, "wb"); fprintf(f, "P6 %d %d 255\n", g.cols, g.rows); for (int y = 0; y < g.rows; ++y) for (int x = 0; x < g.cols; ++x) { auto px = g.at<cv::Vec3b>(y,x); unsigned char c3[3] = {px[2], px[1], px[0]}; fwrite(c3, 1, 3, f);} fclose(f);
-    }
-    if (getenv("FGE")) {
-        for (int j = 0; j <= measured.rows; ++j) { fprintf(stderr, "h%2d:", j); for (int i = 0; i < measured.columns; ++i) fprintf(stderr, " %3.0f", edges.h(i, j) * 100); fprintf(stderr, "\n"); }
-        for (int j = 0; j < measured.rows; ++j) { fprintf(stderr, "v%2d:", j); for (int i = 0; i <= measured.columns; ++i) fprintf(stderr, " %3.0f", edges.v(i, j) * 100); fprintf(stderr, "\n"); }
-    }
     int i0 = 0, j0 = 0, i1 = measured.columns, j1 = measured.rows;
     // A chessboard's extent comes from its squares.
     if (tones.kind == GridKind::Ruled) TrimToSupport(edges, i0, j0, i1, j1);
     const Support support = SupportOf(edges, i0, j0, i1, j1);
     const Roughness roughness = RoughnessOf(measured, i0, j0, i1, j1);
-    if (getenv("FGT")) fprintf(stderr, "strength %.1f %.1f rough %.3f %.3f\n", measured.strength[0], measured.strength[1], roughness.median, roughness.high);
-    if (getenv("FGT")) fprintf(stderr, "verdict %dx%d -> %dx%d mean %.2f solid %.2f %.2f lined %.2f stag %.2f\n", measured.columns, measured.rows, i1 - i0, j1 - j0, support.mean, support.solid[0], support.solid[1], support.lined, support.staggered);
     // A small lattice is easily a piece of something else (a few rectangles,
     // a fragment of a brick wall): it must show all but perfectly.
     const int columns = i1 - i0, rows = j1 - j0;
