@@ -24,6 +24,7 @@ QtScreen::~QtScreen() {
 
 void QtScreen::SizeDisplay(int width, int height) {
     if (widgets_.image == nullptr) return;
+    ++displayChanges_;
     if (!widgets_.image->NewBitmap(width, height)) {
         missingBitmap_ = "Not enough memory to show a picture of " + std::to_string(width) + " x " +
                          std::to_string(height) + " pixels.";
@@ -45,6 +46,7 @@ bool QtScreen::WriteDisplayRow(int row, const uint8_t* bgr, int pixels, std::str
         return false;
     }
     QImage& bitmap = widgets_.image->bitmap();
+    ++displayChanges_;
     if (row < 0 || row >= bitmap.height()) {
         systemMessage = "The row " + std::to_string(row) + " lies outside the displayed picture.";
         return false;
@@ -163,20 +165,28 @@ void QtScreen::SetFontBold(bool bold) {
     textFont_.setBold(bold);
 }
 
+void QtScreen::SetFontPixels(int pixels) { fontPixels_ = std::max(0, pixels); }
+
+QFont QtScreen::TextFont() const {
+    QFont font = textFont_;
+    if (fontPixels_ > 0) font.setPixelSize(fontPixels_);
+    return font;
+}
+
 std::size_t QtScreen::logCount() const {
     return widgets_.log == nullptr ? 0 : std::size_t(widgets_.log->count());
 }
 
 TextExtent QtScreen::MeasureText(const std::string& text) {
     if (labelFont_.hasFace()) {
-        if (const auto extent = labelFont_.Measure(text, bold_)) return *extent;
+        if (const auto extent = labelFont_.Measure(text, bold_, fontPixels_)) return *extent;
     }
     const QString qtext = QString::fromStdString(text);
     if (HasDisplayBitmap()) {
-        const QFontMetrics metrics(textFont_, &widgets_.image->bitmap());
+        const QFontMetrics metrics(TextFont(), &widgets_.image->bitmap());
         return {metrics.horizontalAdvance(qtext), metrics.height()};
     }
-    const QFontMetrics metrics(textFont_);
+    const QFontMetrics metrics(TextFont());
     return {metrics.horizontalAdvance(qtext), metrics.height()};
 }
 
@@ -204,17 +214,18 @@ void QtScreen::DrawTextClipped(int x, int y, const ClipRect& clip, const std::st
     QImage& bitmap = widgets_.image->bitmap();
     if (LabelFontUsable()) {
         const RgbCanvas canvas{bitmap.bits(), bitmap.width(), bitmap.height(), bitmap.bytesPerLine()};
-        labelFont_.Draw(canvas, x, y, clip, text, fontColour_, bold_);
+        labelFont_.Draw(canvas, x, y, clip, text, fontColour_, bold_, fontPixels_);
         widgets_.image->BitmapChanged(TextArea(x, y, clip, text));
         widgets_.image->update();
         return;
     }
     QPainter painter(&bitmap);
     painter.setClipRect(QRect(clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top));
-    painter.setFont(textFont_);
+    const QFont font = TextFont();
+    painter.setFont(font);
     painter.setPen(QColor(fontColour_.red, fontColour_.green, fontColour_.blue));
     painter.setBackgroundMode(Qt::TransparentMode);
-    painter.drawText(x, y + QFontMetrics(textFont_, &bitmap).ascent(), QString::fromStdString(text));
+    painter.drawText(x, y + QFontMetrics(font, &bitmap).ascent(), QString::fromStdString(text));
     painter.end();
     widgets_.image->BitmapChanged(TextArea(x, y, clip, text));
     // Shown with the next repaint, or when the event loop next runs.
