@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <algorithm>
 #include <cstring>
 
 #include "core/render.h"
@@ -72,6 +73,21 @@ Rgb QtScreen::DisplayPixel(int x, int y) const {
     if (x < 0 || y < 0 || x >= bitmap.width() || y >= bitmap.height()) return {0, 0, 0};
     const uint8_t* p = bitmap.constScanLine(y) + 3 * x;
     return {p[0], p[1], p[2]};
+}
+
+void QtScreen::ReadDisplayRow(int row, uint8_t* bgr, int pixels) const {
+    int n = 0;
+    if (HasDisplayBitmap() && row >= 0 && row < widgets_.image->bitmap().height()) {
+        const QImage& bitmap = widgets_.image->bitmap();
+        n = std::clamp(bitmap.width(), 0, std::max(pixels, 0));
+        const uint8_t* p = bitmap.constScanLine(row);
+        for (int x = 0; x < n; ++x, p += 3, bgr += 3) {
+            bgr[0] = p[2];
+            bgr[1] = p[1];
+            bgr[2] = p[0];
+        }
+    }
+    if (pixels > n) std::memset(bgr, 0, std::size_t(pixels - n) * 3);
 }
 
 void QtScreen::SetCaption(const std::string& text) {
@@ -179,7 +195,12 @@ std::size_t QtScreen::logCount() const {
 
 TextExtent QtScreen::MeasureText(const std::string& text) {
     if (labelFont_.hasFace()) {
-        if (const auto extent = labelFont_.Measure(text, bold_, fontPixels_)) return *extent;
+        Measured& last = lastMeasured_;
+        if (last.pixels == fontPixels_ && last.bold == bold_ && last.text == text) return last.extent;
+        if (const auto extent = labelFont_.Measure(text, bold_, fontPixels_)) {
+            last = {text, bold_, fontPixels_, *extent};
+            return *extent;
+        }
     }
     const QString qtext = QString::fromStdString(text);
     if (HasDisplayBitmap()) {

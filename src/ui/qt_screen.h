@@ -70,6 +70,7 @@ public:
     void RepaintNow() override;
     bool HasDisplayBitmap() const override;
     Rgb DisplayPixel(int x, int y) const override;
+    void ReadDisplayRow(int row, uint8_t* bgr, int pixels) const override;
     void SetCaption(const std::string& text) override;
     void SetReadout(const std::string& text) override;
     void SetPositionReadout(const std::string& text) override;
@@ -111,6 +112,14 @@ private:
     QFont textFont_;
     bool bold_ = false;
     int fontPixels_ = 0;  // the em's height; 0 for the labels' own size
+    // The last text measured, in the font it was measured in: a text is
+    // measured to be placed, then again for where it was drawn.
+    struct Measured {
+        std::string text;
+        bool bold = false;
+        int pixels = -1;
+        TextExtent extent;
+    } lastMeasured_;
     uint64_t displayChanges_ = 0;
     Rgb fontColour_{0, 0, 0};
 };

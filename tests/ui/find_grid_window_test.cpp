@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -102,6 +103,7 @@ private slots:
     void statusLineSaysWhatWasFound_data();
     void statusLineSaysWhatWasFound();
     void findGridLeavesThePictureStateAlone();
+    void screenReadsRowsBackAsWritten();
     void cellUnderTheMouseAtEveryZoom_data();
     void cellUnderTheMouseAtEveryZoom();
     void refreshAndOperationsRemoveTheGrid();
@@ -287,6 +289,21 @@ void FindGridWindowTest::findGridLeavesThePictureStateAlone() {
     QCOMPARE(window_->workbench().progress().position(), progressPosition);
     QVERIFY(View()->bitmap() != shown);
     QVERIFY(!progressDialog_->isVisible());
+}
+
+// The lattice is drawn over rows read back from the displayed bitmap: they
+// come back as written, in the order blue, green, red, black beyond.
+void FindGridWindowTest::screenReadsRowsBackAsWritten() {
+    Load("plain.jpg");
+    const std::vector<uint8_t> row = {1, 2, 3, 40, 50, 60, 7, 8, 9};
+    std::string why;
+    QVERIFY(window_->screen().WriteDisplayRow(5, row.data(), 3, why));
+    QCOMPARE(View()->bitmap().pixel(1, 5), qRgb(60, 50, 40));
+    const int width = View()->bitmap().width();
+    std::vector<uint8_t> read(std::size_t(width + 2) * 3, 0xAA);
+    window_->screen().ReadDisplayRow(5, read.data(), width + 2);
+    QVERIFY(std::equal(row.begin(), row.end(), read.begin()));
+    QVERIFY(std::all_of(read.end() - 6, read.end(), [](uint8_t v) { return v == 0; }));
 }
 
 void FindGridWindowTest::cellUnderTheMouseAtEveryZoom_data() {
