@@ -55,8 +55,9 @@ void ImageView::FitSizeToZoom() {
     resize(std::max(1, int(std::ceil(picture.width() * zoom_))), std::max(1, int(std::ceil(picture.height() * zoom_))));
 }
 
+// The pixel that holds the position, also at 100 % where a scaled screen
+// gives positions between whole pixels.
 QPoint ImageView::BitmapPoint(QPointF position) const {
-    if (zoom_ == 1.0) return position.toPoint();
     return {int(std::floor(position.x() / zoom_)), int(std::floor(position.y() / zoom_))};
 }
 
