@@ -4,12 +4,14 @@
 // line, --help and --version.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/progress_line.h"
+#include "cli/summary.h"
 #include "cli_harness.h"
 
 namespace vexo {
@@ -77,7 +79,13 @@ std::vector<json> ParseJsonLines(const std::string& text) {
 const std::vector<std::string> kColumns = {
     "file",           "loaded", "width", "height",     "source_width", "source_height", "scale",       "operation",
     "horizontal_lines", "vertical_lines", "cells", "grid_found", "errors",     "first_error",   "exit_status", "milliseconds",
-    "outcome"};
+    "outcome", "output_error"};
+
+// The value of a column in a row of the table.
+const std::string& Cell(const std::vector<std::string>& row, const std::string& column) {
+    const auto at = std::find(kColumns.begin(), kColumns.end(), column);
+    return row.at(std::size_t(at - kColumns.begin()));
+}
 
 // ------------------------------------------------------------------ folders
 
@@ -206,7 +214,8 @@ TEST_F(CliTest, FourJobsGiveTheRowsAndReportsOfOne) {
 
 // File names with commas, quotes and a line break come back whole.
 TEST_F(CliTest, SummaryCsvParsesBackWithAwkwardFileNames) {
-    const std::vector<std::string> names = {"plain.jpg", "a,b.jpg", "say \"cheese\".jpg", "two\nlines.jpg"};
+    const std::vector<std::string> names = {"plain.jpg", "a,b.jpg", "say \"cheese\".jpg", "two\nlines.jpg",
+                                            "carriage\rreturn.jpg"};
     std::vector<std::string> arguments;
     for (const std::string& name : names) {
         WriteGrayJpeg(Path(name), 12, 10, [](int, int) { return 100; });
@@ -226,27 +235,211 @@ TEST_F(CliTest, SummaryCsvParsesBackWithAwkwardFileNames) {
     }
 }
 
-// An --out that cannot be created: every row tells it, the summary is still
-// written, the run ends with 4 and says why once.
-TEST_F(CliTest, UnwritableOutFolderFailsEveryRowButNotTheRun) {
+// An output of one picture that cannot be written fails that picture's row,
+// which names the output and why; the run goes on, and a picture that did
+// not load outranks it in the exit status.
+TEST_F(CliTest, FailedOutputIsNamedInItsRowAndTheRunGoesOn) {
+    for (const char* name : {"a.jpg", "b.jpg"}) WriteGrayJpeg(Path(name), 8, 8, [](int, int) { return 50; });
+    WriteFile(Path("broken.jpg"), "not a JPEG");
+    fs::create_directories(Path("out/b.json"));  // a folder where b's report goes
+    const CliRun run = Run({Path("a.jpg").string(), Path("broken.jpg").string(), Path("b.jpg").string(), "--out",
+                            Path("out").string(), "--summary", Path("s.jsonl").string()});
+    EXPECT_EQ(run.status, 2) << run.err;
+    const std::vector<json> rows = ParseJsonLines(ReadFile(Path("s.jsonl")));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0]["exit_status"], 0);
+    EXPECT_EQ(rows[0]["output_error"], "");
+    EXPECT_EQ(rows[1]["exit_status"], 2);
+    EXPECT_EQ(rows[2]["loaded"], true);
+    EXPECT_EQ(rows[2]["exit_status"], 4);
+    EXPECT_EQ(rows[2]["errors"], 0);
+    EXPECT_EQ(rows[2]["output_error"], Path("out/b.json").string() + ": Is a directory");
+    EXPECT_TRUE(fs::exists(Path("out/b.png")));
+    EXPECT_TRUE(fs::exists(Path("out/a.json")));
+}
+
+// An output folder that cannot be written is found before the first picture
+// runs: exit 1, the reason, nothing written.
+class CliOutputFolderTest : public CliTest, public testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(CliOutputFolderTest, RefusedBeforeAnyPictureRuns) {
     WriteFile(Path("blocker"), "a file where a folder should be");
     for (const char* name : {"a.jpg", "b.jpg"}) WriteGrayJpeg(Path(name), 8, 8, [](int, int) { return 50; });
-    const std::string out = Path("blocker/out").string();
-    const CliRun run = Run({Path("a.jpg").string(), Path("b.jpg").string(), "--out", out, "--summary",
-                            Path("s.jsonl").string()});
-    EXPECT_EQ(run.status, 4);
-    const std::vector<json> rows = ParseJsonLines(ReadFile(Path("s.jsonl")));
-    ASSERT_EQ(rows.size(), 2u);
-    for (const json& row : rows) {
-        EXPECT_EQ(row["loaded"], true);
-        EXPECT_EQ(row["exit_status"], 4);
+    std::vector<std::string> arguments{Path("a.jpg").string(), Path("b.jpg").string(), "--dump", Path("d").string()};
+    for (const std::string& a : GetParam()) arguments.push_back(a[0] == '-' ? a : Path(a).string());
+    const CliRun run = Run(arguments);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find(Path(GetParam().back()).parent_path().string()), std::string::npos) << run.err;
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_FALSE(fs::exists(Path("d")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, CliOutputFolderTest,
+                         testing::Values(std::vector<std::string>{"--summary", "nodir/s.csv"},
+                                         std::vector<std::string>{"--summary", "blocker/s.csv"},
+                                         std::vector<std::string>{"--out", "blocker/out/x"}));
+
+// A folder that cannot be read gets a row of its own where its pictures
+// would have come, with the reason.
+TEST_F(CliTest, UnreadableFolderGetsARow) {
+    fs::create_directories(Path("locked"));
+    WriteGrayJpeg(Path("locked/hidden.jpg"), 8, 8, [](int, int) { return 50; });
+    WriteGrayJpeg(Path("z.jpg"), 8, 8, [](int, int) { return 50; });
+    fs::permissions(Path("locked"), fs::perms::none);
+    RunSettings settings;
+    settings.ordinaryUser = true;
+    const CliRun run = Run({Path("locked").string(), Path("z.jpg").string(), "--summary", "-"}, settings);
+    fs::permissions(Path("locked"), fs::perms::owner_all);
+    EXPECT_EQ(run.status, 2) << run.err;
+    const Table table = ParseCsv(run.out);
+    ASSERT_EQ(table.size(), 3u) << run.out;
+    EXPECT_EQ(Cell(table[1], "file"), Path("locked").string());
+    EXPECT_EQ(Cell(table[1], "loaded"), "false");
+    EXPECT_EQ(Cell(table[1], "exit_status"), "2");
+    EXPECT_NE(Cell(table[1], "first_error").find("Permission denied"), std::string::npos);
+    EXPECT_EQ(Cell(table[2], "file"), Path("z.jpg").string());
+    EXPECT_EQ(Cell(table[2], "exit_status"), "0");
+}
+
+// ------------------------------------------------------------ output names
+
+// NAMEs "." and ".." (pictures "..jpg" and "...jpg") become safe names: no
+// output leaves its folder.
+TEST_F(CliTest, DotNamesStayInTheirFolders) {
+    fs::create_directories(Path("work/photos"));
+    for (const char* name : {"..jpg", "...jpg"})
+        WriteGrayJpeg(Path("work/photos") / name, 8, 8, [](int, int) { return 50; });
+    const CliRun run = Run({Path("work/photos/..jpg").string(), Path("work/photos/...jpg").string(), "--dump",
+                            Path("work/dumps").string(), "--out", Path("work/out").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> work;
+    for (const auto& entry : fs::directory_iterator(Path("work"))) work.push_back(entry.path().filename().string());
+    std::sort(work.begin(), work.end());
+    EXPECT_EQ(work, (std::vector<std::string>{"dumps", "out", "photos"}));
+    std::vector<std::string> pictures;
+    for (const auto& entry : fs::directory_iterator(Path("work/dumps"))) {
+        ASSERT_TRUE(entry.is_directory()) << entry.path();
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+        pictures.push_back(json::parse(ReadFile(entry.path() / "report.json"))["picture"]);
     }
-    std::size_t mentions = 0;
-    for (std::size_t at = run.err.find(out); at != std::string::npos; at = run.err.find(out, at + 1)) ++mentions;
-    EXPECT_EQ(mentions, 1u) << run.err;
+    std::sort(pictures.begin(), pictures.end());
+    EXPECT_EQ(pictures, (std::vector<std::string>{"...jpg", "..jpg"}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(Path("work/out")), fs::directory_iterator()), 4);
+}
+
+// --out and --dump into one folder: picture "a.json.jpg" would get the dump
+// folder r/a.json where picture a's report r/a.json goes. The NAMEs are given
+// out so that no file meets a folder, in argument order, whatever the jobs.
+TEST_F(CliTest, OutAndDumpInOneFolderNeverCollide) {
+    const std::vector<std::string> files = {"a.jpg", "a.json.jpg", "b.json.jpg", "b.jpg"};
+    std::vector<std::string> pictures;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        WriteGrayJpeg(Path(files[i]), 8 + int(i), 8, [](int, int) { return 50; });
+        pictures.push_back(Path(files[i]).string());
+    }
+    std::vector<std::string> listing;
+    for (const char* jobs : {"1", "4"}) {
+        SCOPED_TRACE(std::string("jobs ") + jobs);
+        fs::remove_all(Path("r"));
+        std::vector<std::string> arguments = pictures;
+        arguments.insert(arguments.end(), {"--out", Path("r").string(), "--dump", Path("r").string(), "--jobs", jobs});
+        const CliRun run = Run(arguments);
+        ASSERT_EQ(run.status, 0) << run.err;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            int found = 0;
+            for (const auto& entry : fs::recursive_directory_iterator(Path("r"))) {
+                if (entry.path().extension() != ".json" || !entry.is_regular_file()) continue;
+                const json report = json::parse(ReadFile(entry.path()));
+                found += report["picture"] == files[i] && report["width"] == 8 + int(i);
+            }
+            EXPECT_EQ(found, 2) << files[i];  // its report in --out and in its dump folder
+        }
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(Path("r"))) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        if (listing.empty()) listing = names;
+        EXPECT_EQ(names, listing);
+    }
+}
+
+// ----------------------------------------------------------- hostile names
+
+// Names a spreadsheet would run as formulas get a leading ' in the CSV; the
+// JSON Lines keep them exact. (A name starting with "-" reads as an option.)
+TEST_F(CliTest, FormulaLikeNamesAreDefusedInTheCsvOnly) {
+    const std::vector<std::string> names = {"=1+1.jpg", "+SUM(1,2).jpg", "@cmd.jpg", "\tab.jpg", "\rcr.jpg",
+                                            "plain=.jpg"};
+    std::vector<std::string> arguments = names;
+    for (const std::string& name : names) WriteGrayJpeg(Path(name), 8, 8, [](int, int) { return 50; });
+    RunSettings settings;
+    settings.workingDirectory = dir_;  // as the shell passes "*.jpg"
+    arguments.insert(arguments.end(), {"--summary", "s.csv"});
+    ASSERT_EQ(Run(arguments, settings).status, 0);
+    arguments.back() = "s.jsonl";
+    ASSERT_EQ(Run(arguments, settings).status, 0);
+    const Table table = ParseCsv(ReadFile(Path("s.csv")));
+    const std::vector<json> rows = ParseJsonLines(ReadFile(Path("s.jsonl")));
+    ASSERT_EQ(table.size(), names.size() + 1);
+    ASSERT_EQ(rows.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const bool defused = names[i] != "plain=.jpg";
+        EXPECT_EQ(Cell(table[i + 1], "file"), (defused ? "'" : "") + names[i]);
+        EXPECT_EQ(rows[i]["file"], names[i]);
+    }
+}
+
+// Bytes that are not UTF-8 are written as \xNN in the reports and both
+// summaries, so that two such names stay two names and every output stays
+// UTF-8.
+TEST_F(CliTest, BytesThatAreNotUtf8AreWrittenAsHex) {
+    const std::vector<std::string> names = {"\xff\xferaw.jpg", "\xfe\xffraw.jpg", "caf\xc3\xa9.jpg"};
+    const std::vector<std::string> shown = {"\\xff\\xferaw.jpg", "\\xfe\\xffraw.jpg", "caf\xc3\xa9.jpg"};
+    std::vector<std::string> arguments = names;
+    for (const std::string& name : names) WriteGrayJpeg(Path(name), 8, 8, [](int, int) { return 50; });
+    RunSettings settings;
+    settings.workingDirectory = dir_;
+    arguments.insert(arguments.end(), {"--out", "out", "--summary", "s.csv"});
+    ASSERT_EQ(Run(arguments, settings).status, 0);
+    arguments.back() = "s.jsonl";
+    ASSERT_EQ(Run(arguments, settings).status, 0);
+    const Table table = ParseCsv(ReadFile(Path("s.csv")));
+    const std::vector<json> rows = ParseJsonLines(ReadFile(Path("s.jsonl")));
+    ASSERT_EQ(table.size(), names.size() + 1);
+    ASSERT_EQ(rows.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(Cell(table[i + 1], "file"), shown[i]);
+        EXPECT_EQ(rows[i]["file"], shown[i]);
+        const std::string stem = names[i].substr(0, names[i].size() - 4);
+        const json report = json::parse(ReadFile(Path("out") / (stem + ".json")));
+        EXPECT_EQ(report["picture"], shown[i]);
+        EXPECT_NE(report["caption"].get<std::string>().find(shown[i]), std::string::npos);
+    }
+}
+
+// Names a spreadsheet would take for a formula, whatever column they are in.
+TEST(SummaryCsvTest, FormulaTriggersGetALeadingQuote) {
+    cli::SummaryRow row;
+    for (const std::string text : {"=A1", "+1", "-1", "@SUM(A1)", "\tx", "\rx", "=1,2"}) {
+        row.file = row.firstError = text;
+        const Table table = ParseCsv(cli::CsvRow(row));
+        ASSERT_EQ(table.size(), 1u);
+        EXPECT_EQ(Cell(table[0], "file"), "'" + text);
+        EXPECT_EQ(Cell(table[0], "first_error"), "'" + text);
+    }
+    row.file = "a=1";
+    EXPECT_EQ(Cell(ParseCsv(cli::CsvRow(row))[0], "file"), "a=1");
 }
 
 // ----------------------------------------------------------------- progress
+
+// Control characters and bytes that are not UTF-8 in the current file's
+// name are shown escaped.
+TEST(ProgressLineTest, FileNameIsShownEscaped) {
+    using cli::ProgressLine;
+    EXPECT_EQ(ProgressLine(0, 2, "a\x1b[2J\n\t\x7f\xff\xc2\x9b.jpg", 1.0, 80),
+              "[--------------------] 0/2   0%  --:-- left  a\\e[2J\\n\\t\\x7f\\xff\\xc2\\x9b.jpg");
+}
 
 TEST(ProgressLineTest, CountsPercentTimeLeftAndAFileNameThatFits) {
     using cli::ProgressLine;

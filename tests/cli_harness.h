@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <jpeglib.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -35,11 +36,23 @@ struct CliRun {
     std::string err;
 };
 
+// Where the run's standard output goes.
+enum class StandardOutput {
+    File,        // stdout.txt in the test's folder, emptied first
+    Append,      // stdout.txt as it is, opened for appending (">>")
+    Full,        // /dev/full: every write fails with ENOSPC
+    Closed,      // no descriptor 1 at all (">&-")
+    BrokenPipe,  // a pipe whose reader has already gone
+};
+
 // What a run may need beyond its arguments.
 struct RunSettings {
-    std::optional<rlim_t> fileSizeLimit;  // bytes; larger writes fail instead of raising SIGXFSZ
+    std::optional<rlim_t> fileSizeLimit;  // bytes, with SIGXFSZ at its default action
     std::function<bool()> killWhen;       // polled while it runs; true sends killSignal
     int killSignal = SIGTERM;
+    StandardOutput standardOutput = StandardOutput::File;
+    bool ordinaryUser = false;  // when the tests run as root, the run is user "nobody"
+    std::optional<fs::path> workingDirectory;
 };
 
 inline std::string ReadFile(const fs::path& path) {
@@ -100,9 +113,9 @@ inline void WriteNoise(const fs::path& path, int width, int height) {
                   [](int x, int y) { return int((uint32_t(x) * 2654435761u ^ uint32_t(y) * 40503u) >> 13) & 255; });
 }
 
-// Runs vexo-cli with the arguments; standard output and error go to files in
-// `dir`. The child starts with SIGINT and SIGTERM at their default action
-// whatever the test runner ignores.
+// Runs vexo-cli with the arguments; standard error goes to a file in `dir`,
+// standard output as the settings say. The child starts with every signal
+// unblocked and at its default action, whatever the test runner ignores.
 inline CliRun RunCli(const std::vector<std::string>& arguments, const fs::path& dir,
                      const RunSettings& settings = {}) {
     const fs::path outPath = dir / "stdout.txt";
@@ -114,22 +127,45 @@ inline CliRun RunCli(const std::vector<std::string>& arguments, const fs::path& 
     argv.push_back(nullptr);
 
     CliRun run;
+    int pipeEnds[2] = {-1, -1};
+    if (settings.standardOutput == StandardOutput::BrokenPipe) {
+        if (::pipe(pipeEnds) != 0) return run;
+        ::close(pipeEnds[0]);  // the reader is gone before the run starts
+    }
     const pid_t pid = ::fork();
     if (pid < 0) return run;
     if (pid == 0) {
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int out = -1;
+        switch (settings.standardOutput) {
+            case StandardOutput::File: out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644); break;
+            case StandardOutput::Append: out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644); break;
+            case StandardOutput::Full: out = ::open("/dev/full", O_WRONLY); break;
+            case StandardOutput::Closed: break;
+            case StandardOutput::BrokenPipe: out = pipeEnds[1]; break;
+        }
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(127);
-        ::signal(SIGINT, SIG_DFL);
-        ::signal(SIGTERM, SIG_DFL);
+        if (err < 0 || ::dup2(err, 2) < 0) ::_exit(127);
+        if (out < 0 ? settings.standardOutput != StandardOutput::Closed : ::dup2(out, 1) < 0) ::_exit(127);
+        if (out > 2) ::close(out);
+        if (settings.standardOutput == StandardOutput::Closed) ::close(1);
+        ::close(err);
+        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ}) ::signal(s, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         if (settings.fileSizeLimit) {
-            ::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{*settings.fileSizeLimit, *settings.fileSizeLimit};
             ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (settings.workingDirectory && ::chdir(settings.workingDirectory->c_str()) != 0) ::_exit(127);
+        if (settings.ordinaryUser && ::geteuid() == 0) {
+            const gid_t nobody = 65534;
+            if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0) ::_exit(127);
         }
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
+    if (pipeEnds[1] >= 0) ::close(pipeEnds[1]);
     int wstatus = 0;
     bool killed = false;
     for (;;) {
@@ -144,7 +180,8 @@ inline CliRun RunCli(const std::vector<std::string>& arguments, const fs::path& 
     }
     if (WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
     if (WIFSIGNALED(wstatus)) run.signal = WTERMSIG(wstatus);
-    run.out = ReadFile(outPath);
+    if (settings.standardOutput == StandardOutput::File || settings.standardOutput == StandardOutput::Append)
+        run.out = ReadFile(outPath);
     run.err = ReadFile(errPath);
     return run;
 }
@@ -158,7 +195,14 @@ protected:
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    void TearDown() override {
+        // Folders a test made unreadable can be removed again.
+        std::error_code ec;
+        for (auto it = fs::recursive_directory_iterator(dir_, fs::directory_options::skip_permission_denied, ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+            if (it->is_directory(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(dir_, ec);
+    }
 
     fs::path Path(const std::string& name) const { return dir_ / name; }
 

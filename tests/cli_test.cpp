@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/output_plan.h"
 #include "cli_harness.h"
 
 namespace vexo {
@@ -87,6 +89,56 @@ INSTANTIATE_TEST_SUITE_P(
                     // one-picture outputs with several pictures
                     std::vector<std::string>{"PIC", "PIC", "--png", "x.png"},
                     std::vector<std::string>{"PIC", "--out", "o", "--json", "x.json"}));
+
+// Two outputs of one run that are the same file, or a file where another
+// output makes a folder: refused before anything runs, nothing written. DIR
+// is the test's folder.
+class CliSameFileTest : public CliTest, public testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(CliSameFileTest, RefusedBeforeAnythingRuns) {
+    for (const char* name : {"a.jpg", "w.jpg"}) WriteGrayJpeg(Path(name), 8, 8, [](int, int) { return 90; });
+    fs::create_directories(Path("real"));
+    fs::create_symlink("real", Path("alias"));
+    std::vector<std::string> arguments = GetParam();
+    for (std::string& a : arguments)
+        if (a.rfind("DIR/", 0) == 0) a = Path(a.substr(4)).string();
+    const CliRun run = Run(arguments);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("usage: vexo-cli PICTURE"), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    std::vector<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_)) left.push_back(entry.path().filename());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"a.jpg", "alias", "real", "stderr.txt", "stdout.txt", "w.jpg"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, CliSameFileTest,
+    testing::Values(
+        std::vector<std::string>{"DIR/a.jpg", "DIR/w.jpg", "--out", "DIR/res", "--summary", "DIR/res/a.json"},
+        std::vector<std::string>{"DIR/a.jpg", "DIR/w.jpg", "--out", "DIR/res", "--summary", "DIR/res/w.png"},
+        std::vector<std::string>{"DIR/a.jpg", "DIR/w.jpg", "--dump", "DIR/dd", "--summary", "DIR/dd/a/report.json"},
+        std::vector<std::string>{"DIR/a.jpg", "DIR/w.jpg", "--dump", "DIR/dd", "--summary", "DIR/dd/w"},
+        std::vector<std::string>{"DIR/a.jpg", "DIR/w.jpg", "--out", "DIR/real", "--summary", "DIR/alias/a.png"},
+        std::vector<std::string>{"DIR/a.jpg", "--png", "DIR/o.out", "--json", "DIR/o.out"},
+        std::vector<std::string>{"DIR/a.jpg", "--png", "DIR/real/../o.out", "--json", "DIR/o.out"},
+        std::vector<std::string>{"DIR/a.jpg", "--png", "DIR/real/o.out", "--json", "DIR/alias/o.out"},
+        std::vector<std::string>{"DIR/a.jpg", "--png", "DIR/d/plane0.pgm", "--dump", "DIR/d"},
+        std::vector<std::string>{"DIR/a.jpg", "--json", "DIR/d", "--dump", "DIR/d"}));
+
+// A folder that an output fills with names of its own (a picture's cells,
+// say) takes nothing from another output, and is taken by no other output.
+TEST(OutputPlanTest, FolderFilledByOneOutputTakesNothingElse) {
+    const std::vector<cli::PlannedPath> cells = {{"r/c/a", "--cells", true, true}};
+    auto with = [&](std::vector<cli::PlannedPath> more) {
+        more.insert(more.begin(), cells.begin(), cells.end());
+        return cli::FindClash(more, {});
+    };
+    EXPECT_TRUE(with({{"r/c/a/A1.png", "--png"}}).has_value());
+    EXPECT_TRUE(with({{"r/c/a/x", "--dump", true}, {"r/c/a/x/report.json", "--dump"}}).has_value());
+    EXPECT_TRUE(with({{"r/c/../c/a", "--dump", true}}).has_value());
+    EXPECT_FALSE(with({{"r/c/a.png", "--out"}, {"r/c/ab/x", "--dump", true}}).has_value());
+}
 
 // ---------------------------------------------------- pictures that do not load
 
@@ -310,6 +362,40 @@ TEST_F(CliTest, LargePictureLoadsAtItsScaleUnlessFullSize) {
     const ordered_json fullReport = ordered_json::parse(full.out);
     EXPECT_EQ(fullReport["width"], 1600);
     EXPECT_EQ(fullReport["source"]["scale"], ordered_json::parse("[8, 8]"));
+}
+
+// A picture loaded at 2/8 reports its cells' corners in working pixels and,
+// both coordinates, in the file's own: (c + 0.5) * 8 / M - 0.5, halves to even.
+TEST_F(CliTest, ScaledPictureReportsCornersInTheFilesPixels) {
+    const fs::path sample = fs::path(VEXO_SOURCE_DIR) / "samples" / "grid-4000x3000.jpg";
+    const CliRun run = Run({sample.string(), "--op", "16", "--json", "-"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const ordered_json report = ordered_json::parse(run.out);
+    ASSERT_EQ(report["source"]["scale"], ordered_json::parse("[2, 8]"));
+    const ordered_json& cells = report["steps"][0]["cells"];
+    ASSERT_EQ(cells.size(), 64u);
+    auto inFile = [](int c) { return int64_t(std::nearbyint((c + 0.5) * 8.0 / 2.0 - 0.5)); };
+    for (const ordered_json& cell : cells)
+        for (const char* corner : {"TL", "TR", "BL", "BR"}) {
+            const ordered_json& working = cell["corners"][corner];
+            const ordered_json& file = cell["sourceCorners"][corner];
+            ASSERT_FALSE(working.is_null()) << cell["label"] << " " << corner;
+            EXPECT_EQ(file[0], inFile(working[0])) << cell["label"] << " " << corner;
+            EXPECT_EQ(file[1], inFile(working[1])) << cell["label"] << " " << corner;
+        }
+}
+
+// A file name cannot reach the terminal as control characters: the messages
+// on standard error and the summary on standard output show them escaped.
+TEST_F(CliTest, NamesAreShownWithControlCharactersEscaped) {
+    RunSettings settings;
+    settings.workingDirectory = dir_;
+    const CliRun run = Run({"\x1b]0;owned\x07\x1b[2J\nFAKE: all 7 pictures OK\xff.jpg"}, settings);
+    EXPECT_EQ(run.status, 2);
+    const std::string shown = "Cannot open file \\e]0;owned\\x07\\e[2J\\nFAKE: all 7 pictures OK\\xff.jpg\n";
+    EXPECT_EQ(run.err, "error: " + shown);
+    EXPECT_NE(run.out.find("\nerror: " + shown), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find_first_of("\x1b\x07\xff"), std::string::npos) << run.out;
 }
 
 class CliSampleTest : public CliTest, public testing::WithParamInterface<const char*> {};

@@ -10,12 +10,14 @@
 // and its display unchanged in size, the progress bar within its range, and
 // no message besides the one its parameter calls for.
 //
-// The Hough operations on 16384 x 16 fill a 16384 x 16384 vote table and
-// cast (edge samples x 16384) votes, so that size runs them only where the
-// edge picture is small: blank for all of them, white for those that filter
-// first (a uniform picture has no edges), and a picture of one row and one
-// column of edges for the two that vote straight on the picture. Operations
-// 13 to 17 read no parameter and run with their default text only.
+// A Hough transform on 16384 x 16 fills a 16384 x 16384 vote table (half a
+// gigabyte) whatever the picture holds, so at that width the transforms run
+// where they have something to find: the two that vote straight on the
+// picture, on one full row and one full column of edges, each finding its
+// one line exactly. The operations that run a transform after filtering
+// (6, 14 to 17) repeat the same table and, on pictures 16 rows high, find
+// nothing; they run at the other sizes. Operations 13 to 17 read no
+// parameter and run with their default text only.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,6 +26,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/operations.h"
@@ -59,6 +62,9 @@ struct DegenerateCase {
     Content content;
     int operation;
     std::vector<ParameterText> parameters;
+    // The lines the operation must find; none checked when absent.
+    std::optional<std::vector<LineEnds>> horizontal = std::nullopt;
+    std::optional<std::vector<LineEnds>> vertical = std::nullopt;
 };
 
 DecodedBitmap MakePicture(Size size, Content content) {
@@ -78,9 +84,9 @@ DecodedBitmap MakePicture(Size size, Content content) {
             break;
         }
         case Content::Cross: {
-            // One full row and one full column of 255 through the middle.
+            // One full row of 255, the last, and one full column, the middle.
             bitmap.indices.assign(count, 0);
-            const int midRow = size.height / 2, midColumn = size.width / 2;
+            const int midRow = size.height - 1, midColumn = size.width / 2;
             for (int x = 0; x < size.width; ++x) bitmap.indices[std::size_t(midRow) * size.width + x] = 255;
             for (int y = 0; y < size.height; ++y) bitmap.indices[std::size_t(y) * size.width + midColumn] = 255;
             break;
@@ -137,18 +143,25 @@ std::vector<DegenerateCase> WidestCases() {
     std::vector<DegenerateCase> cases;
     for (int op = 0; op < kOperationCount; ++op) {
         const auto& parameters = ReadsParameter(op) ? kAllParameters : kDefaultOnly;
-        if (!VotesOnLargeTable(op)) {
+        if (!VotesOnLargeTable(op))
             for (Content content : {Content::Blank, Content::White, Content::Random})
                 cases.push_back({size, content, op, parameters});
-            continue;
-        }
-        cases.push_back({size, Content::Blank, op, kDefaultOnly});
-        if (op == 4 || op == 5)
-            cases.push_back({size, Content::Cross, op, kDefaultOnly});
-        else
-            cases.push_back({size, Content::White, op, kDefaultOnly});
     }
+    // The last row: 16383 votes for row 15 at both ends, far above the
+    // default threshold (a peak lies at least 15 cells from the table's
+    // border, so no other row of the picture could be one). The column: 15
+    // votes (its samples below row 0) for column 8192 at row 0 and at row
+    // 16383; the row's samples give at most 2 to any other line.
+    const int lastRow = size.height - 1, middleColumn = size.width / 2;
+    cases.push_back({size, Content::Cross, 4, kDefaultOnly, std::vector<LineEnds>{{lastRow, lastRow}}});
+    cases.push_back({size, Content::Cross, 5, {"10"}, std::nullopt, std::vector<LineEnds>{{middleColumn, middleColumn}}});
     return cases;
+}
+
+std::vector<std::pair<int32_t, int32_t>> Ends(const std::vector<LineEnds>& lines) {
+    std::vector<std::pair<int32_t, int32_t>> ends;
+    for (const LineEnds& line : lines) ends.emplace_back(line.a, line.b);
+    return ends;
 }
 
 class DegeneratePicture : public ::testing::TestWithParam<DegenerateCase> {};
@@ -196,6 +209,12 @@ void RunOnce(const DegenerateCase& c, const ParameterText& parameter) {
     }
     EXPECT_EQ(errors, ExpectedErrors(c.operation, typed)) << "parameter text \"" << typed << "\"";
     EXPECT_EQ(plainBoxes, c.operation == 12 ? 1 : 0);
+    if (c.horizontal) {
+        EXPECT_EQ(Ends(bench.lastOperation().horizontalLines), Ends(*c.horizontal));
+    }
+    if (c.vertical) {
+        EXPECT_EQ(Ends(bench.lastOperation().verticalLines), Ends(*c.vertical));
+    }
 }
 
 TEST_P(DegeneratePicture, RunsCleanly) {

@@ -21,6 +21,7 @@
 #include "find_grid/lattice.h"
 #include "find_grid/lattice_period.h"
 #include "find_grid/line_families.h"
+#include "find_grid/subdivision.h"
 #include "grid_photos/grid_photos.h"
 
 namespace vexo::grid {
@@ -318,6 +319,87 @@ TEST(RefinementTest, ChessboardReadAndItsMarginLeftOut) {
     EXPECT_EQ(j1, 6);
 }
 
+// --- Finer lines ---
+
+// Graph paper square-on: 4 x 3 cells of 50 pixels between thick dark lines,
+// each cut into 5 x 5 by thin faint ones (`minorAcross`, `minorDown` say
+// which of those are drawn); a dark blot in the middle of each cell when
+// `blots`.
+GrayPlane GraphPaper(bool minorAcross, bool minorDown, bool blots = false) {
+    constexpr double left = 40, top = 30, side = 50;  // lines centred on pixels
+    return Picture(300, 230, [=](double x, double y) {
+        const double u = (x - left) / side, v = (y - top) / side;
+        if (u < -0.1 || v < -0.1 || u > 4.1 || v > 3.1) return 215.0;
+        auto near = [](double t, double step, double half) {
+            return std::abs(t / step - std::round(t / step)) * step * 50 < half;
+        };
+        if ((near(u, 1, 1.3) && v > -0.03 && v < 3.03) || (near(v, 1, 1.3) && u > -0.03 && u < 4.03)) return 60.0;
+        if ((minorAcross && near(u, 0.2, 0.5)) || (minorDown && near(v, 0.2, 0.5))) return 175.0;
+        if (blots && std::hypot(u - std::floor(u) - 0.5, v - std::floor(v) - 0.5) < 0.12) return 70.0;
+        return 215.0;
+    });
+}
+
+std::vector<PointF> GraphPaperCrossings() {
+    std::vector<PointF> c;
+    for (int j = 0; j <= 3; ++j)
+        for (int i = 0; i <= 4; ++i) c.push_back({40.0 + 50 * i, 30.0 + 50 * j});
+    return c;
+}
+
+// The finest equal cut that shows in most cells, each way on its own; a blot
+// in every cell's middle is no line.
+TEST(SubdivisionTest, FinerLinesCountEachWay) {
+    const std::vector<PointF> crossings = GraphPaperCrossings();
+    Subdivision s = FindSubdivision(GraphPaper(true, true), crossings, 4, 3, true);
+    EXPECT_EQ(s.columns, 5);
+    EXPECT_EQ(s.rows, 5);
+    s = FindSubdivision(GraphPaper(true, false), crossings, 4, 3, true);
+    EXPECT_EQ(s.columns, 5);
+    EXPECT_EQ(s.rows, 1);
+    s = FindSubdivision(GraphPaper(false, false, true), crossings, 4, 3, true);
+    EXPECT_EQ(s.columns, 1);
+    EXPECT_EQ(s.rows, 1);
+    // Light lines on dark paper read the same, told so.
+    GrayPlane inverted = GraphPaper(true, true);
+    for (int y = 0; y < inverted.height; ++y)
+        for (int x = 0; x < inverted.width; ++x) inverted.at(x, y) = uint8_t(255 - inverted.at(x, y));
+    s = FindSubdivision(inverted, crossings, 4, 3, false);
+    EXPECT_EQ(s.columns, 5);
+    EXPECT_EQ(s.rows, 5);
+}
+
+// The finer crossings of a lattice seen in perspective lie where its
+// homography puts the fractions of a cell, shared sides included.
+TEST(SubdivisionTest, FinerCrossingsFollowThePerspective) {
+    const Matrix3 h{30, 4, 50, -3, 28, 40, 0.01, 0.004, 1};
+    std::vector<PointF> crossings;
+    for (int j = 0; j <= 2; ++j)
+        for (int i = 0; i <= 3; ++i) crossings.push_back(ApplyToPoint(h, i, j));
+    const std::vector<PointF> fine = SubdividedCrossings(crossings, 3, 2, {4, 3});
+    ASSERT_EQ(fine.size(), std::size_t(13 * 7));
+    for (int b = 0; b <= 6; ++b)
+        for (int a = 0; a <= 12; ++a) {
+            const PointF want = ApplyToPoint(h, a / 4.0, b / 3.0);
+            EXPECT_NEAR(fine[std::size_t(b) * 13 + std::size_t(a)].x, want.x, 1e-3) << a << ", " << b;
+            EXPECT_NEAR(fine[std::size_t(b) * 13 + std::size_t(a)].y, want.y, 1e-3) << a << ", " << b;
+        }
+}
+
+// The finder names graph paper's finest cells, not its thick lines' blocks.
+TEST(SubdivisionTest, FinderGivesTheFinestGrid) {
+    const Lattice found = FindGrid(GraphPaper(true, true));
+    ASSERT_TRUE(found.found);
+    EXPECT_EQ(found.columns, 20);
+    EXPECT_EQ(found.rows, 15);
+    if (found.columns == 20 && found.rows == 15)
+        for (int j = 0; j <= 15; ++j)
+            for (int i = 0; i <= 20; ++i) {
+                EXPECT_NEAR(found.at(i, j).x, 40 + 10 * i, 0.3) << i << ", " << j;
+                EXPECT_NEAR(found.at(i, j).y, 30 + 10 * j, 0.3) << i << ", " << j;
+            }
+}
+
 // --- The finder on photographs ---
 
 class QuarterTurnTest : public ::testing::TestWithParam<double> {};
@@ -380,6 +462,24 @@ TEST(NoGridTest, NoLatticeWhereThereIsNoGrid) {
             EXPECT_FALSE(found.found) << photos::SceneName(scene) << " " << seed;
             EXPECT_TRUE(found.crossings.empty());
         }
+}
+
+// Lines that happen to meet like a grid's give none: lined paper, whose
+// "columns" found in its noise are much weaker than its rows, and rectangles
+// strewn about, whose edges near a lattice's crossings pull them every way.
+TEST(NoGridTest, NoLatticeFromLinesThatMeetByChance) {
+    photos::PhotoRequest lined;
+    lined.scene = photos::Scene::LinedPaper;
+    lined.seed = 3559042430u;
+    lined.width = 480;
+    lined.height = 640;
+    EXPECT_FALSE(Find(photos::MakePhoto(lined)).found) << "lined paper";
+    photos::PhotoRequest rectangles;
+    rectangles.scene = photos::Scene::Rectangles;
+    rectangles.seed = 3107173587u;
+    rectangles.width = 1080;
+    rectangles.height = 1920;
+    EXPECT_FALSE(Find(photos::MakePhoto(rectangles)).found) << "rectangles";
 }
 
 // Pictures too small to hold a grid, flat ones and ones of one line give

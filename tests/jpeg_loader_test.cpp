@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include <sched.h>
 #include <unistd.h>
 
 #include <jpeglib.h>
@@ -192,6 +193,36 @@ INSTANTIATE_TEST_SUITE_P(
         DjpegCase{"gray_truncated_at_2", 3300, 40, Colour::kGray, false, 0, false, 0.5, 2},
         DjpegCase{"colour_progressive_truncated_at_3", 2600, 24, Colour::kRgb, true, 0, false, 0.6, 3}),
     [](const testing::TestParamInfo<DjpegCase>& info) { return std::string(info.param.name); });
+
+// A tall narrow picture passes through the decoder in 64 bands of 256 rows,
+// handed to the filling thread through a ring of 8. On one processor the
+// decoding thread runs a whole time slice, some milliseconds, before the
+// filling thread gets its turn, so the ring fills up and the decoding thread
+// has to fill bands itself: a band may be reused only once the filling
+// thread is done with it.
+TEST(JpegLoader, FullRingOfBandsKeepsEveryRow) {
+    const std::vector<uint8_t> jpeg = testjpeg::RandomJpeg({.width = 32, .height = 16384}, 5);
+    const Gray expected = DecodeWithDjpeg(jpeg, "ring");
+    cpu_set_t before;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof before, &before), 0);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &before)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);  // the filling thread inherits it
+    for (int run = 0; run < 3; ++run) {
+        JpegDecoder decoder(jpeg);
+        GrayPlane copy;
+        decoder.DecodeBitmap(&copy);
+        const std::vector<uint8_t> levels = LevelsOf(*decoder.decodedBitmap);
+        EXPECT_TRUE(levels == expected.levels) << "first difference at " << FirstDifference(levels, expected.levels);
+        EXPECT_TRUE(LevelsOf(copy) == levels);
+    }
+    ::sched_setaffinity(0, sizeof before, &before);
+}
 
 // ---------------------------------------------------------------------------
 // The gray levels.

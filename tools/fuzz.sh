@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets of tests/fuzz with clang (build dir
 # build-fuzz: core and targets with AddressSanitizer, UndefinedBehaviorSanitizer
 # and coverage feedback; no window, no benchmarks) and runs each target for
-# FUZZ_SECONDS seconds (default 60), all at once when there are two cores.
+# FUZZ_SECONDS seconds (default 60), as many at once as there are processors
+# (JOBS), so that each target has a processor of its own.
 # Fails when a target reports a crash, a leak, a hang or undefined behaviour;
 # the input that did it is left in build-fuzz/artifacts/TARGET/.
 #
@@ -11,14 +12,14 @@
 # build-fuzz/corpus/TARGET, so a later run starts where this one ended.
 #
 #   FUZZ_SECONDS=3600 tools/fuzz.sh           longer runs
-#   FUZZ_TARGETS=fuzz_core tools/fuzz.sh      one target only (fuzz_loader, fuzz_core, fuzz_hough)
+#   FUZZ_TARGETS=fuzz_core tools/fuzz.sh      one target only (fuzz_loader, fuzz_core, fuzz_hough, fuzz_find_grid)
 #   build-fuzz/fuzz_core build-fuzz/artifacts/fuzz_core/crash-...   replay a finding
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-fuzz
 seconds=${FUZZ_SECONDS:-60}
 jobs=${JOBS:-$(nproc)}
-targets=${FUZZ_TARGETS:-"fuzz_loader fuzz_core fuzz_hough"}
+targets=${FUZZ_TARGETS:-"fuzz_loader fuzz_core fuzz_hough fuzz_find_grid"}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DVEXO_FUZZ=ON -DVEXO_BUILD_UI=OFF -DVEXO_BUILD_BENCH=OFF
@@ -27,7 +28,7 @@ cmake --build "$build" -j "$jobs" --target $targets
 
 seeds=$build/seeds
 rm -rf "$seeds"
-mkdir -p "$seeds/fuzz_loader" "$seeds/fuzz_core" "$seeds/fuzz_hough"
+mkdir -p "$seeds/fuzz_loader" "$seeds/fuzz_core" "$seeds/fuzz_hough" "$seeds/fuzz_find_grid"
 
 # --- JPEG seeds: small gray and colour pictures in the encodings cjpeg offers.
 pgm() {  # pgm WIDTH HEIGHT PATTERN > file.pgm
@@ -97,14 +98,14 @@ printf '\x00\x00\x03\x01\x00\x01-' >"$seeds/fuzz_core/tiny-negative"
 perl -e 'print "\x3f\x3f\x03\x01\x00", chr(0x20 + 10), "2147483647", map { chr($_ * 37 & 255) } 0 .. 4095' \
   >"$seeds/fuzz_core/op3-trackbar"
 
-# --- Hough seeds: full rows (columns) of edges on a 256 x 200 picture, one
+# --- Hough seeds: full rows (columns) of edges on a 160 x 130 picture, one
 # line alone and two lines close enough to share a peak window, on one and
 # two threads.
 hough_seed() {  # hough_seed FILE MODE THRESHOLD LINE...
   perl -e '
     my ($mode, $threshold, @lines) = @ARGV;
     my $vertical = $mode & 1;
-    my ($w, $h) = $vertical ? (200, 256) : (256, 200);
+    my ($w, $h) = $vertical ? (130, 160) : (160, 130);
     print pack("vvCl<", $w - 1, $h - 1, $mode, $threshold);
     for my $line (@lines) {
       for (my $at = 0; $at < ($vertical ? $h : $w); $at += 16) {
@@ -118,11 +119,31 @@ hough_seed "$seeds/fuzz_hough/column" 1 100 50
 hough_seed "$seeds/fuzz_hough/columns-apart" 3 100 50 80
 hough_seed "$seeds/fuzz_hough/row-threshold-0" 0 0 50
 
+# --- Find Grid seeds: drawn grids of several spacings, angles and line
+# widths, dark on light and light on dark, alone and with noise on top.
+n=0
+for spec in "180 150 10 0 1" "200 160 20 12 2" "120 120 4 40 19" "199 90 33 128 3" "60 60 0 0 0"; do
+  # shellcheck disable=SC2086
+  set -- $spec
+  printf "\\x$(printf %02x "$1")\\x$(printf %02x "$2")\\x$(printf %02x $((128 + $3)))\\x$(printf %02x "$4")\\x$(printf %02x "$5")" \
+    >"$seeds/fuzz_find_grid/grid-$n"
+  perl -e 'print map { chr(($_ * 97) % 61 + 98) } 0 .. 999' >>"$seeds/fuzz_find_grid/grid-$n"
+  head -c 5 "$seeds/fuzz_find_grid/grid-$n" >"$seeds/fuzz_find_grid/clean-$n"
+  n=$((n + 1))
+done
+
 # --- Run.
 declare -A status
-pids=()
-names=()
+declare -A running=()  # pid -> target
+# Waits for one running target to end and notes its status.
+wait_one() {
+  local pid code=0
+  wait -n -p pid "${!running[@]}" || code=$?
+  status[${running[$pid]}]=$code
+  unset "running[$pid]"
+}
 for t in $targets; do
+  while [ "${#running[@]}" -ge "$jobs" ]; do wait_one; done
   corpus=$build/corpus/$t
   artifacts=$build/artifacts/$t
   mkdir -p "$corpus" "$artifacts"
@@ -132,21 +153,13 @@ for t in $targets; do
   maxlen=()
   [ "$t" = fuzz_core ] && maxlen=(-max_len=4133)
   [ "$t" = fuzz_hough ] && maxlen=(-max_len=265)
+  [ "$t" = fuzz_find_grid ] && maxlen=(-max_len=4096)
   echo "fuzz: $t for ${seconds}s"
   "$build/$t" "${maxlen[@]}" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
     -artifact_prefix="$artifacts/" "$corpus" "${seeddirs[@]}" >"$build/$t.log" 2>&1 &
-  if [ "$jobs" -lt 2 ]; then
-    status[$t]=0
-    wait $! || status[$t]=$?
-  else
-    pids+=($!)
-    names+=("$t")
-  fi
+  running[$!]=$t
 done
-for i in "${!pids[@]}"; do
-  status[${names[$i]}]=0
-  wait "${pids[$i]}" || status[${names[$i]}]=$?
-done
+while [ "${#running[@]}" -gt 0 ]; do wait_one; done
 fail=0
 for t in $targets; do
   if [ "${status[$t]}" -ne 0 ]; then

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Starts the desktop window in the bundled samples folder when there is a
 # display. Without one (a server, a container, a CI box) it does the main job
-# headless instead: the grid search over samples/ with vexo-cli, the annotated
-# PNGs, the JSON reports and the summary in one folder, the summary printed.
+# headless instead: Find Grid over samples/ with vexo-cli, the annotated PNGs,
+# the JSON reports, every found cell and the summary in one folder, the
+# summary printed.
 # Usage: tools/run.sh [build directory, default "build", relative to the project]
 # Without a display the results go to VEXO_RESULTS (default: vexo-results in
 # the build directory).
@@ -15,9 +16,10 @@ if [ -x "$build/vexo" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}
 fi
 
 results=${VEXO_RESULTS:-$build/vexo-results}
-echo "No display: running the grid search (operation 16) over $top/samples with vexo-cli."
+echo "No display: running Find Grid over $top/samples with vexo-cli."
 status=0
-"$build/vexo-cli" "$top/samples" --op 16 --out "$results" --summary "$results/summary.csv" || status=$?
+"$build/vexo-cli" "$top/samples" --find-grid --out "$results" --cells "$results/cells" \
+  --summary "$results/summary.csv" || status=$?
 echo
 if [ -f "$results/summary.csv" ]; then
   # The table without the full paths, in aligned columns where column(1) is there.
@@ -26,7 +28,8 @@ if [ -f "$results/summary.csv" ]; then
 fi
 cat <<TEXT
 
-Annotated pictures (NAME.png), reports (NAME.json) and summary.csv are in
+Annotated pictures (NAME.png), reports (NAME.json), the cells of each grid
+straightened (cells/NAME/A1.png, ...) and summary.csv are in
   $results
 On a desktop (with a display), 'make run' starts the Vexo window instead;
 or start it yourself: $build/vexo $top/samples

@@ -94,8 +94,87 @@ ordered_json StepJson(const StepRecord& step, int scale) {
     return item;
 }
 
+std::size_t Utf8Length(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return i < text.size() ? uint8_t(text[i]) : uint8_t(0); };
+    const uint8_t lead = byte(at);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    uint8_t low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;   // no overlong form
+        if (lead == 0xED) high = 0x9F;  // no surrogate
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;   // no overlong form
+        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    return at + length <= text.size() ? length : 0;
+}
+
+std::string EscapeInvalidUtf8(std::string_view text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8Length(text, i);
+        if (length > 0) {
+            out.append(text.substr(i, length));
+            i += length;
+            continue;
+        }
+        const uint8_t b = uint8_t(text[i++]);
+        out += "\\x";
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
+    }
+    return out;
+}
+
+namespace {
+
+bool AllUtf8(const ordered_json& json) {
+    if (json.is_string()) {
+        const std::string& text = json.get_ref<const std::string&>();
+        for (std::size_t i = 0; i < text.size();) {
+            const std::size_t length = Utf8Length(text, i);
+            if (length == 0) return false;
+            i += length;
+        }
+        return true;
+    }
+    if (json.is_structured())
+        for (const ordered_json& item : json)
+            if (!AllUtf8(item)) return false;
+    return true;
+}
+
+void EscapeStrings(ordered_json& json) {
+    if (json.is_string()) {
+        json = EscapeInvalidUtf8(json.get_ref<const std::string&>());
+    } else if (json.is_structured()) {
+        for (ordered_json& item : json) EscapeStrings(item);
+    }
+}
+
+}  // namespace
+
+ordered_json WithValidUtf8(const ordered_json& json) {
+    ordered_json copy = json;
+    if (!AllUtf8(json)) EscapeStrings(copy);
+    return copy;
+}
+
 std::string JsonText(const ordered_json& json) {
-    return json.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+    if (AllUtf8(json)) return json.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+    return WithValidUtf8(json).dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
 }
 
 std::string CsvField(const std::string& text) {

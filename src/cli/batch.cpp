@@ -19,12 +19,14 @@
 #include "app/workbench.h"
 #include "cli/cli_screen.h"
 #include "cli/image_files.h"
+#include "cli/output_plan.h"
 #include "cli/outputs.h"
 #include "cli/picture_list.h"
 #include "cli/progress_line.h"
 #include "cli/report.h"
 #include "cli/safe_output.h"
 #include "cli/session.h"
+#include "cli/shown_text.h"
 #include "cli/summary.h"
 #include "core/errors.h"
 #include "core/work_threads.h"
@@ -35,13 +37,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Where a picture's outputs go; a folder that could not be created is not
-// tried again for every picture.
+// Where a picture's outputs go; the folders exist and can be written.
 struct Targets {
     std::optional<std::string> out;
     std::optional<std::string> dump;
-    bool outUsable = true;
-    bool dumpUsable = true;
+    std::optional<std::string> cells;
 };
 
 struct Outcome {
@@ -71,14 +71,7 @@ std::string InFolder(const std::string& folder, const std::string& name) {
     return (fs::path(folder) / name).string();
 }
 
-// Creates the folder; false (and the reason in `problem`) when that failed.
-bool MakeFolder(const std::string& folder, std::string& problem) {
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (!ec && fs::is_directory(folder, ec)) return true;
-    problem = "cannot create directory " + folder + ": " + (ec ? ec.message() : std::string("not a directory"));
-    return false;
-}
+void Say(const std::string& text) { std::cerr << "vexo-cli: " << ShownText(text) << std::endl; }
 
 // Message boxes are kept in the report and the summary, not printed.
 class Silent : public std::streambuf {
@@ -103,19 +96,18 @@ Outcome RunPicture(const Options& options, const std::string& path, const std::s
         OutputNotes notes;
         if (targets.out || targets.dump) {
             const std::string text = JsonText(BuildReport(path, workbench, screen, result.steps));
-            if (targets.out && !targets.outUsable) notes.ok = false;
-            if (targets.out && targets.outUsable) {
+            if (targets.out) {
                 if (screen.hasBitmap) WriteDisplayPng(InFolder(*targets.out, name + ".png"), screen, notes);
                 WriteReport(InFolder(*targets.out, name + ".json"), text, notes);
             }
-            if (targets.dump && !targets.dumpUsable) notes.ok = false;
-            if (targets.dump && targets.dumpUsable)
-                WriteDumpFolder(InFolder(*targets.dump, name), workbench, screen, text, notes);
+            if (targets.dump) WriteDumpFolder(InFolder(*targets.dump, name), workbench, screen, text, notes);
         }
+        if (targets.cells) WriteCellsFolder(InFolder(*targets.cells, name), workbench, notes);
         for (const OutputNote& note : notes.lines)
             if (note.failed) outcome.failures.push_back(note.text);
         const int status = result.status == kExitOk && !notes.ok ? kExitOutputFailed : result.status;
         outcome.row = MakeSummaryRow(path, workbench, screen, result, status, elapsed);
+        outcome.row.outputError = notes.firstFailure;
     } catch (const std::bad_alloc&) {
         outcome.row = SummaryRow{};
         outcome.row.file = path;
@@ -126,19 +118,14 @@ Outcome RunPicture(const Options& options, const std::string& path, const std::s
     return outcome;
 }
 
-// Everything a run writes, for the check that none of it is a picture.
-std::vector<std::string> PlannedOutputs(const Options& options, const std::vector<std::string>& names) {
-    std::vector<std::string> outputs;
-    for (const std::string& name : names) {
-        if (options.out) {
-            outputs.push_back(InFolder(*options.out, name + ".png"));
-            outputs.push_back(InFolder(*options.out, name + ".json"));
-        }
-        if (options.dump)
-            for (const std::string& file : DumpFiles(InFolder(*options.dump, name))) outputs.push_back(file);
-    }
-    if (options.summary) outputs.push_back(*options.summary);
-    return outputs;
+// The row of a folder that could not be read.
+SummaryRow FolderRow(const FolderProblem& problem) {
+    SummaryRow row;
+    row.file = problem.folder;
+    row.errors = 1;
+    row.firstError = problem.text;
+    row.exitStatus = kExitNotLoaded;
+    return row;
 }
 
 // The pictures run on `jobs` threads; the calling thread tells each result,
@@ -228,66 +215,88 @@ bool WantsBatch(const Options& options) {
 }
 
 int RunBatch(const Options& options) {
-    if (options.png || options.json) {
-        std::cerr << UsageLine(std::string(options.png ? "--png" : "--json") +
-                               " is for one picture; with several, use --out DIR")
-                  << std::endl;
+    for (const PathOption& option : kPathOptions)
+        if (option.form == Form::OnePicture && options.*(option.field)) {
+            const std::string instead = option.field == &Options::straightened ? "--cells DIR" : "--out DIR";
+            std::cerr << UsageLine(std::string(option.name) + " is for one picture; with several, use " + instead)
+                      << std::endl;
+            return kExitUsage;
+        }
+    const PictureList list = ListPictures(options.pictures, options.recursive);
+    const std::vector<std::string> names = OutputNames(options, list.paths);
+    if (auto clash = FindClash(PlanOutputs(options, &names), list.paths)) {
+        std::cerr << ShownText(UsageLine(*clash)) << std::endl;
         return kExitUsage;
     }
-    const PictureList list = ListPictures(options.pictures, options.recursive);
-    const std::vector<std::string> names = OutputNames(list.paths);
-    if (auto clash = OutputOverwritesInput(PlannedOutputs(options, names), list.paths)) {
-        std::cerr << UsageLine(*clash + ", which would be overwritten") << std::endl;
+    // Nothing runs unless every output can be written.
+    if (auto problem = PrepareOutputFolders(options)) {
+        Say(*problem);
         return kExitUsage;
     }
 
     int status = kExitOk;
-    for (const std::string& problem : list.problems) {
-        std::cerr << "vexo-cli: " << problem << std::endl;
+    for (const FolderProblem& problem : list.problems) {
+        Say(problem.text);
         status = MoreSerious(status, kExitNotLoaded);
     }
-    if (list.paths.empty()) std::cerr << "vexo-cli: no pictures found" << std::endl;
+    if (list.paths.empty() && list.problems.empty()) Say("no pictures found");
 
     Targets targets;
     targets.out = options.out;
     targets.dump = options.dump;
-    std::string problem;
-    if (options.out && !(targets.outUsable = MakeFolder(*options.out, problem)))
-        std::cerr << "vexo-cli: " << problem << std::endl;
-    if (options.dump && !(targets.dumpUsable = MakeFolder(*options.dump, problem)))
-        std::cerr << "vexo-cli: " << problem << std::endl;
+    targets.cells = options.cells;
 
     // Without any output the summary is the result, on standard output.
-    const bool anyOutput = options.out || options.dump || options.summary;
+    const bool anyOutput = options.out || options.dump || options.cells || options.summary;
     const std::string summaryPath = options.summary.value_or("-");
     const bool toStandardOutput = summaryPath == "-" && (options.summary || !anyOutput);
     const bool jsonLines = WantsJsonLines(summaryPath);
-    std::string summary = jsonLines ? std::string() : CsvHeader();
-    if (toStandardOutput) std::cout << summary << std::flush;
+    // Rows on standard output go as soon as they are known; after a failed
+    // write no more are tried.
+    std::string summary;
+    bool standardOutputFailed = false;
+    auto emit = [&](const std::string& text) {
+        if (!toStandardOutput) {
+            summary += text;
+        } else if (!standardOutputFailed && !text.empty()) {
+            if (const WriteResult failure = WriteStandardOutput(text)) {
+                Say(failure->Message());
+                standardOutputFailed = true;
+                status = MoreSerious(status, kExitOutputFailed);
+            }
+        }
+    };
+    if (!jsonLines) emit(CsvHeader());
 
     const bool showProgress = !options.quiet && options.progress != ProgressChoice::Never &&
                               (options.progress == ProgressChoice::Always || ::isatty(STDERR_FILENO));
     std::optional<ProgressPrinter> progress;
     if (showProgress) progress.emplace(stderr, ::isatty(STDERR_FILENO) != 0, list.paths.size());
 
+    // Folder rows come where the folder's pictures would have come.
+    std::size_t told = 0, nextProblem = 0;
+    auto tellProblems = [&] {
+        for (; nextProblem < list.problems.size() && list.problems[nextProblem].before <= told; ++nextProblem) {
+            const SummaryRow row = FolderRow(list.problems[nextProblem]);
+            emit(jsonLines ? JsonLine(row) : CsvRow(row));
+        }
+    };
+    tellProblems();
     const int jobs = int(std::min<std::size_t>(std::size_t(options.jobs.value_or(Processors())), list.paths.size()));
     Scheduler scheduler(options, list.paths, names, targets);
     scheduler.Run(std::max(jobs, 1), progress ? &*progress : nullptr, [&](const Outcome& outcome) {
         if (progress && (toStandardOutput || !outcome.failures.empty())) progress->Clear();
-        for (const std::string& failure : outcome.failures) std::cerr << "vexo-cli: " << failure << std::endl;
+        for (const std::string& failure : outcome.failures) Say(failure);
         status = MoreSerious(status, outcome.row.exitStatus);
-        const std::string row = jsonLines ? JsonLine(outcome.row) : CsvRow(outcome.row);
-        if (toStandardOutput)
-            std::cout << row << std::flush;
-        else
-            summary += row;
+        emit(jsonLines ? JsonLine(outcome.row) : CsvRow(outcome.row));
+        ++told;
+        tellProblems();
     });
     if (progress) progress->Finish(list.paths.size());
 
     if (options.summary && !toStandardOutput) {
-        const std::string error = WriteText(*options.summary, summary);
-        if (!error.empty()) {
-            std::cerr << "vexo-cli: " << error << std::endl;
+        if (const WriteResult failure = WriteText(*options.summary, summary)) {
+            Say(failure->Message());
             status = MoreSerious(status, kExitOutputFailed);
         }
     }

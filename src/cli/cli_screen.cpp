@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iostream>
 
+#include "cli/shown_text.h"
+
 namespace vexo::cli {
 
 CliScreen::CliScreen(bool quiet) : CliScreen(quiet, std::cerr) {}
@@ -16,17 +18,17 @@ bool CliScreen::hasFont() const { return font_.hasFace(); }
 
 void CliScreen::ErrorBox(const std::string& text) {
     MemoryScreen::ErrorBox(text);
-    messageStream_ << "error: " << text << std::endl;
+    messageStream_ << "error: " << ShownText(text) << std::endl;
 }
 
 void CliScreen::ApplicationErrorBox(const std::string& text) {
     MemoryScreen::ApplicationErrorBox(text);
-    messageStream_ << "error: " << text << std::endl;
+    messageStream_ << "error: " << ShownText(text) << std::endl;
 }
 
 void CliScreen::PlainBox(const std::string& text) {
     MemoryScreen::PlainBox(text);
-    if (!quiet_) messageStream_ << "message: " << text << std::endl;
+    if (!quiet_) messageStream_ << "message: " << ShownText(text) << std::endl;
 }
 
 TextExtent CliScreen::MeasureText(const std::string& text) {

@@ -1,5 +1,6 @@
 // The screen of vexo-cli: an in-memory display that also reports every
-// message box on standard error as it happens and draws text with a real
+// message box on standard error as it happens (control characters shown
+// escaped) and draws text with a real
 // font, so that cell labels show in the pictures it writes.
 //
 // Text is DejaVu Sans (bold while the bold style is set) at 8 points on a

@@ -21,9 +21,10 @@
 namespace vexo::cli {
 
 std::string HelpText() {
-    return R"(Usage: vexo-cli PICTURE [STEP ...] [--full-size] [--png FILE] [--json FILE] [--dump DIR] [--quiet]
+    return R"(Usage: vexo-cli PICTURE [STEP ...] [--full-size] [--png FILE] [--json FILE] [--dump DIR]
+                [--cells DIR] [--straightened FILE] [--quiet]
        vexo-cli PICTURE|FOLDER ... [STEP ...] [--full-size] [--recursive] [--out DIR] [--dump DIR]
-                [--summary FILE] [--jobs N] [--progress | --no-progress] [--quiet]
+                [--cells DIR] [--summary FILE] [--jobs N] [--progress | --no-progress] [--quiet]
        vexo-cli --help | --version
 
 Loads each picture (a JPEG file) as a click in the window's file list would,
@@ -40,6 +41,8 @@ Steps:
   --no-go-on        untick "Go on"
   --go              press GO (runs the selected operation)
   --refresh         press "R"
+  --find-grid       find the grid of the picture as loaded (its crossings, cells
+                    and names, however the photo was taken); changes no plane
 
 Options:
   --full-size       load at full size; otherwise a picture wider or higher than
@@ -52,6 +55,10 @@ One picture:
   --png FILE        the displayed picture at the end, as PNG
   --json FILE       the report: the state at the end and every step (- for standard output)
   --dump DIR        DIR/plane0.pgm, plane1.pgm, marks.pgm, display.ppm, report.json
+  --cells DIR       every cell of the grid found, straightened to a square, from
+                    the file's own pixels: DIR/A1.png, DIR/B1.png, ... (gray)
+  --straightened FILE
+                    the whole grid found, straightened, as one gray PNG
   Without outputs, a short summary goes to standard output.
 
 Several pictures (more than one picture, a folder, or any of these options):
@@ -59,6 +66,7 @@ Several pictures (more than one picture, a folder, or any of these options):
   --recursive       also take the pictures of sub-folders
   --out DIR         DIR/NAME.png and DIR/NAME.json for every picture
   --dump DIR        a dump folder DIR/NAME/ for every picture
+  --cells DIR       the cells of every picture's grid: DIR/NAME/A1.png, ...
                     (a NAME met again becomes NAME-2, NAME-3, ... in argument order)
   --summary FILE    one row per picture: CSV, or JSON Lines when FILE ends in .jsonl
                     (- for CSV on standard output); columns: file, loaded, width,
@@ -66,7 +74,8 @@ Several pictures (more than one picture, a folder, or any of these options):
                     horizontal_lines, vertical_lines, cells, grid_found, errors,
                     first_error, exit_status, milliseconds, outcome (where a grid
                     search ended: grid found, no horizontal lines, no vertical
-                    lines, no spacing found, every line dropped)
+                    lines, no spacing found, every line dropped), output_error;
+                    a folder that cannot be read gets a row of its own
   --jobs N          run N pictures at once (default: the number of processors)
   --progress        a progress line on standard error even when it is not a terminal
   --no-progress     no progress line (nor with --quiet)
@@ -74,7 +83,10 @@ Several pictures (more than one picture, a folder, or any of these options):
   and the summary instead of standard error.
 
 Every output file is written under a temporary name and renamed when complete;
-an output that is one of the pictures is refused.
+a write-protected file is not replaced. An output that is one of the pictures,
+two outputs that are the same file, and (several pictures) an output folder
+that cannot be written are refused before anything runs. /dev/stdout,
+/dev/fd/N and the like write to the descriptor the shell opened.
 
 Exit status:
   0  every picture loaded and every step ran

@@ -14,30 +14,24 @@
 #include "cli/cli_screen.h"
 #include "cli/help.h"
 #include "cli/options.h"
+#include "cli/output_plan.h"
 #include "cli/outputs.h"
 #include "cli/report.h"
 #include "cli/safe_output.h"
 #include "cli/session.h"
+#include "cli/shown_text.h"
 #include "core/errors.h"
 
 namespace {
 
 using namespace vexo::cli;
 
-// Every file the one-picture form may write.
-std::vector<std::string> PlannedOutputs(const Options& options) {
-    std::vector<std::string> outputs;
-    if (options.png) outputs.push_back(*options.png);
-    if (options.json) outputs.push_back(*options.json);
-    if (options.dump)
-        for (const std::string& file : DumpFiles(*options.dump)) outputs.push_back(file);
-    return outputs;
-}
+void Say(const std::string& text) { std::cerr << "vexo-cli: " << ShownText(text) << std::endl; }
 
 int RunOnePicture(const Options& options) {
     const std::string& picture = options.pictures.front();
-    if (auto clash = OutputOverwritesInput(PlannedOutputs(options), {picture})) {
-        std::cerr << UsageLine(*clash + ", which would be overwritten") << std::endl;
+    if (auto clash = FindClash(PlanOutputs(options, nullptr), {picture})) {
+        std::cerr << ShownText(UsageLine(*clash)) << std::endl;
         return kExitUsage;
     }
     CliScreen screen(options.quiet);
@@ -49,10 +43,11 @@ int RunOnePicture(const Options& options) {
     if (options.anyOutput()) {
         const std::string text = vexo::JsonText(BuildReport(picture, workbench, screen, result.steps));
         const OutputNotes notes = WriteOutputs(options, workbench, screen, text);
-        for (const OutputNote& note : notes.lines) std::cerr << "vexo-cli: " << note.text << std::endl;
+        for (const OutputNote& note : notes.lines) Say(note.text);
         written = notes.ok;
-    } else {
-        std::cout << Summary(workbench, screen) << std::flush;
+    } else if (const WriteResult failure = WriteStandardOutput(Summary(workbench, screen, result.steps))) {
+        Say(failure->Message());
+        written = false;
     }
     if (result.status == kExitOk && !written) return kExitOutputFailed;
     return result.status;
@@ -64,23 +59,36 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
     if (!parsed.options) {
-        std::cerr << UsageLine(parsed.error) << std::endl;
+        std::cerr << ShownText(UsageLine(parsed.error)) << std::endl;
         return kExitUsage;
     }
     const Options& options = *parsed.options;
-    if (options.help || options.version) {
-        std::cout << (options.help ? HelpText() : VersionText()) << std::flush;
-        return kExitOk;
-    }
+    std::vector<std::string> outputs;
+    for (const PathOption& option : kPathOptions)
+        if (const std::optional<std::string>& value = options.*(option.field)) outputs.push_back(*value);
+    TakeStartingDescriptors(outputs);
     InstallSignalCleanup();
 
+    int status = kExitOk;
     try {
-        return WantsBatch(options) ? RunBatch(options) : RunOnePicture(options);
+        if (options.help || options.version) {
+            if (const WriteResult failure = WriteStandardOutput(options.help ? HelpText() : VersionText())) {
+                Say(failure->Message());
+                status = kExitOutputFailed;
+            }
+        } else {
+            status = WantsBatch(options) ? RunBatch(options) : RunOnePicture(options);
+        }
     } catch (const std::bad_alloc&) {
         std::cerr << "error: " << vexo::kNotEnoughMemory << std::endl;
         return kExitTerminated;
     } catch (const std::exception& e) {
-        std::cerr << "vexo-cli: " << e.what() << std::endl;
+        Say(e.what());
         return kExitTerminated;
     }
+    if (const WriteResult failure = CloseStandardOutput()) {
+        Say(failure->Message());
+        if (status == kExitOk) status = kExitOutputFailed;
+    }
+    return status;
 }

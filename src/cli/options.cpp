@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "app/operations.h"
+#include "cli/output_plan.h"
 
 namespace vexo::cli {
 
@@ -26,24 +27,6 @@ Step MakeStep(StepKind kind, int number = 0) {
     step.kind = kind;
     step.number = number;
     return step;
-}
-
-// The options whose value is a path, and what the value must name.
-struct PathOption {
-    const char* name;
-    std::optional<std::string> Options::*field;
-    const char* needs;
-};
-const PathOption kPathOptions[] = {{"--png", &Options::png, "a file"},
-                                   {"--json", &Options::json, "a file"},
-                                   {"--dump", &Options::dump, "a directory"},
-                                   {"--out", &Options::out, "a directory"},
-                                   {"--summary", &Options::summary, "a file"}};
-
-const PathOption* FindPathOption(const std::string& arg) {
-    for (const PathOption& option : kPathOptions)
-        if (arg == option.name) return &option;
-    return nullptr;
 }
 
 std::optional<int> ParseOperationNumber(const std::string& text) {
@@ -106,6 +89,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             options.steps.push_back(MakeStep(StepKind::Go));
         } else if (arg == "--refresh") {
             options.steps.push_back(MakeStep(StepKind::Refresh));
+        } else if (arg == "--find-grid") {
+            options.steps.push_back(MakeStep(StepKind::FindGrid));
         } else if (const PathOption* path = FindPathOption(arg)) {
             if (!value(v)) return fail(std::string(path->name) + " needs " + path->needs);
             options.*(path->field) = v;
@@ -150,7 +135,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 std::string UsageLine(const std::string& error) {
     return "vexo-cli: " + error +
            "; usage: vexo-cli PICTURE [--op N[:TEXT] | --shortcut N | --param TEXT | --offset K |"
-           " --go-on | --no-go-on | --go | --refresh ...] [--full-size] [--png FILE] [--json FILE] [--dump DIR] [--quiet]"
+           " --go-on | --no-go-on | --go | --refresh | --find-grid ...] [--full-size] [--png FILE] [--json FILE] [--dump DIR]"
+           " [--cells DIR] [--straightened FILE] [--quiet]"
            " (several pictures, folders: vexo-cli --help)";
 }
 

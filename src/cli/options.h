@@ -25,6 +25,8 @@ struct Options {
     std::optional<std::string> png;
     std::optional<std::string> json;  // "-" is standard output
     std::optional<std::string> dump;
+    std::optional<std::string> cells;         // Find Grid's cells, straightened, as NAME.png
+    std::optional<std::string> straightened;  // Find Grid's whole grid straightened, as PNG
     bool quiet = false;
     bool fullSize = false;  // decode at 1/1 whatever the picture's size
 
@@ -38,7 +40,7 @@ struct Options {
     bool help = false;     // --help: nothing else is looked at
     bool version = false;  // --version: nothing else is looked at
 
-    bool anyOutput() const { return png || json || dump; }
+    bool anyOutput() const { return png || json || dump || cells || straightened; }
     // An option that only several pictures use: with one picture file it
     // still runs in the form for several, so that a pattern that happens to
     // match one file gives what it gives for many.

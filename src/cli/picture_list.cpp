@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <set>
 #include <utility>
 
 namespace vexo::cli {
@@ -45,7 +44,11 @@ void AddFolder(const fs::path& top, bool recursive, PictureList& list) {
     };
     std::vector<Frame> stack(1);
     std::string problem;
-    if (!ReadFolder(top, recursive, stack.back().entries, problem)) list.problems.push_back(problem);
+    auto read = [&](const fs::path& folder, std::vector<Entry>& entries) {
+        if (!ReadFolder(folder, recursive, entries, problem))
+            list.problems.push_back({list.paths.size(), folder.string(), problem});
+    };
+    read(top, stack.back().entries);
     while (!stack.empty()) {
         Frame& frame = stack.back();
         if (frame.next == frame.entries.size()) {
@@ -58,7 +61,7 @@ void AddFolder(const fs::path& top, bool recursive, PictureList& list) {
             continue;
         }
         Frame inner;
-        if (!ReadFolder(entry.path, recursive, inner.entries, problem)) list.problems.push_back(problem);
+        read(entry.path, inner.entries);
         stack.push_back(std::move(inner));  // `frame` is not used past here
     }
 }
@@ -87,20 +90,6 @@ PictureList ListPictures(const std::vector<std::string>& arguments, bool recursi
         }
     }
     return list;
-}
-
-std::vector<std::string> OutputNames(const std::vector<std::string>& paths) {
-    std::vector<std::string> names;
-    std::set<std::string> taken;
-    for (const std::string& path : paths) {
-        std::string stem = fs::path(path).stem().string();
-        if (stem.empty()) stem = "picture";
-        std::string name = stem;
-        for (int k = 2; taken.count(name); ++k) name = stem + "-" + std::to_string(k);
-        taken.insert(name);
-        names.push_back(std::move(name));
-    }
-    return names;
 }
 
 }  // namespace vexo::cli

@@ -1,6 +1,5 @@
 // The pictures of a run for several pictures: each argument is a picture
-// file, or a folder that stands for its JPEG files, and each picture gets the
-// NAME its outputs are written under.
+// file, or a folder that stands for its JPEG files.
 //
 // A folder gives its files named *.jpg or *.jpeg in any case (symbolic links
 // to files included), sorted by name in byte order. With `recursive` the
@@ -18,9 +17,16 @@
 
 namespace vexo::cli {
 
+// A folder that could not be read, where its pictures would have come.
+struct FolderProblem {
+    std::size_t before = 0;  // the number of pictures listed before it
+    std::string folder;      // as found
+    std::string text;        // "cannot read folder FOLDER: why"
+};
+
 struct PictureList {
-    std::vector<std::string> paths;     // in argument order, as found
-    std::vector<std::string> problems;  // folders that could not be read
+    std::vector<std::string> paths;  // in argument order, as found
+    std::vector<FolderProblem> problems;
     bool anyFolder = false;
 };
 
@@ -32,9 +38,5 @@ bool IsJpegName(const std::string& fileName);
 // True when `text` is longer than `suffix`, which is lower case, and ends in
 // it in any case of ASCII letters.
 bool EndsWithIgnoringCase(const std::string& text, const std::string& suffix);
-
-// The NAME of each path: its file name without the extension; a NAME met
-// again gets -2, -3, ... (the first that is free) in the order given.
-std::vector<std::string> OutputNames(const std::vector<std::string>& paths);
 
 }  // namespace vexo::cli

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cli/shown_text.h"
+
 namespace vexo::cli {
 
 namespace {
@@ -69,7 +71,7 @@ std::string ProgressLine(std::size_t done, std::size_t total, const std::string&
     if (!current.empty() && line.size() + 2 < width) {
         const std::size_t room = width - line.size() - 2;
         line += "  ";
-        line += Tail(current, room);
+        line += Tail(ShownText(current), room);
     }
     return line;
 }

@@ -18,8 +18,9 @@ std::string DurationText(double seconds);
 // The line for `done` of `total` pictures after `elapsedSeconds`, `current`
 // being the picture started last. The time left is the mean time per
 // finished picture times the pictures left; once all are done, the time
-// taken is shown instead. The file name is shortened from
-// its start ("...") so that the line fits in `columns` - 1 characters.
+// taken is shown instead. The file name is shown escaped (ShownText) and
+// shortened from its start ("...") so that the line fits in `columns` - 1
+// characters.
 std::string ProgressLine(std::size_t done, std::size_t total, const std::string& current, double elapsedSeconds,
                          int columns);
 

@@ -17,7 +17,8 @@ nlohmann::ordered_json BuildReport(const std::string& picturePath, Workbench& wo
                                    const MemoryScreen& screen, const std::vector<StepRecord>& steps);
 
 
-// The caption, every message, then the lines and cells of the last operation.
-std::string Summary(Workbench& workbench, const MemoryScreen& screen);
+// The caption, every message, then the lines and cells of the last operation,
+// or the grid found when Find Grid ran after it; texts shown escaped (ShownText).
+std::string Summary(Workbench& workbench, const MemoryScreen& screen, const std::vector<StepRecord>& steps);
 
 }  // namespace vexo::cli

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "app/grid_report.h"
 #include "core/errors.h"
 
 namespace vexo::cli {
@@ -22,6 +23,7 @@ void Perform(const Step& step, Workbench& workbench) {
         case StepKind::NoGoOn: workbench.SetGoOn(false); break;
         case StepKind::Go: workbench.GoClick(); break;
         case StepKind::Refresh: workbench.RefreshClick(); break;
+        case StepKind::FindGrid: workbench.FindGridClick(); break;
     }
 }
 
@@ -64,6 +66,7 @@ SessionResult RunSession(const std::string& picture, const Options& options, Wor
 
     for (const Step& step : options.steps) {
         const uint64_t sequenceBefore = workbench.lastOperation().sequence;
+        const uint64_t gridsBefore = workbench.lastFindGrid().sequence;
         const std::size_t messagesBefore = screen.messages.size();
         const std::size_t logBefore = screen.log.size();
 
@@ -77,6 +80,11 @@ SessionResult RunSession(const std::string& picture, const Options& options, Wor
             TakeOperation(record, last);
         } else {
             record.parameterText = workbench.controls().parameterText;
+        }
+        if (step.kind == StepKind::FindGrid) {
+            // Without a picture nothing ran: no grid.
+            record.grid = workbench.lastFindGrid().sequence != gridsBefore ? workbench.lastFindGrid() : FindGridRecord{};
+            record.cells = LatticeCells(*record.grid);
         }
         if (screen.messages.size() > messagesBefore)
             record.messages.assign(screen.messages.begin() + static_cast<std::ptrdiff_t>(messagesBefore),

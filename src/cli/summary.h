@@ -3,6 +3,11 @@
 // a line break, quotes doubled, lines ending in CR LF) or as JSON Lines (one
 // object per line with the same keys, numbers and true/false as JSON values,
 // null where the CSV field is empty).
+//
+// A text field of the CSV that starts with =, +, -, @, a tab or a carriage
+// return gets a ' in front, so that a spreadsheet shows it instead of running
+// it as a formula; JSON Lines keep the text exact. In both, a byte that is
+// not part of valid UTF-8 is written as \xNN.
 #pragma once
 
 #include <chrono>
@@ -23,6 +28,7 @@ struct SummaryRow {
     int height = 0;
     std::optional<SourceSize> source;  // none when nothing was loaded
     std::optional<int> operation;      // of the last step that ran one
+    bool findGrid = false;             // that step was Find Grid (its operation is shown as find-grid)
     std::size_t horizontalLines = 0;   // of that step
     std::size_t verticalLines = 0;
     std::size_t cells = 0;
@@ -31,6 +37,7 @@ struct SummaryRow {
     int exitStatus = 0;
     int64_t milliseconds = 0;  // load and steps
     std::string outcome;       // of a grid search in that step, else empty
+    std::string outputError;   // the first output that could not be written: "PATH: why"
 };
 
 // The row of a picture after its session.

@@ -28,6 +28,7 @@
 #include <jpeglib.h>
 
 #include "core/errors.h"
+#include "core/pixel_loop.h"
 #include "core/plane.h"
 #include "core/work_threads.h"
 
@@ -257,7 +258,7 @@ private:
         return static_cast<uint8_t>(scaled / uint16_t(235));
     }
 
-    void Fill(const uint8_t* indices, int firstRow, int rows) {
+    VEXO_PIXEL_LOOP void Fill(const uint8_t* indices, int firstRow, int rows) {
         const std::size_t n = std::size_t(rows) * std::size_t(picture_.width);
         uint8_t* __restrict out = picture_.row(firstRow);
         if (!evenLevels_) {
@@ -384,7 +385,7 @@ JpegDecoder::JpegDecoder(const std::vector<uint8_t>& fileBytes, bool fullSize)
     : JpegDecoder(CopyOf(fileBytes), fullSize) {}
 
 // A bitmap whose indices do not cover its size gives an empty picture.
-std::unique_ptr<JpegDecoder> JpegDecoder::FromBitmap(const DecodedBitmap& bitmap) {
+VEXO_PIXEL_LOOP std::unique_ptr<JpegDecoder> JpegDecoder::FromBitmap(const DecodedBitmap& bitmap) {
     auto decoder = std::make_unique<JpegDecoder>(FileBytes{}, true);
     decoder->TakeSizes(bitmap.width, bitmap.height, 8, bitmap.width, bitmap.height);
     if (bitmap.width > 0 && bitmap.height > 0 &&

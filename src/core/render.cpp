@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "core/pixel_loop.h"
+
 namespace vexo {
 
 Rgb MarkColour(uint8_t code) {
@@ -13,8 +15,8 @@ Rgb MarkColour(uint8_t code) {
     }
 }
 
-void RenderPlane(const GrayPlane& plane, const MarkPlane& marks, int stride, Screen& screen,
-                 std::vector<uint8_t>& row) {
+VEXO_PIXEL_LOOP void RenderPlane(const GrayPlane& plane, const MarkPlane& marks, int stride, Screen& screen,
+                                 std::vector<uint8_t>& row) {
     const int width = plane.width;
     const int height = screen.WantsDisplayRows() ? plane.height : 0;
     if (height > 0) row.assign(std::size_t(stride) * 3, 0);
@@ -42,7 +44,7 @@ void RenderPlane(const GrayPlane& plane, const MarkPlane& marks, int stride, Scr
     screen.RepaintNow();
 }
 
-void CopyBgrAsRgb(const uint8_t* bgr, uint8_t* rgb, int pixels) {
+VEXO_PIXEL_LOOP void CopyBgrAsRgb(const uint8_t* bgr, uint8_t* rgb, int pixels) {
     for (int x = 0; x < pixels; ++x) {
         rgb[3 * x + 0] = bgr[3 * x + 2];
         rgb[3 * x + 1] = bgr[3 * x + 1];

@@ -36,6 +36,8 @@
 #include <cstring>
 #include <vector>
 
+#include "core/pixel_loop.h"
+
 namespace vexo {
 
 namespace {
@@ -67,8 +69,7 @@ public:
     void Run(int32_t minimumLength) {
         for (int y = 0; y < height_; ++y) {
             pauses_.Pause();
-            uint8_t* row = data_ + std::size_t(y) * std::size_t(width_);
-            for (int x = 0; x < width_; ++x) row[x] = row[x] != 0 ? kUnclaimed : uint8_t(0);
+            MarkUnclaimed(data_ + std::size_t(y) * std::size_t(width_), width_);
         }
         if (Horizontal) {
             ScanColumns(minimumLength);
@@ -76,19 +77,31 @@ public:
             for (int y = 0; y < height_; ++y) {
                 pauses_.Pause();
                 uint8_t* row = data_ + std::size_t(y) * std::size_t(width_);
-                for (int x = 0; x < width_; ++x) {
-                    if (row[x] == kUnclaimed) FilterChain(x, y, minimumLength);
-                }
+                for (int x = NextUnclaimed(row, 0, width_); x < width_; x = NextUnclaimed(row, x + 1, width_))
+                    FilterChain(x, y, minimumLength);
             }
         }
         for (int y = 0; y < height_; ++y) {
             pauses_.Pause();
-            uint8_t* row = data_ + std::size_t(y) * std::size_t(width_);
-            for (int x = 0; x < width_; ++x) row[x] = row[x] == kClaimed ? uint8_t(0) : row[x];
+            EraseClaimed(data_ + std::size_t(y) * std::size_t(width_), width_);
         }
     }
 
 private:
+    VEXO_PIXEL_LOOP static void MarkUnclaimed(uint8_t* row, int width) {
+        for (int x = 0; x < width; ++x) row[x] = row[x] != 0 ? kUnclaimed : uint8_t(0);
+    }
+
+    VEXO_PIXEL_LOOP static void EraseClaimed(uint8_t* row, int width) {
+        for (int x = 0; x < width; ++x) row[x] = row[x] == kClaimed ? uint8_t(0) : row[x];
+    }
+
+    // The first x from `x` on whose sample holds 250, or width.
+    VEXO_PIXEL_LOOP static int NextUnclaimed(const uint8_t* row, int x, int width) {
+        while (x < width && row[x] != kUnclaimed) ++x;
+        return x;
+    }
+
     // The column-by-column scan of the horizontal filter. Reading a row-major
     // plane down its columns touches a new page at nearly every sample, so the
     // columns go in bands of 64: one pass down the band notes, for every row,

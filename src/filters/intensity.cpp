@@ -16,14 +16,20 @@
 #include <cstddef>
 #include <cstring>
 
+#include "core/pixel_loop.h"
+
 namespace vexo {
 
 namespace {
 
 using Table = std::array<uint8_t, 256>;
 
-void ApplyTable(const Table& table, const uint8_t* source, uint8_t* destination, std::size_t count) {
+VEXO_PIXEL_LOOP void ApplyTable(const Table& table, const uint8_t* source, uint8_t* destination, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) destination[i] = table[source[i]];
+}
+
+VEXO_PIXEL_LOOP void CountLevels(const uint8_t* samples, std::size_t count, std::array<int64_t, 256>& counts) {
+    for (std::size_t i = 0; i < count; ++i) ++counts[samples[i]];
 }
 
 }  // namespace
@@ -42,7 +48,7 @@ void Segment(const GrayPlane& source, GrayPlane& destination, uint8_t step, int3
     ApplyTable(table, source.begin(), destination.begin(), source.size());
 }
 
-void EraseHighIntensity(const GrayPlane& source, GrayPlane& destination, int32_t limit) {
+VEXO_PIXEL_LOOP void EraseHighIntensity(const GrayPlane& source, GrayPlane& destination, int32_t limit) {
     if (!Plane::UsablePair(source, destination)) return;
     // Every limit of 256 or more keeps all values, every limit of 0 or less none.
     const int16_t bound = int16_t(std::clamp<int32_t>(limit, 0, 256));
@@ -55,8 +61,7 @@ void EraseHighIntensity(const GrayPlane& source, GrayPlane& destination, int32_t
 int HistogramMode(const GrayPlane& plane) {
     std::array<int64_t, 256> counts{};
     const std::size_t count = plane ? plane.size() : 0;
-    const uint8_t* samples = plane.begin();
-    for (std::size_t i = 0; i < count; ++i) ++counts[samples[i]];
+    CountLevels(plane.begin(), count, counts);
 
     int mode = 0;
     int64_t best = 0;

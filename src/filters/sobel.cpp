@@ -16,6 +16,8 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "core/pixel_loop.h"
+
 namespace vexo {
 
 const Kernel3x3 horizontalSobelKernel{{-1, 0, 1, -2, 0, 2, -1, 0, 1}};
@@ -70,7 +72,7 @@ struct Weights {
 };
 
 template <typename Acc>
-void ConvolveRow(const uint8_t* __restrict up, const uint8_t* __restrict mid, const uint8_t* __restrict down,
+VEXO_PIXEL_LOOP void ConvolveRow(const uint8_t* __restrict up, const uint8_t* __restrict mid, const uint8_t* __restrict down,
                  uint8_t* __restrict out, int count, const Weights<Acc>& weights, Acc threshold) {
     // Element (dx + 1) * 3 + (dy + 1): the left column first, top to bottom.
     const Acc w0 = weights.w[0], w1 = weights.w[1], w2 = weights.w[2];
@@ -85,7 +87,7 @@ void ConvolveRow(const uint8_t* __restrict up, const uint8_t* __restrict mid, co
 }
 
 template <typename Acc>
-void EdgeSearchRow(const uint8_t* __restrict up, const uint8_t* __restrict mid, const uint8_t* __restrict down,
+VEXO_PIXEL_LOOP void EdgeSearchRow(const uint8_t* __restrict up, const uint8_t* __restrict mid, const uint8_t* __restrict down,
                    uint8_t* __restrict out, int count, const Weights<Acc>& a, const Weights<Acc>& b,
                    Acc threshold) {
     const Acc a0 = a.w[0], a1 = a.w[1], a2 = a.w[2], a3 = a.w[3], a4 = a.w[4];

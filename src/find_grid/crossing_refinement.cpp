@@ -561,7 +561,7 @@ bool MeetCurves(const Curve& first, const Curve& second, PointF& x) {
 }  // namespace
 
 MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, const Matrix3& gridToPicture, int i0,
-                                  int j0, int i1, int j1) {
+                                  int j0, int i1, int j1, const std::vector<PointF>* start) {
     MeasuredCrossings out;
     out.columns = i1 - i0;
     out.rows = j1 - j0;
@@ -572,6 +572,7 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
     std::vector<PointF> place(count);
     for (int j = 0; j < nr; ++j)
         for (int i = 0; i < nc; ++i) place[at(i, j)] = ApplyToPoint(out.homography, i, j);
+    if (start && start->size() == count) place = *start;
 
     EdgeReadings readings;
     readings.nc = nc;
@@ -587,8 +588,11 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
     // few times the grid's own (the lines of text beside a grid are wider).
     std::vector<Found> found;  // the lines and steps the last pass found on the edges
     std::vector<Found> inner;  // those of them on inner edges
+    std::vector<double> strengths[2];  // of the lines and steps found on inner edges, per family
     Looking looking;
     for (int pass = 0; pass < kPasses; ++pass) {
+        strengths[0].clear();
+        strengths[1].clear();
         if (!inner.empty()) {
             std::vector<double> widths;
             for (const Found& f : inner)
@@ -625,9 +629,11 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                     Looking here = looking;
                     if (j == 0) here.inside = belowIsPlus ? 1 : -1;
                     if (j == nr - 1) here.inside = belowIsPlus ? -1 : 1;
+                    const std::size_t before = inner.size();
                     out.horizontalShown[at(i, j)] = MeasureEdge(
                         picture, ExpectAcross(tones, belowIsPlus ? up : down, belowIsPlus ? down : up, j == 0 || j == nr - 1),
                         p, q, spacing, here, readings.h(i, j), j == 0 || j == nr - 1 ? &found : &inner);
+                    for (std::size_t k = before; k < inner.size(); ++k) strengths[0].push_back(inner[k].strength);
                 }
                 if (j + 1 < nr) {
                     const PointF& p = place[at(i, j)];
@@ -643,9 +649,11 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                     Looking side = looking;
                     if (i == 0) side.inside = rightIsPlus ? 1 : -1;
                     if (i == nc - 1) side.inside = rightIsPlus ? -1 : 1;
+                    const std::size_t before = inner.size();
                     out.verticalShown[at(i, j)] = MeasureEdge(
                         picture, ExpectAcross(tones, rightIsPlus ? left : here, rightIsPlus ? here : left, i == 0 || i == nc - 1),
                         p, q, spacing, side, readings.v(i, j), i == 0 || i == nc - 1 ? &found : &inner);
+                    for (std::size_t k = before; k < inner.size(); ++k) strengths[1].push_back(inner[k].strength);
                 }
             }
         // Each crossing where the gently bent lines fitted to the points of
@@ -750,6 +758,11 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
         }
         if (pass > 0 && moved < kSettled) break;
     }
+    for (int f = 0; f < 2; ++f)
+        if (!strengths[f].empty()) {
+            std::nth_element(strengths[f].begin(), strengths[f].begin() + strengths[f].size() / 2, strengths[f].end());
+            out.strength[f] = strengths[f][strengths[f].size() / 2];
+        }
     // An edge of the grid lies where its line, read on the edges beside it,
     // goes on; what happens to show on an edge off the grid (a line of text
     // beside it) does not: the share of each edge's points that lie on the

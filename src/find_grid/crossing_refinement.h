@@ -60,14 +60,18 @@ struct MeasuredCrossings {
     // Per cell, row by row: 1 when a line parallel to its sides crosses most
     // of it (a cell of a ruled grid holds none).
     std::vector<uint8_t> lined;
+    // The typical strength (change per half pixel) of the lines or steps
+    // found on the inner edges of the rows, of the columns; 0 where none.
+    double strength[2] = {0, 0};
     // The first look showed so little of the lattice that it was not
     // measured further (it is no grid).
     bool hopeless = false;
 };
 
 // Crossings of the lattice i0..i1 x j0..j1 measured on `picture`; their
-// indices start from 0.
+// indices start from 0. The search starts from `start` when given (the
+// lattice's crossings, row by row), else from the homography's places.
 MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, const Matrix3& gridToPicture, int i0,
-                                  int j0, int i1, int j1);
+                                  int j0, int i1, int j1, const std::vector<PointF>* start = nullptr);
 
 }  // namespace vexo::grid

@@ -19,6 +19,7 @@
 #include "find_grid/lattice.h"
 #include "find_grid/lattice_period.h"
 #include "find_grid/line_families.h"
+#include "find_grid/subdivision.h"
 
 namespace vexo {
 
@@ -90,16 +91,35 @@ constexpr double kSidesSpan = 5;      // pixels across one line at most
 constexpr double kWideSidesGap = 14;  // pixels between the sides of a thick line at most
 constexpr double kSupportBias = 0.5;  // an edge counts for the grid above this support
 constexpr double kCandidateScore = 0.6;
-constexpr double kMinScore = 0.75;  // mean support of the found lattice's edges
+// The verdict on a measured lattice: the mean support of its edges, and the
+// share of each family's edges that show along most of their length
+// (kSolidEdge), at least; small lattices must show all but perfectly.
+constexpr double kMinScore = 0.75;
 constexpr double kMinSolid = 0.75;
+constexpr double kMinLargeSolid = 0.7;  // for large lattices
+constexpr double kMinSmallScore = 0.9;  // for small ones, both
+constexpr int kSmallGrid = 9;           // cells: fewer, or two rows or columns only, make a small lattice
+constexpr int kLargeGrid = 16;          // cells: as many or more make a large lattice
+constexpr double kMostLined = 0.25;     // share of the cells crossed by lines at most
+constexpr double kMostStaggered = 0.35;  // difference of the two parities of one family's edges at most
+// The lines of a grid's two families are drawn alike: the weaker family's
+// typical line at least this share as strong as the other's (lined paper's
+// "columns" found in its noise are not).
+constexpr double kFamiliesAlike = 0.55;
+// Roughness of the measured crossings (second differences of their
+// departures from the homography, in cell sides): median and 90th
+// percentile at most.
+constexpr double kMostRoughness = 0.035;
+constexpr double kMostHighRoughness = 0.14;
+// Trimming: a border band stays when this share of its edges across shows,
+// and its outer line shows along kKeptOuter of its length (a few covered
+// cells may hide the rest); a band whose cells are mostly crossed by lines
+// (kLinedBand) goes.
 constexpr double kKeptBand = 0.6;
 constexpr double kKeptOuter = 0.4;
-constexpr double kLinedBand = 0.5;   // share of a border band's cells crossed by lines that drops it
-constexpr double kMostLined = 0.25;  // share of a grid's cells crossed by lines at most
-constexpr int kSmallGrid = 9;        // cells: fewer, or two rows or columns only, make a small grid
-constexpr double kMinSmallScore = 0.9;
-constexpr int kLargeGrid = 16;       // cells: as many or more make a large grid
-constexpr double kMinLargeSolid = 0.7;  // share of a border band's outer line that must show for it to stay  // share of a border band's edges that must show for it to stay  // share of each family's edges that show along most of their length
+constexpr double kLinedBand = 0.5;
+constexpr double kWholeOuter = 0.9;     // an outer line showing this much of its length
+constexpr double kOuterVouches = 0.15;  // counts as this share of the band's edges across
 constexpr int kLatticeMargin = 3;     // lines searched beyond those the segments show
 constexpr int kLargestRange = 160;    // lines of one family searched at most
 constexpr int kHypotheses = 4;        // pairs of line families tried at most
@@ -112,6 +132,7 @@ struct Candidate {
     Matrix3 gridToPicture{};
     IndexRect rect;
     double threshold = 0;  // gradient that counts as an edge
+    std::vector<PointF> start;  // where its crossings are known to lie, row by row (else the homography's places)
 };
 
 // The support of every edge of a measured lattice that must show: all of a
@@ -162,6 +183,10 @@ struct Support {
     double mean = 0;
     double solid[2] = {0, 0};  // share of row edges, of column edges, that show along most of their length
     double lined = 0;          // share of the cells a line crosses
+    // How much better one family's edges show on one parity of i + j than on
+    // the other: the joints of a brick wall, each course's offset by half a
+    // brick from the next, show on every other edge of every line.
+    double staggered = 0;
 };
 
 constexpr double kSolidEdge = 0.7;
@@ -170,24 +195,71 @@ Support SupportOf(EdgeSupports& e, int i0, int j0, int i1, int j1) {
     Support support;
     double sum = 0;
     int edges = 0, solid[2] = {0, 0}, count[2] = {0, 0};
-    auto add = [&](double s, int family) {
+    double paritySum[2][2] = {}, parityCount[2][2] = {};
+    auto add = [&](double s, int family, int parity) {
         if (std::isnan(s)) return;
         sum += s;
         ++edges;
         ++count[family];
         solid[family] += s >= kSolidEdge;
+        paritySum[family][parity] += s;
+        parityCount[family][parity] += 1;
     };
     for (int j = j0; j <= j1; ++j)
-        for (int i = i0; i < i1; ++i) add(e.h(i, j), 0);
+        for (int i = i0; i < i1; ++i) add(e.h(i, j), 0, (i + j) & 1);
     for (int j = j0; j < j1; ++j)
-        for (int i = i0; i <= i1; ++i) add(e.v(i, j), 1);
+        for (int i = i0; i <= i1; ++i) add(e.v(i, j), 1, (i + j) & 1);
     support.mean = edges > 0 ? sum / edges : 0;
-    for (int f = 0; f < 2; ++f) support.solid[f] = count[f] > 0 ? double(solid[f]) / count[f] : 0;
+    for (int f = 0; f < 2; ++f) {
+        support.solid[f] = count[f] > 0 ? double(solid[f]) / count[f] : 0;
+        if (parityCount[f][0] >= 4 && parityCount[f][1] >= 4)
+            support.staggered = std::max(support.staggered, std::abs(paritySum[f][0] / parityCount[f][0] -
+                                                                     paritySum[f][1] / parityCount[f][1]));
+    }
     int lined = 0;
     for (int j = j0; j < j1; ++j)
         for (int i = i0; i < i1; ++i) lined += e.isLined(i, j);
     support.lined = double(lined) / std::max(1, (i1 - i0) * (j1 - j0));
     return support;
+}
+
+// How irregularly the measured crossings of i0..i1 x j0..j1 depart from the
+// lattice's homography: the second differences of their departures along
+// rows and along columns, in cell sides. A bent page or a lens moves the
+// crossings smoothly; crossings pulled onto edges that happen to lie near
+// them (rectangles strewn about) do not. The median and the 90th percentile.
+struct Roughness {
+    double median = 0, high = 0;
+};
+
+Roughness RoughnessOf(const MeasuredCrossings& m, int i0, int j0, int i1, int j1) {
+    const int nc = m.columns + 1;
+    auto measured = [&](int i, int j) {
+        return i >= i0 && i <= i1 && j >= j0 && j <= j1 && m.measured[std::size_t(j) * std::size_t(nc) + std::size_t(i)];
+    };
+    auto departure = [&](int i, int j) {
+        return m.crossings[std::size_t(j) * std::size_t(nc) + std::size_t(i)] - ApplyToPoint(m.homography, i, j);
+    };
+    std::vector<double> values;
+    for (int j = j0; j <= j1; ++j)
+        for (int i = i0; i <= i1; ++i) {
+            if (!measured(i, j)) continue;
+            const PointF p = ApplyToPoint(m.homography, i, j);
+            const double side =
+                (Distance(p, ApplyToPoint(m.homography, i + 1, j)) + Distance(p, ApplyToPoint(m.homography, i, j + 1))) / 2;
+            if (!(side > 0)) continue;
+            for (const auto [di, dj] : {std::pair{1, 0}, std::pair{0, 1}})
+                if (measured(i - di, j - dj) && measured(i + di, j + dj)) {
+                    const PointF d = departure(i - di, j - dj) - 2.0 * departure(i, j) + departure(i + di, j + dj);
+                    values.push_back(std::hypot(d.x, d.y) / side);
+                }
+        }
+    Roughness r;
+    if (values.empty()) return r;
+    std::sort(values.begin(), values.end());
+    r.median = values[values.size() / 2];
+    r.high = values[values.size() * 9 / 10];
+    return r;
 }
 
 // Drops rows and columns of cells from the border of i0..i1 x j0..j1 while
@@ -222,7 +294,11 @@ void TrimToSupport(EdgeSupports& e, int& i0, int& j0, int& i1, int& j1) {
             // The band's edges across must show, and its outer line must
             // show along part of its length (a few covered cells may hide
             // the rest).
-            double q = std::min(share(across, nAcross), share(outer, nOuter) + (1 - kKeptOuter));
+            // An outer line that shows whole vouches for some of the edges
+            // across (a shadow or a pen stroke over them).
+            const double outerShare = share(outer, nOuter);
+            const double acrossShare = share(across, nAcross) + (outerShare >= kWholeOuter ? kOuterVouches : 0);
+            double q = std::min(acrossShare, outerShare + (1 - kKeptOuter));
             // Cells crossed by lines are text or a ruling, not the grid's.
             if (lined >= kLinedBand * cells) q = std::min(q, 0.0);
             if (q < worst) {
@@ -230,6 +306,7 @@ void TrimToSupport(EdgeSupports& e, int& i0, int& j0, int& i1, int& j1) {
                 side = s;
             }
         }
+        if (getenv("FGT")) fprintf(stderr, "trim side %d worst %.2f\n", side, worst);
         if (side < 0 || worst >= kKeptBand) return;
         if (side == 0) ++j0;
         if (side == 1) --j1;
@@ -464,13 +541,19 @@ void NameUpright(std::vector<PointF>& crossings, int& columns, int& rows, Matrix
 }
 
 // Measures a candidate lattice on the picture and judges it; true, with the
-// lattice named, when the picture supports it as a grid.
-bool MeasureCandidate(const GrayPlane& picture, const Candidate& c, double factor, Lattice& lattice) {
+// lattice named, when the picture supports it as a grid. A ruled lattice
+// whose cells are cut by finer lines into equal parts becomes the finer
+// lattice when the picture supports that one too (`subdivide`).
+bool MeasureCandidate(const GrayPlane& picture, const Candidate& c, double factor, Lattice& lattice,
+                      bool subdivide = true) {
     const Matrix3 h = factor == 1 ? c.gridToPicture : Multiply(Enlarge(factor), c.gridToPicture);
     IndexRect r = c.rect;
     const Tones tones = ReadTones(picture, h, r.i0, r.j0, r.i1, r.j1);
     if (tones.kind == GridKind::Chessboard) FitChessboardExtent(picture, h, tones, r.i0, r.j0, r.i1, r.j1);
-    MeasuredCrossings measured = RefineCrossings(picture, tones, h, r.i0, r.j0, r.i1, r.j1);
+    const bool fromStart = tones.kind == GridKind::Ruled && r.i0 == c.rect.i0 && r.j0 == c.rect.j0 &&
+                           r.i1 == c.rect.i1 && r.j1 == c.rect.j1 && !c.start.empty();
+    MeasuredCrossings measured =
+        RefineCrossings(picture, tones, h, r.i0, r.j0, r.i1, r.j1, fromStart ? &c.start : nullptr);
     if (measured.hopeless) return false;
     EdgeSupports edges = ShownEdges(measured);
     if (getenv("FGD")) {
@@ -488,11 +571,17 @@ bool MeasureCandidate(const GrayPlane& picture, const Candidate& c, double facto
         char name[64]; snprintf(name, sizeof name, "/tmp/fgm_%d.ppm", dumpNo++);
         FILE* f = fopen(name, "wb"); fprintf(f, "P6 %d %d 255\n", g.cols, g.rows); for (int y = 0; y < g.rows; ++y) for (int x = 0; x < g.cols; ++x) { auto px = g.at<cv::Vec3b>(y,x); unsigned char c3[3] = {px[2], px[1], px[0]}; fwrite(c3, 1, 3, f);} fclose(f);
     }
+    if (getenv("FGE")) {
+        for (int j = 0; j <= measured.rows; ++j) { fprintf(stderr, "h%2d:", j); for (int i = 0; i < measured.columns; ++i) fprintf(stderr, " %3.0f", edges.h(i, j) * 100); fprintf(stderr, "\n"); }
+        for (int j = 0; j < measured.rows; ++j) { fprintf(stderr, "v%2d:", j); for (int i = 0; i <= measured.columns; ++i) fprintf(stderr, " %3.0f", edges.v(i, j) * 100); fprintf(stderr, "\n"); }
+    }
     int i0 = 0, j0 = 0, i1 = measured.columns, j1 = measured.rows;
     // A chessboard's extent comes from its squares.
     if (tones.kind == GridKind::Ruled) TrimToSupport(edges, i0, j0, i1, j1);
     const Support support = SupportOf(edges, i0, j0, i1, j1);
-    if (getenv("FGT")) fprintf(stderr, "verdict %dx%d -> %dx%d mean %.2f solid %.2f %.2f lined %.2f\n", measured.columns, measured.rows, i1 - i0, j1 - j0, support.mean, support.solid[0], support.solid[1], support.lined);
+    const Roughness roughness = RoughnessOf(measured, i0, j0, i1, j1);
+    if (getenv("FGT")) fprintf(stderr, "strength %.1f %.1f rough %.3f %.3f\n", measured.strength[0], measured.strength[1], roughness.median, roughness.high);
+    if (getenv("FGT")) fprintf(stderr, "verdict %dx%d -> %dx%d mean %.2f solid %.2f %.2f lined %.2f stag %.2f\n", measured.columns, measured.rows, i1 - i0, j1 - j0, support.mean, support.solid[0], support.solid[1], support.lined, support.staggered);
     // A small lattice is easily a piece of something else (a few rectangles,
     // a fragment of a brick wall): it must show all but perfectly.
     const int columns = i1 - i0, rows = j1 - j0;
@@ -500,8 +589,16 @@ bool MeasureCandidate(const GrayPlane& picture, const Candidate& c, double facto
     const double minScore = small ? kMinSmallScore : kMinScore;
     const double minSolid = small ? kMinSmallScore : columns * rows >= kLargeGrid ? kMinLargeSolid : kMinSolid;
     if (support.mean < minScore || support.solid[0] < minSolid || support.solid[1] < minSolid ||
-        support.lined > (small ? 0 : kMostLined))
+        support.staggered > kMostStaggered)
         return false;
+    if (roughness.median > kMostRoughness || roughness.high > kMostHighRoughness) return false;
+    const double weaker = std::min(measured.strength[0], measured.strength[1]);
+    const double stronger = std::max(measured.strength[0], measured.strength[1]);
+    if (weaker > 0 && weaker < kFamiliesAlike * stronger) return false;
+    // Cells crossed by lines are no grid's, unless those lines are a finer
+    // grid's.
+    const bool lined = support.lined > (small ? 0 : kMostLined);
+    if (lined && !subdivide) return false;
     if (i0 != 0 || j0 != 0 || i1 != measured.columns || j1 != measured.rows) {
         // Keep the crossings of the part that stays, indices from 0 again.
         std::vector<PointF> kept;
@@ -513,6 +610,21 @@ bool MeasureCandidate(const GrayPlane& picture, const Candidate& c, double facto
         measured.columns = i1 - i0;
         measured.rows = j1 - j0;
     }
+    // (A small lattice is too easily a piece of something else to be cut.)
+    if (subdivide && !small && tones.kind == GridKind::Ruled) {
+        const Subdivision parts =
+            FindSubdivision(picture, measured.crossings, measured.columns, measured.rows, tones.darkLines);
+        if (parts.columns > 1 || parts.rows > 1) {
+            Candidate finer;
+            finer.found = true;
+            finer.gridToPicture =
+                Multiply(measured.homography, {1.0 / parts.columns, 0, 0, 0, 1.0 / parts.rows, 0, 0, 0, 1});
+            finer.rect = {0, 0, measured.columns * parts.columns, measured.rows * parts.rows, 0, 0};
+            finer.start = SubdividedCrossings(measured.crossings, measured.columns, measured.rows, parts);
+            if (MeasureCandidate(picture, finer, 1, lattice, false)) return true;
+        }
+    }
+    if (lined) return false;
     Matrix3 fromZero = measured.homography;
     lattice.found = true;
     lattice.kind = tones.kind;

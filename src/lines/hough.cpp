@@ -46,6 +46,7 @@
 
 #include "core/arithmetic.h"
 #include "core/errors.h"
+#include "core/pixel_loop.h"
 #include "core/plane.h"
 #include "core/work_threads.h"
 #include "lines/hough_detail.h"
@@ -133,6 +134,24 @@ SampleGroup MakeGroup(int32_t divisor, int32_t step, uint32_t begin) {
     return {divisor, step, UINT64_MAX / e + 1, begin, begin};
 }
 
+// Counts the edge samples of row y into their groups: the column of each
+// (horizontal, from column 1 on), or the row (vertical).
+VEXO_PIXEL_LOOP void CountRow(const uint8_t* row, int32_t width, int32_t y, bool horizontal, uint32_t* perGroup) {
+    if (horizontal) {
+        for (int32_t x = 1; x < width; ++x) perGroup[x] += row[x] != 0;
+    } else {
+        uint32_t count = 0;
+        for (int32_t x = 0; x < width; ++x) count += row[x] != 0;
+        perGroup[y] += count;
+    }
+}
+
+// The first column from x on that holds an edge sample, or width.
+VEXO_PIXEL_LOOP int32_t NextSample(const uint8_t* row, int32_t x, int32_t width) {
+    while (x < width && row[x] == 0) ++x;
+    return x;
+}
+
 // Gathers the edge samples grouped by divisor, in an order where consecutive
 // samples of a group vote for different counters of the same row. Samples
 // without a vote inside the table are left out. False when the lists cannot
@@ -149,12 +168,7 @@ bool CollectSamples(const GrayPlane& source, HoughDirection direction, int32_t n
     if (!perGroup) return false;
     for (int32_t y = horizontal ? 0 : 1; y < height; ++y) {
         Offer(pause);
-        const uint8_t* row = source.row(y);
-        if (horizontal) {
-            for (int32_t x = 1; x < width; ++x) perGroup[x] += row[x] != 0;
-        } else {
-            for (int32_t x = 0; x < width; ++x) perGroup[y] += row[x] != 0;
-        }
+        CountRow(source.row(y), width, y, horizontal, perGroup.get());
     }
     uint64_t total = 0;
     uint32_t groups = 0;
@@ -177,8 +191,7 @@ bool CollectSamples(const GrayPlane& source, HoughDirection direction, int32_t n
     for (int32_t y = horizontal ? 0 : 1; y < height; ++y) {
         Offer(pause);
         const uint8_t* row = source.row(y);
-        for (int32_t x = horizontal ? 1 : 0; x < width; ++x) {
-            if (row[x] == 0) continue;
+        for (int32_t x = NextSample(row, horizontal ? 1 : 0, width); x < width; x = NextSample(row, x + 1, width)) {
             const int32_t g = horizontal ? x : y;
             const int32_t along = horizontal ? y : x;
             list.samples[perGroup[g]++] = MakeSample(int64_t(along) * scale, g, scale - g, n);
@@ -243,7 +256,7 @@ int32_t BlockRows(int32_t n) {
 
 // Votes of the samples of groups gBegin..gEnd-1 for rows kBegin..kEnd-1 of
 // the table.
-void VoteBlock(const SampleList& list, uint16_t* table, int32_t n, int32_t kBegin, int32_t kEnd, uint32_t gBegin,
+VEXO_PIXEL_LOOP void VoteBlock(const SampleList& list, uint16_t* table, int32_t n, int32_t kBegin, int32_t kEnd, uint32_t gBegin,
                uint32_t gEnd) {
     const std::size_t rowLength = std::size_t(n);
     for (uint32_t g = gBegin; g < gEnd; ++g) {
@@ -270,7 +283,7 @@ void VoteBlock(const SampleList& list, uint16_t* table, int32_t n, int32_t kBegi
 // The sliding maximum of `values` over windows of 2 radius + 1, for the
 // centres radius..n-1-radius (van Herk / Gil-Werman: block prefix and suffix
 // maxima). prefix and suffix are scratch rows of n.
-void WindowMaxRow(const uint16_t* values, int32_t n, int32_t radius, uint16_t* prefix, uint16_t* suffix,
+VEXO_PIXEL_LOOP void WindowMaxRow(const uint16_t* values, int32_t n, int32_t radius, uint16_t* prefix, uint16_t* suffix,
                   uint16_t* out) {
     const int32_t w = 2 * radius + 1;
     for (int32_t begin = 0; begin < n; begin += w) {
@@ -369,8 +382,8 @@ private:
 
 }  // namespace
 
-void VoteTableDirect(const GrayPlane& source, HoughDirection direction, uint16_t* table, int32_t n,
-                     const EventPump& pause) {
+VEXO_PIXEL_LOOP void VoteTableDirect(const GrayPlane& source, HoughDirection direction, uint16_t* table, int32_t n,
+                                     const EventPump& pause) {
     const int32_t width = source.width;
     const int32_t height = source.height;
     const bool horizontal = direction == HoughDirection::Horizontal;
@@ -444,7 +457,7 @@ void VoteTable(const GrayPlane& source, HoughDirection direction, uint16_t* tabl
     crew.Finish(pause);
 }
 
-void ApplyThreshold(uint16_t* table, std::size_t count, int32_t threshold) {
+VEXO_PIXEL_LOOP void ApplyThreshold(uint16_t* table, std::size_t count, int32_t threshold) {
     if (threshold <= 0) return;
     if (threshold > 65535) {
         std::fill(table, table + count, uint16_t(0));
@@ -455,7 +468,8 @@ void ApplyThreshold(uint16_t* table, std::size_t count, int32_t threshold) {
         if (table[i] < limit) table[i] = 0;
 }
 
-void FindPeaksDirect(uint16_t* table, int32_t n, int32_t radius, const PeakSink& sink, const EventPump& pause) {
+VEXO_PIXEL_LOOP void FindPeaksDirect(uint16_t* table, int32_t n, int32_t radius, const PeakSink& sink,
+                                     const EventPump& pause) {
     const uint16_t marker = static_cast<uint16_t>(n);
     for (int32_t k = radius; k <= n - 1 - radius; ++k) {
         Offer(pause);

@@ -19,16 +19,20 @@
 //          GO; bit 6: cancel instead of closing
 //   6..    the parameter text, then the samples, row by row, repeated
 //          cyclically when fewer than width x height (all 0 when none)
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/operations.h"
 #include "app/workbench.h"
 #include "core/memory_screen.h"
+#include "core/pixel_loop.h"
 #include "lines/line_list.h"
 
 namespace {
@@ -146,6 +150,16 @@ bool Closed(vexo::Workbench& bench, const vexo::MemoryScreen& screen, int operat
     return true;
 }
 
+// `out` holds the samples again and again (zeros when there are none).
+VEXO_PIXEL_LOOP void FillCyclically(std::vector<uint8_t>& out, const uint8_t* samples, std::size_t count) {
+    if (count == 0) {
+        std::fill(out.begin(), out.end(), uint8_t(0));
+        return;
+    }
+    for (std::size_t at = 0; at < out.size(); at += count)
+        std::memcpy(out.data() + at, samples, std::min(count, out.size() - at));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -170,8 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (int j = 0; j < 256; ++j) bitmap.palette[j] = {uint8_t(j), uint8_t(j), uint8_t(j)};
     bitmap.paletteSize = 256;
     bitmap.indices.resize(std::size_t(width) * height);
-    for (std::size_t i = 0; i < bitmap.indices.size(); ++i)
-        bitmap.indices[i] = sampleCount ? samples[i % sampleCount] : 0;
+    FillCyclically(bitmap.indices, samples, sampleCount);
 
     vexo::MemoryScreen screen;
     vexo::Workbench bench(screen);

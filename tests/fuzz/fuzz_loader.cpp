@@ -17,19 +17,20 @@
 #include "core/image_state.h"
 #include "core/jpeg_decoder.h"
 #include "core/memory_screen.h"
+#include "core/pixel_loop.h"
 
 namespace {
 
-constexpr int64_t kDecodeLimit = int64_t(1) << 22;
+constexpr int64_t kDecodeLimit = int64_t(1) << 19;
 // Small pictures also go through the workbench's load and refresh.
-constexpr int64_t kWorkbenchLimit = int64_t(1) << 16;
+constexpr int64_t kWorkbenchLimit = int64_t(1) << 14;
 
 [[noreturn]] void Fail(const char* what) {
     std::fprintf(stderr, "fuzz_loader: %s\n", what);
     std::abort();
 }
 
-void CheckBitmap(const vexo::GrayPlane& bitmap, int width, int height) {
+VEXO_PIXEL_LOOP void CheckBitmap(const vexo::GrayPlane& bitmap, int width, int height) {
     if (bitmap.width != width || bitmap.height != height) Fail("bitmap size differs from the header");
     if (!bitmap) Fail("bitmap has no samples");
     bool level[256] = {};
