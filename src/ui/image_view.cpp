@@ -103,6 +103,12 @@ bool ImageView::DrawPicture(QPainter& painter, const QRect& area) {
                         QPoint(int(std::floor(target.right())) - 1, int(std::floor(target.bottom())) - 1));
     const QRegion rest = QRegion(area) - QRegion(covered);
     for (const QRect& r : rest) painter.fillRect(r, palette().window());
+    if (zoom_ > 1.0) {
+        // Enlarged, only a small part shows: as 32-bit pixels it takes the
+        // painter's quick way of scaling instead of its general one.
+        painter.drawImage(target, picture.copy(source.toRect()).convertToFormat(QImage::Format_RGB32));
+        return true;
+    }
     painter.drawImage(target, picture, source);
     return true;
 }

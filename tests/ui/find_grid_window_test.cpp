@@ -343,6 +343,15 @@ void FindGridWindowTest::cellUnderTheMouseAtEveryZoom() {
     }
     // A corner of the picture lies off this grid.
     QVERIFY(!HoverPixel(QPoint(1, 1)).contains(" in "));
+    // Enlarged three times, every screen pixel shows the picture pixel that
+    // the readout names there, the lattice's included.
+    if (zoom == 3.0) {
+        const QImage grabbed = View()->grab(QRect(0, 0, 600, 600)).toImage().convertToFormat(QImage::Format_RGB888);
+        int differing = 0;
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 600; ++x) differing += grabbed.pixel(x, y) != drawn.pixel(x / 3, y / 3);
+        QCOMPARE(differing, 0);
+    }
     // Zoomed out, the lattice still shows in its colour.
     if (View()->zoom() < 1) {
         const QImage grabbed = View()->grab().toImage().convertToFormat(QImage::Format_RGB32);
