@@ -179,7 +179,7 @@ void BM_CoreFindGrid(benchmark::State& state) {
     findGridCoreProcessor[state.range(0)] = times.Median(times.processor);
     state.counters["cells"] = double(workbench.lastFindGrid().lattice.columns * workbench.lastFindGrid().lattice.rows);
 }
-BENCHMARK(BM_CoreFindGrid)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(7)->UseRealTime();
+BENCHMARK(BM_CoreFindGrid)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(21)->UseRealTime();
 
 // Arguments: the picture, and the zoom in thousandths (0 for Fit to Window).
 // Each run starts from the loaded picture ("R"), as a user's would.
@@ -228,7 +228,7 @@ void BM_WindowFindGrid(benchmark::State& state) {
 BENCHMARK(BM_WindowFindGrid)
     ->ArgsProduct({{0, 1}, {1000, 62, 250, 4000, 0}})
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(7)
+    ->Iterations(21)
     ->UseRealTime();
 
 }  // namespace
