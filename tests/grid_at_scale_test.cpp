@@ -1,5 +1,5 @@
-// A found grid carried over to its file loaded at another scale, and the
-// found cells as the CSV export writes them.
+// A found lattice in working pixels at another scale (the grid carried over
+// to its file loaded again), and the found cells as the CSV export writes them.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -44,25 +44,6 @@ TEST_P(GridAtScaleTest, WorkingPixelsUndoSourcePixels) {
             EXPECT_NEAR(back.homography.Map(i, j).x, working.at(i, j).x, 1e-7);
             EXPECT_NEAR(back.homography.Map(i, j).y, working.at(i, j).y, 1e-7);
         }
-}
-
-// Found at 2/8, carried over to the file at M/8: the file's lattice stays, the
-// working one is the file's at the new scale.
-TEST_P(GridAtScaleTest, CarriedRecordFollowsTheNewScale) {
-    FindGridRecord found;
-    found.lattice = SlantedLattice();
-    found.source = ToSourcePixels(found.lattice, 2);
-    found.sourceSize = {4000, 3000, 2};
-    found.milliseconds = 17;
-    const SourceSize loaded{4000, 3000, GetParam()};
-    const FindGridRecord carried = GridAtScale(found, loaded);
-    EXPECT_EQ(carried.sourceSize.scale, GetParam());
-    EXPECT_EQ(carried.milliseconds, 17);
-    const Lattice expected = ToSourcePixels(carried.lattice, GetParam());
-    for (std::size_t k = 0; k < expected.crossings.size(); ++k) {
-        EXPECT_NEAR(expected.crossings[k].x, found.source.crossings[k].x, 1e-9);
-        EXPECT_NEAR(expected.crossings[k].y, found.source.crossings[k].y, 1e-9);
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, GridAtScaleTest, ::testing::Values(1, 2, 3, 5, 7, 8));
