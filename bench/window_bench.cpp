@@ -1,9 +1,11 @@
-// The window's cost around an operation: operation 16 (the grid search) on a
-// 12-megapixel picture loaded at full size, run from the real main window on
-// the offscreen platform at several zooms and fitted, against the same
-// operation through the core with vexo-cli's screen. Goal: the window takes
-// at most 1.2 times the core's time at every zoom (counter "vs_core", wall
-// clock; "vs_core_cpu" the same in processor time, steadier on a busy machine).
+// The window's cost around a command: operation 16 (the grid search) on a
+// 12-megapixel picture loaded at full size, and Find Grid on a photographed
+// chessboard and on the 12-megapixel picture at its working size, run from
+// the real main window on the offscreen platform at several zooms and
+// fitted, against the same command through the core with vexo-cli's screen.
+// Goal: the window takes at most 1.2 times the core's time at every zoom
+// (counter "vs_core", wall clock; "vs_core_cpu" the same in processor time,
+// steadier on a busy machine).
 #include <benchmark/benchmark.h>
 
 #include <QAction>
@@ -145,6 +147,88 @@ BENCHMARK(BM_WindowGridSearch)
     ->Arg(0)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
+    ->UseRealTime();
+
+// Find Grid's pictures: a photographed chessboard (800 x 600) and the
+// 12-megapixel grid at its working size (1000 x 750).
+QString FindGridPicture(int64_t index) {
+    return index == 0 ? QStringLiteral(VEXO_SOURCE_DIR "/samples/chessboard-perspective.jpg") : BigPicture();
+}
+
+// The core's median wall and processor seconds for each picture.
+double findGridCoreWall[2] = {0, 0}, findGridCoreProcessor[2] = {0, 0};
+
+void BM_CoreFindGrid(benchmark::State& state) {
+    vexo::cli::CliScreen screen(true);
+    vexo::Workbench workbench(screen);
+    workbench.FileClick(FindGridPicture(state.range(0)).toStdString());
+    if (!workbench.image().loaded()) {
+        state.SkipWithError("the picture did not load");
+        return;
+    }
+    Times times;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        const double processor = ProcessSeconds();
+        workbench.FindGridClick();
+        times.processor.push_back(ProcessSeconds() - processor);
+        times.wall.push_back(double(timer.nsecsElapsed()) / 1e9);
+    }
+    findGridCoreWall[state.range(0)] = times.Median(times.wall);
+    findGridCoreProcessor[state.range(0)] = times.Median(times.processor);
+    state.counters["cells"] = double(workbench.lastFindGrid().lattice.columns * workbench.lastFindGrid().lattice.rows);
+}
+BENCHMARK(BM_CoreFindGrid)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(21)->UseRealTime();
+
+// Arguments: the picture, and the zoom in thousandths (0 for Fit to Window).
+// Each run starts from the loaded picture ("R"), as a user's would.
+void BM_WindowFindGrid(benchmark::State& state) {
+    vexo::QtScreen::autoAnswerBoxes = true;
+    auto window = std::make_unique<vexo::MainWindow>();
+    auto* dialog = new vexo::ProgressDialog(window.get());
+    window->AttachProgressDialog(dialog);
+    window->resize(1400, 1000);
+    window->show();
+    window->OpenPath(FindGridPicture(state.range(0)));
+    if (!window->workbench().image().loaded()) {
+        state.SkipWithError("the picture did not load");
+        return;
+    }
+    if (state.range(1) == 0)
+        window->SetFitToWindow(true);
+    else
+        window->SetZoom(double(state.range(1)) / 1000.0);
+    QApplication::processEvents();
+    auto* run = window->findChild<QAction*>("findGridAction");
+    auto* restore = window->findChild<QAction*>("restorePictureAction");
+    Times times;
+    for (auto _ : state) {
+        state.PauseTiming();
+        restore->trigger();
+        QApplication::processEvents();
+        state.ResumeTiming();
+        QElapsedTimer timer;
+        timer.start();
+        const double processor = ProcessSeconds();
+        run->trigger();
+        // What the user sees: the picture painted with its lattice.
+        QApplication::processEvents();
+        times.processor.push_back(ProcessSeconds() - processor);
+        times.wall.push_back(double(timer.nsecsElapsed()) / 1e9);
+    }
+    const vexo::Lattice& found = window->workbench().lastFindGrid().lattice;
+    state.counters["zoom"] = window->zoom();
+    state.counters["cells"] = double(found.columns * found.rows);
+    const int64_t picture = state.range(0);
+    if (findGridCoreWall[picture] > 0) state.counters["vs_core"] = times.Median(times.wall) / findGridCoreWall[picture];
+    if (findGridCoreProcessor[picture] > 0)
+        state.counters["vs_core_cpu"] = times.Median(times.processor) / findGridCoreProcessor[picture];
+}
+BENCHMARK(BM_WindowFindGrid)
+    ->ArgsProduct({{0, 1}, {1000, 62, 250, 4000, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(21)
     ->UseRealTime();
 
 }  // namespace

@@ -15,11 +15,13 @@ std::string GridJson(const std::string& picture, const SourceSize& source, const
 
 namespace {
 
+std::string Fields(int64_t x, int64_t y) { return std::to_string(x) + "," + std::to_string(y); }
+
 // Two fields, x and y; empty when the corner could not be computed.
 std::string CornerFields(const std::optional<Point>& p, int scale, bool source) {
     if (!p) return ",";
-    if (!source) return std::to_string(p->x) + "," + std::to_string(p->y);
-    return std::to_string(SourceCoordinate(p->x, scale)) + "," + std::to_string(SourceCoordinate(p->y, scale));
+    if (!source) return Fields(p->x, p->y);
+    return Fields(SourceCoordinate(p->x, scale), SourceCoordinate(p->y, scale));
 }
 
 }  // namespace
@@ -31,9 +33,17 @@ std::string GridCsv(const SourceSize& source, const StepRecord& step) {
     for (const Cell& cell : step.cells) {
         out.append(CsvField(cell.label)).append(",");
         out.append(std::to_string(cell.column)).append(",").append(std::to_string(cell.row));
-        for (bool inSource : {false, true})
+        for (const auto* corner : {&cell.tl, &cell.tr, &cell.bl, &cell.br})
+            out.append(",").append(CornerFields(*corner, source.scale, false));
+        // A found grid's cells carry their corners in the file's pixels,
+        // rounded from its own crossings, as the JSON gives them.
+        if (cell.source) {
+            for (const Point* corner : {&cell.source->tl, &cell.source->tr, &cell.source->bl, &cell.source->br})
+                out.append(",").append(Fields(corner->x, corner->y));
+        } else {
             for (const auto* corner : {&cell.tl, &cell.tr, &cell.bl, &cell.br})
-                out.append(",").append(CornerFields(*corner, source.scale, inSource));
+                out.append(",").append(CornerFields(*corner, source.scale, true));
+        }
         out.append("\r\n");
     }
     return out;

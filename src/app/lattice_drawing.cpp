@@ -60,13 +60,7 @@ void DrawLattice(const Lattice& lattice, Screen& screen, int width, int height) 
     if (screen.WantsDisplayRows()) {
         Canvas canvas{width, height, std::vector<uint8_t>(std::size_t(width) * std::size_t(height) * 3)};
         for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const Rgb c = screen.DisplayPixel(x, y);
-                uint8_t* p = canvas.bgr.data() + (std::size_t(y) * std::size_t(width) + std::size_t(x)) * 3;
-                p[0] = c.blue;
-                p[1] = c.green;
-                p[2] = c.red;
-            }
+            screen.ReadDisplayRow(y, canvas.bgr.data() + std::size_t(y) * std::size_t(width) * 3, width);
         // Lines one pixel wide on a picture up to about a thousand pixels,
         // wider on larger ones.
         const int thickness = std::max(1, std::max(width, height) / 1000);

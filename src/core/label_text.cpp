@@ -51,6 +51,11 @@ struct LabelFont::Faces {
     FT_Library library = nullptr;
     FT_Face regular = nullptr;
     FT_Face bold = nullptr;
+    // The em each face is set to: setting a size costs as much as drawing
+    // several glyphs (the font's hinting program runs again), so a face is
+    // set only when the size changes.
+    int regularEm = kEmPixels;
+    int boldEm = kEmPixels;
 
     Faces() {
         if (FT_Init_FreeType(&library) != 0) {
@@ -89,6 +94,20 @@ struct LabelFont::Faces {
         if (wantBold) return bold ? bold : regular;
         return regular ? regular : bold;
     }
+
+    // Sets `face` to an em of `pixels` (the labels' own size for 0); false
+    // when the face cannot be had at that size.
+    bool Size(FT_Face face, int pixels) {
+        const int em = pixels > 0 ? std::clamp(pixels, 4, 512) : kEmPixels;
+        int& current = face == bold ? boldEm : regularEm;
+        if (em == current) return true;
+        if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(em)) != 0) {
+            current = 0;  // unknown: set again next time
+            return false;
+        }
+        current = em;
+        return true;
+    }
 };
 
 LabelFont::LabelFont() = default;
@@ -103,20 +122,9 @@ LabelFont::~LabelFont() = default;
 
 bool LabelFont::hasFace() const { return faces().Face(true) != nullptr; }
 
-namespace {
-
-// Sets the face to an em of `pixels` (the labels' own size for 0); false
-// when the face cannot be had at that size.
-bool SizeFace(FT_Face face, int pixels) {
-    const int em = pixels > 0 ? std::clamp(pixels, 4, 512) : kEmPixels;
-    return FT_Set_Pixel_Sizes(face, 0, FT_UInt(em)) == 0;
-}
-
-}  // namespace
-
 std::optional<TextExtent> LabelFont::Measure(const std::string& text, bool bold, int pixels) const {
     FT_Face face = faces().Face(bold);
-    if (!face || !SizeFace(face, pixels)) return std::nullopt;
+    if (!face || !faces().Size(face, pixels)) return std::nullopt;
     FT_Pos pen = 0;  // 26.6 fixed point
     for (char32_t cp : DecodeUtf8(text)) {
         if (FT_Load_Char(face, cp, FT_LOAD_DEFAULT) == 0) pen += face->glyph->advance.x;
@@ -127,7 +135,7 @@ std::optional<TextExtent> LabelFont::Measure(const std::string& text, bool bold,
 bool LabelFont::Draw(RgbCanvas canvas, int x, int y, const ClipRect& clip, const std::string& text, Rgb colour,
                      bool bold, int pixels) const {
     FT_Face face = faces().Face(bold);
-    if (!face || !SizeFace(face, pixels)) return false;
+    if (!face || !faces().Size(face, pixels)) return false;
     const int left = std::max(clip.left, 0);
     const int top = std::max(clip.top, 0);
     const int right = std::min(clip.right, canvas.width);

@@ -47,6 +47,20 @@ Rgb MemoryScreen::DisplayPixel(int x, int y) const {
     return {p[0], p[1], p[2]};
 }
 
+void MemoryScreen::ReadDisplayRow(int row, uint8_t* bgr, int pixels) const {
+    int n = 0;
+    if (row >= 0 && row < displayHeight && !display.empty()) {
+        n = std::clamp(displayWidth, 0, std::max(pixels, 0));
+        const uint8_t* p = display.data() + std::size_t(row) * std::size_t(displayWidth) * 3;
+        for (int x = 0; x < n; ++x, p += 3, bgr += 3) {
+            bgr[0] = p[2];
+            bgr[1] = p[1];
+            bgr[2] = p[0];
+        }
+    }
+    if (pixels > n) std::fill(bgr, bgr + std::size_t(pixels - n) * 3, uint8_t(0));
+}
+
 void MemoryScreen::SetProgressDialogVisible(bool visible) {
     if (visible && !progressVisible) ++progressShows;
     progressVisible = visible;

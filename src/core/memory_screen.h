@@ -25,6 +25,7 @@ public:
     bool WantsDisplayRows() const override { return keepDisplay; }
     bool HasDisplayBitmap() const override { return hasBitmap; }
     Rgb DisplayPixel(int x, int y) const override;
+    void ReadDisplayRow(int row, uint8_t* bgr, int pixels) const override;
     void SetCaption(const std::string& text) override { caption = text; }
     void SetReadout(const std::string& text) override { readout = text; }
     void SetPositionReadout(const std::string& text) override { positionReadout = text; }

@@ -48,6 +48,16 @@ public:
     virtual bool HasDisplayBitmap() const = 0;
     // The displayed pixel at (x, y), labels included; black outside the bitmap.
     virtual Rgb DisplayPixel(int x, int y) const = 0;
+    // Row `row` of the displayed picture, `pixels` pixels from the left, as
+    // WriteDisplayRow takes them (blue, green, red); black outside the bitmap.
+    virtual void ReadDisplayRow(int row, uint8_t* bgr, int pixels) const {
+        for (int x = 0; x < pixels; ++x, bgr += 3) {
+            const Rgb c = DisplayPixel(x, row);
+            bgr[0] = c.blue;
+            bgr[1] = c.green;
+            bgr[2] = c.red;
+        }
+    }
 
     virtual void SetCaption(const std::string& text) = 0;
     virtual void SetReadout(const std::string& text) = 0;          // label L

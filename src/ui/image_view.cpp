@@ -19,7 +19,19 @@ void ImageView::AddOverlay(ViewOverlay* overlay) {
     update();
 }
 
+void ImageView::ShowInstead(QImage picture) {
+    if (!picture.isNull() && picture.format() != QImage::Format_RGB888)
+        picture = picture.convertToFormat(QImage::Format_RGB888);
+    instead_ = std::move(picture);
+    insteadColouredPixels_.Reset();
+    insteadColouredPixels_.Update(instead_.rect());
+    FitSizeToZoom();
+    update();
+}
+
 bool ImageView::NewBitmap(int width, int height) {
+    instead_ = QImage();
+    insteadColouredPixels_.Reset();
     bitmap_ = QImage();  // release the old bitmap before asking for the new one
     bitmap_ = QImage(width, height, QImage::Format_RGB888);
     colouredPixels_.Reset();
@@ -35,15 +47,17 @@ void ImageView::SetZoom(double zoom) {
 }
 
 void ImageView::FitSizeToZoom() {
-    if (bitmap_.isNull()) {
+    const QImage& picture = shown();
+    if (picture.isNull()) {
         resize(0, 0);
         return;
     }
-    resize(std::max(1, int(std::ceil(bitmap_.width() * zoom_))), std::max(1, int(std::ceil(bitmap_.height() * zoom_))));
+    resize(std::max(1, int(std::ceil(picture.width() * zoom_))), std::max(1, int(std::ceil(picture.height() * zoom_))));
 }
 
+// The pixel that holds the position, also at 100 % where a scaled screen
+// gives positions between whole pixels.
 QPoint ImageView::BitmapPoint(QPointF position) const {
-    if (zoom_ == 1.0) return position.toPoint();
     return {int(std::floor(position.x() / zoom_)), int(std::floor(position.y() / zoom_))};
 }
 
@@ -54,22 +68,27 @@ void ImageView::paintEvent(QPaintEvent* event) {
     const QRect area = event->rect();
     painter.setClipRect(area);
     if (!DrawPicture(painter, area)) return;
+    if (!showsBitmap()) {
+        insteadColouredPixels_.Paint(painter, area, zoom_);
+        return;
+    }
     for (ViewOverlay* overlay : overlays_) overlay->Paint(painter, area, zoom_);
 }
 
 bool ImageView::DrawPicture(QPainter& painter, const QRect& area) {
-    if (bitmap_.isNull()) {
+    const QImage& picture = shown();
+    if (picture.isNull()) {
         painter.fillRect(area, palette().window());
         return false;
     }
     if (zoom_ == 1.0) {
-        painter.drawImage(area.topLeft(), bitmap_, area);
+        painter.drawImage(area.topLeft(), picture, area);
         return true;
     }
-    const int left = std::clamp(int(std::floor(area.left() / zoom_)), 0, bitmap_.width());
-    const int top = std::clamp(int(std::floor(area.top() / zoom_)), 0, bitmap_.height());
-    const int right = std::clamp(int(std::ceil((area.right() + 1) / zoom_)), 0, bitmap_.width());
-    const int bottom = std::clamp(int(std::ceil((area.bottom() + 1) / zoom_)), 0, bitmap_.height());
+    const int left = std::clamp(int(std::floor(area.left() / zoom_)), 0, picture.width());
+    const int top = std::clamp(int(std::floor(area.top() / zoom_)), 0, picture.height());
+    const int right = std::clamp(int(std::ceil((area.right() + 1) / zoom_)), 0, picture.width());
+    const int bottom = std::clamp(int(std::ceil((area.bottom() + 1) / zoom_)), 0, picture.height());
     if (left >= right || top >= bottom) {
         painter.fillRect(area, palette().window());
         return false;
@@ -84,7 +103,13 @@ bool ImageView::DrawPicture(QPainter& painter, const QRect& area) {
                         QPoint(int(std::floor(target.right())) - 1, int(std::floor(target.bottom())) - 1));
     const QRegion rest = QRegion(area) - QRegion(covered);
     for (const QRect& r : rest) painter.fillRect(r, palette().window());
-    painter.drawImage(target, bitmap_, source);
+    if (zoom_ > 1.0) {
+        // Enlarged, only a small part shows: as 32-bit pixels it takes the
+        // painter's quick way of scaling instead of its general one.
+        painter.drawImage(target, picture.copy(source.toRect()).convertToFormat(QImage::Format_RGB32));
+        return true;
+    }
+    painter.drawImage(target, picture, source);
     return true;
 }
 

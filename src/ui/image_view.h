@@ -3,7 +3,8 @@
 // the bitmap is drawn: nearest neighbour from 100 % up, smoothed below, with
 // the overlays over it (first the bitmap's own coloured pixels, which stay
 // visible when smoothing would lose them). Mouse positions map back to
-// bitmap pixels.
+// bitmap pixels. Another picture may be shown in the bitmap's place, by the
+// same rules; the bitmap meanwhile stays as it is and may still be written.
 #pragma once
 
 #include <QImage>
@@ -36,10 +37,19 @@ public:
     // the control does not own it.
     void AddOverlay(ViewOverlay* overlay);
 
+    // Shows `picture` (Format_RGB888) instead of the bitmap, without the
+    // overlays but with its own coloured pixels kept visible; a null picture
+    // shows the bitmap again. A new bitmap also ends it.
+    void ShowInstead(QImage picture);
+    bool showsBitmap() const { return instead_.isNull(); }
+    // What the control shows: the bitmap, or the picture shown instead.
+    const QImage& shown() const { return instead_.isNull() ? bitmap_ : instead_; }
+
     double zoom() const { return zoom_; }
     // Clamped to 1/16 .. 16; resizes the control.
     void SetZoom(double zoom);
-    // The bitmap pixel under a position in the control (it may lie outside the bitmap).
+    // The pixel of the shown picture under a position in the control (it may
+    // lie outside the picture).
     QPoint BitmapPoint(QPointF position) const;
 
 signals:
@@ -55,8 +65,10 @@ private:
     void FitSizeToZoom();
 
     QImage bitmap_;
+    QImage instead_;
     double zoom_ = 1.0;
     ColouredPixels colouredPixels_{bitmap_};
+    ColouredPixels insteadColouredPixels_{instead_};
     std::vector<ViewOverlay*> overlays_;
 };
 

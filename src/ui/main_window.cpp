@@ -161,6 +161,12 @@ MainWindow::MainWindow() {
         activateWindow();
         return path;
     };
+    askCellsFolder = [this](const QString& suggested) {
+        const QString path = QFileDialog::getExistingDirectory(this, "Export Cells: the folder for A1.png, B1.png, …",
+                                                               suggested);
+        activateWindow();
+        return path;
+    };
     UpdateControls();
     UpdateActions();
 }
@@ -531,7 +537,9 @@ void MainWindow::OnParameterReturnPressed() {
 }
 
 void MainWindow::OnRefreshClicked() {
+    if (!workbench_->busy()) SetStraightenedView(false);
     workbench_->RefreshClick();
+    ForgetGridIfDrawnOver();
     AfterHandler();
 }
 
@@ -577,13 +585,17 @@ void MainWindow::OnOperationMenuChosen(int index) {
 
 void MainWindow::OnCancelRequested() { workbench_->Cancel(); }
 
+// The readouts of the strip follow the mouse over the displayed picture
+// only; the status line names the pixel of what is shown, and the cell of
+// the found grid it lies in.
 void MainWindow::OnImageMouseMoved(QMouseEvent* event) {
     const QPoint at = imageView_->BitmapPoint(event->position());
-    workbench_->ImageMouseMove(at.x(), at.y());
-    const QImage& bitmap = imageView_->bitmap();
-    if (workbench_->image().loaded() && bitmap.valid(at)) {
-        const QColor c = bitmap.pixelColor(at);
-        statusLine_->SetPixel(PixelText(at.x(), at.y(), Rgb{uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())}));
+    if (imageView_->showsBitmap()) workbench_->ImageMouseMove(at.x(), at.y());
+    const QImage& shown = imageView_->shown();
+    if (workbench_->image().loaded() && shown.valid(at)) {
+        const QColor c = shown.pixelColor(at);
+        statusLine_->SetPixel(
+            PixelText(at.x(), at.y(), Rgb{uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())}, CellUnder(at)));
     } else {
         statusLine_->SetPixel({});
     }

@@ -5,11 +5,14 @@
 // main_window.cpp (set-up, the strip, the browser and their handlers),
 // window_results.cpp (loads and operations reported in the status line),
 // window_menus.cpp (actions, menus, help), picture_commands.cpp (open, drop,
-// save, export, command line), zoom.cpp (zoom, fit and panning), window_settings.cpp
-// (remembered settings).
+// save, export, command line), window_grid.cpp (Find Grid, its drawing, the
+// straightened grid and the exported cells), zoom.cpp (zoom, fit and
+// panning), window_settings.cpp (remembered settings).
 #pragma once
 
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -35,6 +38,7 @@ class QMenu;
 class QKeyEvent;
 class QMouseEvent;
 class QPushButton;
+class QToolBar;
 class QScrollArea;
 class QSlider;
 class QToolButton;
@@ -49,7 +53,7 @@ class ImageView;
 class ProgressDialog;
 class StatusLine;
 
-// The last operation as the grid export writes it.
+// The last command (an operation or Find Grid) as the grid export writes it.
 struct ExportedStep {
     std::string picture;  // file name
     SourceSize source;
@@ -83,9 +87,24 @@ public:
     // The displayed picture exactly as shown at 100 %, as PNG or JPEG by the
     // name's extension. Empty on success, else what went wrong.
     QString SavePicture(const QString& path);
-    // The last operation's lines and cells: JSON, or CSV for a ".csv" name.
+    // The last command's result: JSON, or CSV for a ".csv" name.
     QString ExportGrid(const QString& path);
     const std::optional<ExportedStep>& exportedStep() const { return exportedStep_; }
+    // The cells of the grid shown, straightened from the file's own pixels,
+    // as gray PNGs A1.png, B1.png, ... in `folder` (made if needed). Empty on
+    // success, else what went wrong; `written` counts the cells written.
+    QString ExportCells(const QString& folder, int* written = nullptr);
+
+    // Find Grid on the picture as loaded: its lattice and names drawn over
+    // the displayed picture, the result in the status line.
+    void FindGrid();
+    // The grid that Find Grid drew and that is still shown, in the displayed
+    // picture's pixels; none once another operation, "R" or a load has
+    // drawn over it.
+    const FindGridRecord* shownGrid() const;
+    // The straightened grid in the picture's place, or the picture again.
+    void SetStraightenedView(bool on);
+    bool straightenedView() const;
 
     // Zoom: how the displayed bitmap is drawn, from 1/16 to 16.
     double zoom() const;
@@ -104,6 +123,7 @@ public:
     std::function<QString()> askOpenPath;
     std::function<QString(const QString& suggested)> askSavePicturePath;
     std::function<QString(const QString& suggested)> askExportPath;
+    std::function<QString(const QString& suggested)> askCellsFolder;
 
     Workbench& workbench() { return *workbench_; }
     QtScreen& screen() { return screen_; }
@@ -166,6 +186,7 @@ private:
     void OnOpenTriggered();
     void OnSavePictureTriggered();
     void OnExportGridTriggered();
+    void OnExportCellsTriggered();
     void OnCancelRequested();
     void OnDragLeft();
     void WriteChosenFile(QString path, const char* extension, const char* verb, const char* done,
@@ -176,6 +197,23 @@ private:
     // Runs an operation (GO, a shortcut button, the Operations menu) and
     // reports its result in the status line.
     void RunTimed(const std::function<void()>& press, StepKind kind);
+    // The step record of the current state, as the export writes it.
+    ExportedStep StepNow(StepKind kind, std::size_t messagesBefore, int logBefore) const;
+
+    // Find Grid's drawing (window_grid.cpp).
+    // Notes that `record` is drawn over the displayed picture as it is now.
+    void KeepGridShown(const FindGridRecord& record);
+    // Forgets the shown grid once something has drawn over it.
+    void ForgetGridIfDrawnOver();
+    // Right after a load, when a grid was shown before it: the same picture
+    // file loaded again at another scale gets that grid drawn again in its
+    // new pixels; any other picture has no grid shown.
+    void CarryGridOver();
+    // The cell of the shown grid (photo or straightened) under a pixel of
+    // what the picture control shows, or empty.
+    QString CellUnder(QPoint pixel) const;
+    // The straightened grid with its cell names, made when first shown.
+    bool MakeStraightenedPicture();
     void ReportLoadFailure(const QString& path, const QString& boxText);
     void ReportLoaded();
 
@@ -231,28 +269,49 @@ private:
     std::array<QAction*, 10> recentFileActions_{};
     QAction* savePictureAction_ = nullptr;
     QAction* exportGridAction_ = nullptr;
+    QAction* exportCellsAction_ = nullptr;
     QAction* quitAction_ = nullptr;
     QAction* zoomInAction_ = nullptr;
     QAction* zoomOutAction_ = nullptr;
     QAction* actualSizeAction_ = nullptr;
     QAction* fitToWindowAction_ = nullptr;
     QAction* fullSizeAction_ = nullptr;
+    QAction* straightenedAction_ = nullptr;
     QAction* restorePictureAction_ = nullptr;
+    QAction* findGridAction_ = nullptr;
     std::vector<QAction*> operationActions_;
     QAction* operationsHelpAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* cancelAction_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
 
     QtScreen screen_;
     std::unique_ptr<Workbench> workbench_;
     ProgressDialog* progressDialog_ = nullptr;
     QString directory_;
     QString pictureName_;  // file name of the loaded picture
+    QString picturePath_;  // its absolute path
     QStringList filePatterns_;  // of the chosen file filter
     QStringList recentFiles_;
     bool draggingSplitter_ = false;
     bool fitToWindow_ = false;
     std::optional<ExportedStep> exportedStep_;
+    // Find Grid's grid while its drawing is on the displayed picture: the
+    // record in that picture's pixels, the display's change count right
+    // after the drawing, and the file it was found in.
+    struct ShownGrid {
+        FindGridRecord record;
+        uint64_t drawnAt = 0;
+        QString file;
+        qint64 fileSize = 0;
+        QDateTime fileModified;
+        // The straightened grid: the picture, and its lattice of squares
+        // (made when first asked for).
+        QImage straightened;
+        Lattice straightenedLattice;
+    };
+    std::optional<ShownGrid> shownGrid_;
+    QPoint photoScroll_;  // where the photo was scrolled when the straightened grid took its place
     // Panning.
     bool spaceHeld_ = false;
     QWidget* panWidget_ = nullptr;  // holds the mouse while a drag pans

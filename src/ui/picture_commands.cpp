@@ -1,6 +1,8 @@
 // Getting pictures in and results out: the Open dialog, recent files, drag
-// and drop, the command line, Save Picture As and Export Grid. A picture
-// always loads as a click in the file list would load it.
+// and drop, the command line, Save Picture As and Export Grid, and the one
+// way every output file is written. A picture always loads as a click in the
+// file list would load it.
+#include <QBuffer>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -53,6 +55,32 @@ DropTarget ReadDrop(const QMimeData* data) {
 QString Quoted(const QString& path) { return QDir::toNativeSeparators(path); }
 
 }  // namespace
+
+// Nothing is ever lost by writing: a new or regular file is written under a
+// temporary name beside it and takes its name only when whole, so a failed
+// write leaves the old file as it was (and a file the user may not write
+// stays untouched); a device or a pipe is written directly and never removed
+// or replaced; a folder is refused. Empty on success, else why not.
+QString WriteWhole(const QString& path, const char* data, qint64 size) {
+    const QFileInfo target(path);
+    if (target.isDir()) return "is a folder";
+    if (target.exists() && !target.isFile()) {
+        QFile direct(path);
+        if (!direct.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return direct.errorString();
+        if (direct.write(data, size) != size) return direct.errorString();
+        return {};
+    }
+    // A link is followed: the file it leads to gets the new contents.
+    QSaveFile file(target.isSymLink() && target.exists() ? target.canonicalFilePath() : path);
+    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+    if (file.write(data, size) != size) {
+        const QString error = file.errorString();
+        file.cancelWriting();
+        return error;
+    }
+    if (!file.commit()) return file.errorString();
+    return {};
+}
 
 void MainWindow::OpenPath(const QString& path) {
     if (workbench_->busy()) return;
@@ -111,38 +139,30 @@ void MainWindow::dropEvent(QDropEvent* event) {
     OpenPath(target.path);
 }
 
+// What is shown: the displayed picture (the photo with what the operations
+// and Find Grid drew on it), or the straightened grid in its place.
 QString MainWindow::SavePicture(const QString& path) {
-    const QImage& bitmap = imageView_->bitmap();
-    if (!workbench_->image().loaded() || bitmap.isNull()) return "there is no picture to save";
+    const QImage& picture = imageView_->shown();
+    if (!workbench_->image().loaded() || picture.isNull()) return "there is no picture to save";
     const QString suffix = QFileInfo(path).suffix().toLower();
     const char* format = suffix == "png" ? "PNG" : (suffix == "jpg" || suffix == "jpeg") ? "JPEG" : nullptr;
     if (format == nullptr) return "the name must end in .png, .jpg or .jpeg";
-    // Written under a temporary name and renamed when whole.
-    // A PNG is encoded as vexo-cli encodes it: the same picture, the same bytes.
-    std::vector<uint8_t> png;
-    std::string why;
-    if (suffix == "png" && !EncodePng(bitmap.width(), bitmap.height(), bitmap.constBits(),
-                                      std::size_t(bitmap.bytesPerLine()), png, why))
-        return QString::fromStdString(why);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
-    bool written;
-    QString error;
     if (suffix == "png") {
-        written = file.write(reinterpret_cast<const char*>(png.data()), qint64(png.size())) == qint64(png.size());
-        if (!written) error = file.errorString();
-    } else {
-        QImageWriter writer(&file, format);
-        writer.setQuality(95);
-        written = writer.write(bitmap);
-        if (!written) error = writer.errorString();
+        // Encoded as vexo-cli encodes it: the same picture, the same bytes.
+        std::vector<uint8_t> png;
+        std::string why;
+        if (!EncodePng(picture.width(), picture.height(), picture.constBits(), std::size_t(picture.bytesPerLine()), png,
+                       why))
+            return QString::fromStdString(why);
+        return WriteWhole(path, reinterpret_cast<const char*>(png.data()), qint64(png.size()));
     }
-    if (!written) {
-        file.cancelWriting();
-        return error;
-    }
-    if (!file.commit()) return file.errorString();
-    return {};
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(95);
+    if (!writer.write(picture)) return writer.errorString();
+    return WriteWhole(path, jpeg.constData(), jpeg.size());
 }
 
 QString MainWindow::ExportGrid(const QString& path) {
@@ -151,14 +171,7 @@ QString MainWindow::ExportGrid(const QString& path) {
     const bool csv = QFileInfo(path).suffix().toLower() == "csv";
     const std::string text = csv ? GridCsv(exported.source, exported.step)
                                  : GridJson(exported.picture, exported.source, exported.step);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
-    if (file.write(text.data(), qint64(text.size())) != qint64(text.size())) {
-        file.cancelWriting();
-        return file.errorString();
-    }
-    if (!file.commit()) return file.errorString();
-    return {};
+    return WriteWhole(path, text.data(), qint64(text.size()));
 }
 
 namespace {
@@ -174,14 +187,17 @@ QString Suggested(const QString& directory, const std::string& picture, const ch
 void MainWindow::OnSavePictureTriggered() {
     if (workbench_->busy() || !askSavePicturePath) return;
     const std::string picture = pictureName_.toStdString();
-    WriteChosenFile(askSavePicturePath(Suggested(directory_, picture, ".png")), ".png", "save", "Saved",
+    WriteChosenFile(askSavePicturePath(Suggested(directory_, picture, straightenedView() ? "-straightened.png" : ".png")),
+                    ".png", "save", "Saved",
                     [this](const QString& path) { return SavePicture(path); });
 }
 
 void MainWindow::OnExportGridTriggered() {
     if (workbench_->busy() || !exportedStep_ || !askExportPath) return;
-    const QString note =
-        exportedStep_->step.cancelled ? " (a cancelled operation: only what it found before Cancel)" : "";
+    const bool findGrid = exportedStep_->step.kind == StepKind::FindGrid;
+    const QString note = !exportedStep_->step.cancelled ? ""
+                         : findGrid ? " (a cancelled Find Grid: no grid)"
+                                    : " (a cancelled operation: only what it found before Cancel)";
     WriteChosenFile(askExportPath(Suggested(directory_, exportedStep_->picture, ".json")), ".json", "export",
                     "Exported", [this](const QString& path) { return ExportGrid(path); }, note);
 }

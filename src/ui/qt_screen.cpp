@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <algorithm>
 #include <cstring>
 
 #include "core/render.h"
@@ -24,6 +25,7 @@ QtScreen::~QtScreen() {
 
 void QtScreen::SizeDisplay(int width, int height) {
     if (widgets_.image == nullptr) return;
+    ++displayChanges_;
     if (!widgets_.image->NewBitmap(width, height)) {
         missingBitmap_ = "Not enough memory to show a picture of " + std::to_string(width) + " x " +
                          std::to_string(height) + " pixels.";
@@ -45,6 +47,7 @@ bool QtScreen::WriteDisplayRow(int row, const uint8_t* bgr, int pixels, std::str
         return false;
     }
     QImage& bitmap = widgets_.image->bitmap();
+    ++displayChanges_;
     if (row < 0 || row >= bitmap.height()) {
         systemMessage = "The row " + std::to_string(row) + " lies outside the displayed picture.";
         return false;
@@ -70,6 +73,21 @@ Rgb QtScreen::DisplayPixel(int x, int y) const {
     if (x < 0 || y < 0 || x >= bitmap.width() || y >= bitmap.height()) return {0, 0, 0};
     const uint8_t* p = bitmap.constScanLine(y) + 3 * x;
     return {p[0], p[1], p[2]};
+}
+
+void QtScreen::ReadDisplayRow(int row, uint8_t* bgr, int pixels) const {
+    int n = 0;
+    if (HasDisplayBitmap() && row >= 0 && row < widgets_.image->bitmap().height()) {
+        const QImage& bitmap = widgets_.image->bitmap();
+        n = std::clamp(bitmap.width(), 0, std::max(pixels, 0));
+        const uint8_t* p = bitmap.constScanLine(row);
+        for (int x = 0; x < n; ++x, p += 3, bgr += 3) {
+            bgr[0] = p[2];
+            bgr[1] = p[1];
+            bgr[2] = p[0];
+        }
+    }
+    if (pixels > n) std::memset(bgr, 0, std::size_t(pixels - n) * 3);
 }
 
 void QtScreen::SetCaption(const std::string& text) {
@@ -163,20 +181,33 @@ void QtScreen::SetFontBold(bool bold) {
     textFont_.setBold(bold);
 }
 
+void QtScreen::SetFontPixels(int pixels) { fontPixels_ = std::max(0, pixels); }
+
+QFont QtScreen::TextFont() const {
+    QFont font = textFont_;
+    if (fontPixels_ > 0) font.setPixelSize(fontPixels_);
+    return font;
+}
+
 std::size_t QtScreen::logCount() const {
     return widgets_.log == nullptr ? 0 : std::size_t(widgets_.log->count());
 }
 
 TextExtent QtScreen::MeasureText(const std::string& text) {
     if (labelFont_.hasFace()) {
-        if (const auto extent = labelFont_.Measure(text, bold_)) return *extent;
+        Measured& last = lastMeasured_;
+        if (last.pixels == fontPixels_ && last.bold == bold_ && last.text == text) return last.extent;
+        if (const auto extent = labelFont_.Measure(text, bold_, fontPixels_)) {
+            last = {text, bold_, fontPixels_, *extent};
+            return *extent;
+        }
     }
     const QString qtext = QString::fromStdString(text);
     if (HasDisplayBitmap()) {
-        const QFontMetrics metrics(textFont_, &widgets_.image->bitmap());
+        const QFontMetrics metrics(TextFont(), &widgets_.image->bitmap());
         return {metrics.horizontalAdvance(qtext), metrics.height()};
     }
-    const QFontMetrics metrics(textFont_);
+    const QFontMetrics metrics(TextFont());
     return {metrics.horizontalAdvance(qtext), metrics.height()};
 }
 
@@ -204,17 +235,18 @@ void QtScreen::DrawTextClipped(int x, int y, const ClipRect& clip, const std::st
     QImage& bitmap = widgets_.image->bitmap();
     if (LabelFontUsable()) {
         const RgbCanvas canvas{bitmap.bits(), bitmap.width(), bitmap.height(), bitmap.bytesPerLine()};
-        labelFont_.Draw(canvas, x, y, clip, text, fontColour_, bold_);
+        labelFont_.Draw(canvas, x, y, clip, text, fontColour_, bold_, fontPixels_);
         widgets_.image->BitmapChanged(TextArea(x, y, clip, text));
         widgets_.image->update();
         return;
     }
     QPainter painter(&bitmap);
     painter.setClipRect(QRect(clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top));
-    painter.setFont(textFont_);
+    const QFont font = TextFont();
+    painter.setFont(font);
     painter.setPen(QColor(fontColour_.red, fontColour_.green, fontColour_.blue));
     painter.setBackgroundMode(Qt::TransparentMode);
-    painter.drawText(x, y + QFontMetrics(textFont_, &bitmap).ascent(), QString::fromStdString(text));
+    painter.drawText(x, y + QFontMetrics(font, &bitmap).ascent(), QString::fromStdString(text));
     painter.end();
     widgets_.image->BitmapChanged(TextArea(x, y, clip, text));
     // Shown with the next repaint, or when the event loop next runs.

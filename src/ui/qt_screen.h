@@ -58,6 +58,9 @@ public:
     std::function<void(const RecordedMessage&)> beforeBox;
     // How long the message boxes so far stayed open, in seconds.
     double boxSeconds() const { return boxSeconds_; }
+    // How many times the displayed bitmap has been replaced or had a row
+    // written: a drawing made over it stays whole while this stays the same.
+    uint64_t displayChanges() const { return displayChanges_; }
     // Every item the log list has received since it was last emptied.
     std::size_t logCount() const;
 
@@ -67,6 +70,7 @@ public:
     void RepaintNow() override;
     bool HasDisplayBitmap() const override;
     Rgb DisplayPixel(int x, int y) const override;
+    void ReadDisplayRow(int row, uint8_t* bgr, int pixels) const override;
     void SetCaption(const std::string& text) override;
     void SetReadout(const std::string& text) override;
     void SetPositionReadout(const std::string& text) override;
@@ -81,6 +85,7 @@ public:
     void PumpEvents() override;
     void RequestClose() override { closeRequested_ = true; }
     void SetFontBold(bool bold) override;
+    void SetFontPixels(int pixels) override;
     void SetBrushClear() override {}  // text is always drawn without a background
     void SetFontColour(Rgb colour) override { fontColour_ = colour; }
     TextExtent MeasureText(const std::string& text) override;
@@ -91,6 +96,8 @@ private:
     bool LabelFontUsable() const { return labelFont_.hasFace() && HasDisplayBitmap(); }
     static void SetLabel(QLabel* label, const std::string& text);
     QRect TextArea(int x, int y, const ClipRect& clip, const std::string& text);
+    // The desktop font as text is drawn now (bold, size), for pictures drawn without the label font.
+    QFont TextFont() const;
 
     Widgets widgets_;
     ProgressDialog* progressDialog_ = nullptr;
@@ -104,6 +111,16 @@ private:
     LabelFont labelFont_;
     QFont textFont_;
     bool bold_ = false;
+    int fontPixels_ = 0;  // the em's height; 0 for the labels' own size
+    // The last text measured, in the font it was measured in: a text is
+    // measured to be placed, then again for where it was drawn.
+    struct Measured {
+        std::string text;
+        bool bold = false;
+        int pixels = -1;
+        TextExtent extent;
+    } lastMeasured_;
+    uint64_t displayChanges_ = 0;
     Rgb fontColour_{0, 0, 0};
 };
 

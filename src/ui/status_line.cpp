@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -54,10 +55,14 @@ QString PictureText(const QString& name, const ImageState& image) {
 
 QString ZoomText(double zoom) { return QString::number(zoom * 100.0, 'g', 4) + " %"; }
 
-QString PixelText(int x, int y, Rgb colour) {
-    const QString at = QString("(%1, %2) ").arg(x).arg(y);
-    if (colour.red == colour.green && colour.green == colour.blue) return at + QString::number(colour.red);
-    return at + QString("%1:%2:%3").arg(colour.red).arg(colour.green).arg(colour.blue);
+QString PixelText(int x, int y, Rgb colour, const QString& cell) {
+    QString text = QString("(%1, %2) ").arg(x).arg(y);
+    if (colour.red == colour.green && colour.green == colour.blue)
+        text += QString::number(colour.red);
+    else
+        text += QString("%1:%2:%3").arg(colour.red).arg(colour.green).arg(colour.blue);
+    if (!cell.isEmpty()) text += " in " + cell;
+    return text;
 }
 
 namespace {
@@ -102,6 +107,18 @@ QString ResultText(const OperationRecord& record, const std::string& label, doub
     if (!record.outcome.empty() && record.outcome != kGridFound)
         what += " (" + QString::fromStdString(record.outcome) + ")";
     return ResultLine(operation->help.title, what, seconds);
+}
+
+QString FindGridResultText(const FindGridRecord& record) {
+    if (record.cancelled) return "Cancelled";
+    const Lattice& lattice = record.lattice;
+    if (!lattice.found) return "Find Grid: no grid found";
+    return QString("Find Grid: %1 × %2 cells (%3), score %4, %5 ms")
+        .arg(lattice.columns)
+        .arg(lattice.rows)
+        .arg(GridKindName(lattice.kind))
+        .arg(std::round(lattice.score * 100) / 100, 0, 'f', 2)  // as the report rounds it
+        .arg(record.milliseconds);
 }
 
 QString LoadFailureReason(const QString& path, const QString& boxText) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/find_grid_record.h"
 #include "app/operation_record.h"
 #include "core/image_state.h"
 #include "core/memory_screen.h"
@@ -41,8 +42,9 @@ private:
 QString PictureText(const QString& name, const ImageState& image);
 // "100 %", "6.25 %", "1600 %".
 QString ZoomText(double zoom);
-// "(12, 34) 200" for a gray pixel, "(12, 34) 0:255:0" for a coloured one.
-QString PixelText(int x, int y, Rgb colour);
+// "(12, 34) 200" for a gray pixel, "(12, 34) 0:255:0" for a coloured one;
+// "(12, 34) 200 in D7" when the pixel lies in a cell of the found grid.
+QString PixelText(int x, int y, Rgb colour, const QString& cell = {});
 
 // One line on what a command found and how long it took: "TITLE: WHAT, 0.21 s".
 QString ResultLine(const QString& title, const QString& what, double seconds);
@@ -54,6 +56,11 @@ QString ResultLine(const QString& title, const QString& what, double seconds);
 // it, which the crossing detection fills with the number of crossings that
 // fall outside the picture.
 QString ResultText(const OperationRecord& record, const std::string& label, double seconds);
+
+// What Find Grid found, as its result line: "Find Grid: 9 × 9 cells
+// (ruled), score 0.94, 14 ms" (columns × rows, the kind, the score, the
+// finder's own time), "Find Grid: no grid found", or "Cancelled".
+QString FindGridResultText(const FindGridRecord& record);
 
 // Why a file did not load, in plain words: "no such file", "is a folder",
 // "permission denied", "not a JPEG file", "larger than 16384 × 16384", or the

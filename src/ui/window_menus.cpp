@@ -1,6 +1,7 @@
-// The main window's actions and menus: File, View, Operations, Help. Every
-// command is one action, made once; actions whose command cannot run are
-// disabled (no picture: no Save, no zoom; no operation yet: no Export).
+// The main window's actions, menus and tool bar: File, View, Operations,
+// Help. Every command is one action, made once; actions whose command cannot
+// run are disabled (no picture: no Save, no zoom; no operation yet: no
+// Export; no grid shown: no straightened grid, no cells).
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTextBrowser>
+#include <QToolBar>
 #include <QVBoxLayout>
 
 #include "app/operations.h"
@@ -59,8 +61,14 @@ void MainWindow::CreateActions() {
                                     "Save the picture as shown, labels and marks included, at 100 % (PNG or JPEG)");
     connect(savePictureAction_, &QAction::triggered, this, &MainWindow::OnSavePictureTriggered);
     exportGridAction_ = MakeAction(this, "exportGridAction", "&Export Grid…", QKeySequence(Qt::CTRL | Qt::Key_E),
-                                   "Save the last operation's lines and cells as JSON or CSV");
+                                   "Save what the last command found (an operation's lines and cells, or Find Grid's "
+                                   "grid) as JSON or CSV");
     connect(exportGridAction_, &QAction::triggered, this, &MainWindow::OnExportGridTriggered);
+    exportCellsAction_ =
+        MakeAction(this, "exportCellsAction", "Export &Cells…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
+                   "Save every cell of the found grid, straightened from the file's own pixels, as A1.png, B1.png, … "
+                   "in a folder");
+    connect(exportCellsAction_, &QAction::triggered, this, &MainWindow::OnExportCellsTriggered);
     quitAction_ = MakeAction(this, "quitAction", "&Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), "Close Vexo");
     connect(quitAction_, &QAction::triggered, this, &QWidget::close);
 
@@ -87,6 +95,11 @@ void MainWindow::CreateActions() {
                                  "(slower operations)");
     fullSizeAction_->setCheckable(true);
     connect(fullSizeAction_, &QAction::toggled, this, [this](bool on) { workbench_->SetFullSize(on); });
+    straightenedAction_ = MakeAction(this, "straightenedAction", "S&traightened Grid", QKeySequence(Qt::CTRL | Qt::Key_T),
+                                     "Show the found grid straightened, every cell square, in the picture's place; "
+                                     "again for the photo");
+    straightenedAction_->setCheckable(true);
+    connect(straightenedAction_, &QAction::toggled, this, &MainWindow::SetStraightenedView);
 
     for (int i = 0; i < kOperationCount; ++i) {
         const OperationInfo& operation = *FindOperation(i);
@@ -101,6 +114,10 @@ void MainWindow::CreateActions() {
         MakeAction(this, "restorePictureAction", "&Restore Picture", QKeySequence(Qt::CTRL | Qt::Key_R),
                    "Show the loaded picture again, as the \"R\" button does");
     connect(restorePictureAction_, &QAction::triggered, this, &MainWindow::OnRefreshClicked);
+    findGridAction_ = MakeAction(this, "findGridAction", "Find &Grid", QKeySequence(Qt::CTRL | Qt::Key_G),
+                                 "Find the grid or chessboard in the photo as loaded and name its cells; the planes, "
+                                 "the marks and the log stay as they are");
+    connect(findGridAction_, &QAction::triggered, this, &MainWindow::FindGrid);
 
     operationsHelpAction_ = MakeAction(this, "operationsHelpAction", "&Operations", QKeySequence::HelpContents,
                                        "What each operation does and what its parameter means");
@@ -130,6 +147,7 @@ void MainWindow::CreateMenus() {
     file->addSeparator();
     file->addAction(savePictureAction_);
     file->addAction(exportGridAction_);
+    file->addAction(exportCellsAction_);
     file->addSeparator();
     file->addAction(quitAction_);
 
@@ -140,12 +158,15 @@ void MainWindow::CreateMenus() {
     view->addAction(actualSizeAction_);
     view->addAction(fitToWindowAction_);
     view->addSeparator();
+    view->addAction(straightenedAction_);
+    view->addSeparator();
     view->addAction(fullSizeAction_);
 
     QMenu* operations = menuBar()->addMenu("O&perations");
     operations->setObjectName("operationsMenu");
     operations->setToolTipsVisible(true);
     operations->addAction(restorePictureAction_);
+    operations->addAction(findGridAction_);
     operations->addSeparator();
     for (QAction* action : operationActions_) operations->addAction(action);
 
@@ -154,6 +175,18 @@ void MainWindow::CreateMenus() {
     help->addAction(operationsHelpAction_);
     help->addAction(aboutAction_);
     for (QMenu* menu : {file, view, help}) menu->setToolTipsVisible(true);
+
+    // Under the menu bar, above the control strip (which keeps its own
+    // layout, only lower in the window).
+    toolBar_ = new QToolBar("Tools", this);
+    toolBar_->setObjectName("toolBar");
+    toolBar_->setMovable(false);
+    toolBar_->setFloatable(false);
+    toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    toolBar_->toggleViewAction()->setEnabled(false);
+    toolBar_->addAction(findGridAction_);
+    toolBar_->addAction(straightenedAction_);
+    addToolBar(Qt::TopToolBarArea, toolBar_);
 }
 
 void MainWindow::UpdateActions() {
@@ -165,6 +198,14 @@ void MainWindow::UpdateActions() {
     actualSizeAction_->setEnabled(picture);
     restorePictureAction_->setEnabled(picture);
     for (QAction* action : operationActions_) action->setEnabled(picture);
+    findGridAction_->setEnabled(picture);
+    const bool grid = picture && shownGrid() != nullptr;
+    exportCellsAction_->setEnabled(grid);
+    straightenedAction_->setEnabled(grid);
+    {
+        const QSignalBlocker block(straightenedAction_);
+        straightenedAction_->setChecked(straightenedView());
+    }
     {
         const QSignalBlocker block(fullSizeAction_);
         fullSizeAction_->setChecked(workbench_->fullSize());

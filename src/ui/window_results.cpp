@@ -15,6 +15,8 @@ namespace vexo {
 
 bool MainWindow::LoadFile(const QString& path) {
     if (workbench_->busy()) return false;  // ignored, as every input during an operation
+    SetStraightenedView(false);
+    const bool gridWasShown = shownGrid() != nullptr;
     const JpegDecoder* before = workbench_->image().decoder.get();
     // The status line says why before the error box opens, so that both
     // show together.
@@ -26,11 +28,16 @@ bool MainWindow::LoadFile(const QString& path) {
     const bool loaded = workbench_->image().decoder.get() != before && workbench_->image().loaded();
     if (loaded) {
         pictureName_ = QString::fromStdString(FileNameOf(path.toStdString()));
+        picturePath_ = QFileInfo(path).absoluteFilePath();
         exportedStep_.reset();
-        AddRecentFile(QFileInfo(path).absoluteFilePath());
+        AddRecentFile(picturePath_);
         // The pixel under the mouse was one of the old picture.
         statusLine_->SetPixel({});
         ReportLoaded();
+        if (gridWasShown)
+            CarryGridOver();
+        else
+            shownGrid_.reset();
     }
     AfterHandler();
     UpdateActions();
@@ -63,6 +70,8 @@ void MainWindow::RunTimed(const std::function<void()>& press, StepKind kind) {
     const uint64_t sequence = workbench_->lastOperation().sequence;
     const std::size_t messages = screen_.shownMessages().size();
     const int logBefore = logList_->count();
+    // The operation shows its work on the picture.
+    SetStraightenedView(false);
     cancelAction_->setEnabled(true);
     // The time the operation took, without the time its message boxes stayed open.
     const double boxSecondsBefore = screen_.boxSeconds();
@@ -74,27 +83,36 @@ void MainWindow::RunTimed(const std::function<void()>& press, StepKind kind) {
     cancelAction_->setEnabled(false);
     const OperationRecord& record = workbench_->lastOperation();
     if (record.sequence != sequence) {
-        ExportedStep exported;
-        const ImageState& image = workbench_->image();
-        exported.picture = pictureName_.toStdString();
-        exported.source = image.source;
-        StepRecord& step = exported.step;
-        step.kind = kind;
-        TakeOperation(step, record);
-        const auto& shown = screen_.shownMessages();
-        step.messages.assign(shown.begin() + std::ptrdiff_t(std::min(messages, shown.size())), shown.end());
-        step.caption = windowTitle().toStdString();
-        step.label = colourReadout_->text().toStdString();
-        step.activePlane = image.activePlane;
-        for (int i = logList_->count() < logBefore ? 0 : logBefore; i < logList_->count(); ++i)
-            step.logAdded.push_back(logList_->itemText(i).toStdString());
-        step.progressMaximum = workbench_->progress().maximum();
-        step.progressPosition = workbench_->progress().position();
-        statusLine_->SetResult(ResultText(record, step.label, seconds));
+        ExportedStep exported = StepNow(kind, messages, logBefore);
+        TakeOperation(exported.step, record);
+        statusLine_->SetResult(ResultText(record, exported.step.label, seconds));
         exportedStep_ = std::move(exported);
     }
+    ForgetGridIfDrawnOver();
     AfterHandler();
     UpdateActions();
+}
+
+// What the window shows now, with the messages and log lines since the
+// step began.
+ExportedStep MainWindow::StepNow(StepKind kind, std::size_t messagesBefore, int logBefore) const {
+    ExportedStep exported;
+    const ImageState& image = workbench_->image();
+    exported.picture = pictureName_.toStdString();
+    exported.source = image.source;
+    StepRecord& step = exported.step;
+    step.kind = kind;
+    step.parameterText = workbench_->controls().parameterText;
+    const auto& shown = screen_.shownMessages();
+    step.messages.assign(shown.begin() + std::ptrdiff_t(std::min(messagesBefore, shown.size())), shown.end());
+    step.caption = windowTitle().toStdString();
+    step.label = colourReadout_->text().toStdString();
+    step.activePlane = image.activePlane;
+    for (int i = logList_->count() < logBefore ? 0 : logBefore; i < logList_->count(); ++i)
+        step.logAdded.push_back(logList_->itemText(i).toStdString());
+    step.progressMaximum = workbench_->progress().maximum();
+    step.progressPosition = workbench_->progress().position();
+    return exported;
 }
 
 }  // namespace vexo

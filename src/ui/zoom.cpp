@@ -56,19 +56,19 @@ double MainWindow::ZoomStep(bool up) const {
 }
 
 void MainWindow::ZoomIn() {
-    if (imageView_->bitmap().isNull()) return;
+    if (imageView_->shown().isNull()) return;
     SetFitToWindow(false);
     SetZoom(ZoomStep(true));
 }
 
 void MainWindow::ZoomOut() {
-    if (imageView_->bitmap().isNull()) return;
+    if (imageView_->shown().isNull()) return;
     SetFitToWindow(false);
     SetZoom(ZoomStep(false));
 }
 
 void MainWindow::OnImageWheel(QWheelEvent* event) {
-    if (imageView_->bitmap().isNull()) return;
+    if (imageView_->shown().isNull()) return;
     const int delta = event->angleDelta().y();
     if (delta == 0) return;
     SetFitToWindow(false);
@@ -95,7 +95,7 @@ void MainWindow::ApplyZoom(double newZoom, std::optional<QPointF> anchor) {
 }
 
 double MainWindow::FitZoom() const {
-    const QImage& bitmap = imageView_->bitmap();
+    const QImage& bitmap = imageView_->shown();
     if (bitmap.isNull()) return 1.0;
     const QSize room = pictureScroll_->maximumViewportSize();
     // A hair below the exact ratio, so rounding up never asks for a scroll bar.
@@ -163,7 +163,7 @@ bool MainWindow::OnSpaceKey(QKeyEvent* event) {
     }
     if (spaceHeld_) return true;  // the key repeating
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
-    if (!isActiveWindow() || imageView_->bitmap().isNull()) return false;
+    if (!isActiveWindow() || imageView_->shown().isNull()) return false;
     if (!pictureScroll_->viewport()->underMouse() && !pictureScroll_->hasFocus()) return false;
     if (TakesText(QApplication::focusWidget())) return false;
     SetSpaceHeld(true);

@@ -895,7 +895,7 @@ void DesktopTest::linesAndLabelsStayVisibleWhenZoomedOut() {
 // or under the mouse (the wheel) where it was.
 void DesktopTest::zoomStepsLeaveFitToWindow() {
     Load(sample_);
-    window_->resize(560, 470);
+    window_->resize(600, 520);
     auto* scroll = Find<QScrollArea>("pictureScroll");
     const QPointF centre(scroll->viewport()->width() / 2.0, scroll->viewport()->height() / 2.0);
     QTest::keyClick(window_.get(), Qt::Key_9, Qt::ControlModifier);

@@ -1,5 +1,6 @@
 // The window tests: the controls of the strip and browser, then what the
-// window adds around them (menus, zoom, files, status line, cancel, settings).
+// window adds around them (menus, zoom, files, status line, cancel, settings),
+// then Find Grid in the window.
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -7,6 +8,7 @@
 
 int RunMainWindowTest(int argc, char** argv);
 int RunDesktopTest(int argc, char** argv);
+int RunFindGridWindowTest(int argc, char** argv);
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -16,5 +18,6 @@ int main(int argc, char** argv) {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
     int failed = RunMainWindowTest(argc, argv);
     failed += RunDesktopTest(argc, argv);
+    failed += RunFindGridWindowTest(argc, argv);
     return failed;
 }
