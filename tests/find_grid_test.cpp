@@ -17,6 +17,7 @@
 #include "core/memory_screen.h"
 #include "find_grid/crossing_refinement.h"
 #include "find_grid/edge_segments.h"
+#include "find_grid/grid_region.h"
 #include "find_grid/find_grid.h"
 #include "find_grid/lattice.h"
 #include "find_grid/lattice_period.h"
@@ -175,6 +176,34 @@ TEST(StraightenerTest, FamiliesBecomeAxisParallel) {
         EXPECT_NEAR(s.Map(p).y, s.Map(towardsA).y, 1e-6);
         EXPECT_NEAR(s.Map(p).x, s.Map(towardsB).x, 1e-6);
     }
+}
+
+// --- The grid's region ---
+
+// A 6 x 6 grid of unit segments, with clutter of one family far off to the
+// right and one segment that straightens to near infinity (seen by the
+// undefined-behaviour check as an overflowing step count): the region is the
+// grid's, a margin around it.
+TEST(GridRegionTest, WhereBothFamiliesMeet) {
+    std::vector<PointF> a, b;
+    std::vector<int8_t> family;
+    auto add = [&](PointF p, PointF q, int f) { a.push_back(p), b.push_back(q), family.push_back(int8_t(f)); };
+    for (int i = 0; i <= 6; ++i)
+        for (int j = 0; j < 6; ++j) {
+            add({100.0 + 10 * j, 100.0 + 10 * i}, {110.0 + 10 * j, 100.0 + 10 * i}, 0);
+            add({100.0 + 10 * i, 100.0 + 10 * j}, {100.0 + 10 * i, 110.0 + 10 * j}, 1);
+        }
+    for (int i = 0; i < 6; ++i) add({400, 100.0 + 10 * i}, {460, 100.0 + 10 * i}, 0);
+    add({120, 130}, {6.0e15, 7.0e14}, 1);
+    Box region;
+    ASSERT_TRUE(FindGridRegion(a, b, family, region));
+    EXPECT_LT(region.left, 102);
+    EXPECT_GT(region.left, 80);
+    EXPECT_GT(region.right, 158);
+    EXPECT_LT(region.right, 200);
+    EXPECT_LT(region.top, 102);
+    EXPECT_GT(region.bottom, 158);
+    EXPECT_LT(region.bottom, 200);
 }
 
 // --- Period and phase ---

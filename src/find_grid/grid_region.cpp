@@ -10,6 +10,25 @@ namespace {
 constexpr int kCellsAcross = 48;
 constexpr double kLeftOut = 0.03;
 
+// The parameters t0 <= t1 in [0, 1] between which a + t (b - a) lies in the
+// box [left, right] x [top, bottom]; false when no part of it does.
+bool ClipToRaster(PointF a, PointF b, double left, double top, double right, double bottom, double& t0,
+                  double& t1) {
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a.x - left, right - a.x, a.y - top, bottom - a.y};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0) t0 = std::max(t0, t);
+        else t1 = std::min(t1, t);
+    }
+    return t0 <= t1;
+}
+
 }  // namespace
 
 bool FindGridRegion(const std::vector<PointF>& a, const std::vector<PointF>& b, const std::vector<int8_t>& family,
@@ -39,13 +58,18 @@ bool FindGridRegion(const std::vector<PointF>& a, const std::vector<PointF>& b, 
         const int f = family[k];
         if (f < 0 || !std::isfinite(a[k].x) || !std::isfinite(b[k].x)) continue;
         const double d = Distance(a[k], b[k]);
-        const int steps = std::max(1, static_cast<int>(2 * d / cell));
+        // Only the part on the raster is walked: a segment near the horizon
+        // straightens to one far longer than the raster.
+        double t0 = 0, t1 = 1;
+        if (!ClipToRaster(a[k], b[k], x0, y0, x0 + nx * cell, y0 + ny * cell, t0, t1)) continue;
+        const int steps = std::max(1, static_cast<int>(2 * d * (t1 - t0) / cell));
+        const double share = d * (t1 - t0) / (steps + 1);
         for (int s = 0; s <= steps; ++s) {
-            const PointF p = a[k] + (double(s) / steps) * (b[k] - a[k]);
+            const PointF p = a[k] + (t0 + (t1 - t0) * double(s) / steps) * (b[k] - a[k]);
             const int cx = static_cast<int>(std::floor((p.x - x0) / cell));
             const int cy = static_cast<int>(std::floor((p.y - y0) / cell));
             if (cx < 0 || cy < 0 || cx >= nx || cy >= ny) continue;
-            length[f][std::size_t(cy) * std::size_t(nx) + std::size_t(cx)] += d / (steps + 1);
+            length[f][std::size_t(cy) * std::size_t(nx) + std::size_t(cx)] += share;
         }
     }
     // The middle of the cells where both families meet, weighted by how much

@@ -1,12 +1,13 @@
-// Where the grid lies on the straightened picture: the one region where
-// segments of both families meet, so that a family's lines elsewhere (the
-// stripes of a desk, a paper's edge, the lines of a page of text) do not
-// decide the grid's spacing.
+// Where the grid lies on the straightened picture: the region where segments
+// of both families meet, so that a family's lines elsewhere (the stripes of a
+// desk, a paper's edge, the lines of a page of text) do not decide the grid's
+// spacing.
 //
-// The straightened segments are laid on a coarse raster (about a hundred
-// cells across); a cell counts for the grid by the shorter of the lengths of
-// the two families' segments in it, and the grid's region is the connected
-// set of such cells (each grown by one cell) that counts the most.
+// The straightened segments are laid on a coarse raster (48 cells across the
+// span of all but the farthest percent of them); a raster cell counts by the
+// shorter of the lengths of the two families' segments in it, and the region
+// is the span of those cells without the few percent of that weight at either
+// end, grown by two raster cells on every side.
 #pragma once
 
 #include <vector>
