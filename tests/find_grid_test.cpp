@@ -328,24 +328,65 @@ TEST(RefinementTest, CrossingsOnTheLineCentres) {
     for (uint8_t lined : m.lined) EXPECT_EQ(lined, 0);
 }
 
-// A lattice one ring too large around a chessboard on white paper: the
-// board is found to be a chessboard and the ring is dropped.
-TEST(RefinementTest, ChessboardReadAndItsMarginLeftOut) {
-    const GrayPlane picture = Picture(200, 200, [](double x, double y) {
-        const int i = int(std::floor((x - 40) / 20)), j = int(std::floor((y - 40) / 20));
-        if (i < 0 || j < 0 || i >= 6 || j >= 6) return 230;
-        return (i + j) % 2 ? 230 : 25;
+// A sudoku taken close up: cells of 60 pixels, thin lines 3 pixels wide,
+// block lines 9 and the border 13, wider than a line of text beside a grid
+// at the usual sizes. The border's crossings lie on its middle, not beside
+// its inner side.
+TEST(RefinementTest, WideBorderMeasuredAtItsMiddle) {
+    constexpr double left = 50.4, top = 40.6, side = 60;
+    const GrayPlane picture = Picture(470, 460, [](double x, double y) {
+        auto ink = [](double t) {
+            double best = 0;
+            for (int k = 0; k <= 6; ++k) {
+                const double width = k == 0 || k == 6 ? 13 : k == 3 ? 9 : 3;
+                const double lo = std::max(t - 0.5, k * side - width / 2), hi = std::min(t + 0.5, k * side + width / 2);
+                best = std::max(best, hi - lo);
+            }
+            return std::clamp(best, 0.0, 1.0);
+        };
+        const double u = x - left, v = y - top;
+        if (u < -7 || v < -7 || u > 6 * side + 7 || v > 6 * side + 7) return 215.0;
+        return 215.0 - 175.0 * std::max(ink(u), ink(v));
     });
-    const Matrix3 lattice{20, 0, 40, 0, 20, 40, 0, 0, 1};
-    int i0 = -1, j0 = -1, i1 = 7, j1 = 7;
-    const Tones tones = ReadTones(picture, lattice, i0, j0, i1, j1);
-    ASSERT_EQ(tones.kind, GridKind::Chessboard);
-    EXPECT_EQ(tones.darkParity, 0);
-    FitChessboardExtent(picture, lattice, tones, i0, j0, i1, j1);
-    EXPECT_EQ(i0, 0);
-    EXPECT_EQ(j0, 0);
-    EXPECT_EQ(i1, 6);
-    EXPECT_EQ(j1, 6);
+    const Matrix3 rough{side, 0, left + 2, 0, side, top - 1.5, 0, 0, 1};
+    int i0 = 0, j0 = 0, i1 = 6, j1 = 6;
+    const Tones tones = ReadTones(picture, rough, i0, j0, i1, j1);
+    ASSERT_EQ(tones.kind, GridKind::Ruled);
+    const MeasuredCrossings m = RefineCrossings(picture, tones, rough, 0, 0, 6, 6);
+    ASSERT_EQ(m.columns, 6);
+    for (int j = 0; j <= 6; ++j)
+        for (int i = 0; i <= 6; ++i) {
+            const PointF p = m.crossings[std::size_t(j) * 7 + std::size_t(i)];
+            EXPECT_NEAR(p.x, left + side * i, 0.5) << i << ", " << j;
+            EXPECT_NEAR(p.y, top + side * j, 0.5) << i << ", " << j;
+        }
+}
+
+// A lattice one ring too large around a chessboard on white paper: the
+// board is found to be a chessboard and the ring is dropped. Also when a
+// shadow lies on the margin left of the board's lower half: that column's
+// squares then read light or neither tone, and one dark square reading
+// light is no more than a piece would do, but none of its squares reads
+// dark: it is no part of the board.
+TEST(RefinementTest, ChessboardReadAndItsMarginLeftOut) {
+    for (const bool shadow : {false, true}) {
+        const GrayPlane picture = Picture(200, 200, [shadow](double x, double y) {
+            const int i = int(std::floor((x - 40) / 20)), j = int(std::floor((y - 40) / 20));
+            if (shadow && x < 40 && y >= 100) return 150;
+            if (i < 0 || j < 0 || i >= 6 || j >= 6) return 230;
+            return (i + j) % 2 ? 230 : 25;
+        });
+        const Matrix3 lattice{20, 0, 40, 0, 20, 40, 0, 0, 1};
+        int i0 = -1, j0 = -1, i1 = 7, j1 = 7;
+        const Tones tones = ReadTones(picture, lattice, i0, j0, i1, j1);
+        ASSERT_EQ(tones.kind, GridKind::Chessboard) << shadow;
+        EXPECT_EQ(tones.darkParity, 0) << shadow;
+        FitChessboardExtent(picture, lattice, tones, i0, j0, i1, j1);
+        EXPECT_EQ(i0, 0) << shadow;
+        EXPECT_EQ(j0, 0) << shadow;
+        EXPECT_EQ(i1, 6) << shadow;
+        EXPECT_EQ(j1, 6) << shadow;
+    }
 }
 
 // --- Finer lines ---
@@ -497,6 +538,25 @@ INSTANTIATE_TEST_SUITE_P(
                       r.height = 3000;
                   }}),
     [](const ::testing::TestParamInfo<PhotoCase>& info) { return std::string(info.param.name); });
+
+// Tiles seen at 47 degrees: the far column of cells is a sliver a fifth as
+// wide as the near one, and its edges across lie where the lines, carried
+// on straight from the other cells, go (not where a bend read from those
+// cells would carry them).
+TEST(FoundPhotoTest, SliverOfAColumnUnderSteepPerspective) {
+    const photos::Photo photo = Make(photos::Scene::Tiles, 2470313920u);
+    ASSERT_GT(photo.truth.conditions.tiltDegrees, 45);
+    const Lattice found = Find(photo);
+    ASSERT_TRUE(found.found);
+    ASSERT_EQ(found.columns * found.rows, photo.truth.columns * photo.truth.rows);
+    ASSERT_EQ(found.columns, photo.truth.columns);
+    for (int j = 0; j <= photo.truth.rows; ++j)
+        for (int i = 0; i <= photo.truth.columns; ++i) {
+            const photos::Point t = photo.truth.at(i, j);
+            EXPECT_LT(std::hypot(found.at(i, j).x - t.x, found.at(i, j).y - t.y), 0.25 * photo.truth.LocalCellSide(i, j))
+                << i << ", " << j;
+        }
+}
 
 // Pictures without a grid give none.
 TEST(NoGridTest, NoLatticeWhereThereIsNoGrid) {

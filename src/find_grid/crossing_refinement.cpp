@@ -73,6 +73,8 @@ constexpr std::size_t kBentPoints = 10;  // points a line needs to be fitted as 
 constexpr double kBentLength = 20;    // pixels a line's points must spread along it to be fitted as bent
 constexpr double kOnLine = 0.75;      // pixels: how near its edge's straight line a measured point lies
 constexpr double kLineWidth = 12;     // pixels between the two sides of a ruled line at most
+constexpr double kWidestOfCell = 0.25;       // of the typical cell side: the widest line, when more than that
+constexpr double kWidestBorderOfCell = 0.4;  // the widest border line
 constexpr double kComparable = 0.4;   // of the profile's strongest step: what may be the line
 constexpr double kLinedShare = 0.7;   // of a cell's width: how much of it a line inside must cross
 constexpr double kInsideShare = 0.4;  // of the grid's lines' typical strength: a line inside at least
@@ -86,6 +88,8 @@ struct Looking {
     double floor = kMinDifference;  // least change per half pixel of a side of a line or of a step
     double aboveNoise = 0;          // if above 0: a side also stands this many times above the profile's median change
     double widest = kLineWidth;     // pixels between the sides of a line at most
+    double widestLine = kLineWidth; // the same for any line of this grid, however it looks
+    double widestBorder = kLineWidth;  // for its border line
     double lineWidth = 0;           // the grid's typical line width, pixels (0: not known yet)
     double thickWidth = 0;          // the width of its thickest inner lines (the blocks of a sudoku)
     int inside = 0;                 // at a grid's border: the side of the grid, +1 or -1 along the normal
@@ -112,7 +116,7 @@ bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, con
     if (expect == Expect::DarkBorder || expect == Expect::LightBorder) {
         const bool dark = expect == Expect::DarkBorder;
         Looking wide = looking;
-        wide.widest = kLineWidth;
+        wide.widest = looking.widestBorder;
         const bool line = MeasureAcross(picture, dark ? Expect::DarkLine : Expect::LightLine, c, normal, reach, wide, out);
         const bool frame = line && looking.thickWidth > 0 && out.width > kFrameWidths * looking.thickWidth + 1;
         if (line && !frame) return true;
@@ -355,9 +359,11 @@ void FitChessboardExtent(const GrayPlane& picture, const Matrix3& h, const Tones
     const double contrast = light - dark;
     // How well a line of squares keeps the alternation (the share of its
     // squares that read their own tone, less twice the share that read the
-    // wrong one), and whether that is enough.
+    // wrong one), and whether that is enough. Squares of both tones must
+    // read theirs: beyond a board's edge its paper's margin reads light in
+    // every square, and the dark ones there read as covered.
     auto quality = [&](bool column, int at, int a, int b, bool& enough) {
-        int agree = 0, disagree = 0;
+        int agree = 0, disagree = 0, agreeing[2] = {0, 0};
         for (int k = a; k < b; ++k) {
             const int i = column ? at : k, j = column ? k : at;
             const double m = CellMean(picture, h, i, j);
@@ -368,11 +374,12 @@ void FitChessboardExtent(const GrayPlane& picture, const Matrix3& h, const Tones
             const bool isDark = (((i + j) % 2 + 2) % 2) == tones.darkParity;
             const bool readsDark = m < dark + kToneMargin * contrast;
             const bool readsLight = m > light - kToneMargin * contrast;
-            if ((isDark && readsDark) || (!isDark && readsLight)) ++agree;
+            if ((isDark && readsDark) || (!isDark && readsLight)) ++agree, ++agreeing[isDark];
             if ((isDark && readsLight) || (!isDark && readsDark)) ++disagree;
         }
         const int total = b - a;
-        enough = agree >= std::max(2.0, kKnownShare * total) && disagree <= kWrongShare * total && agree >= 2 * disagree;
+        enough = agree >= std::max(2.0, kKnownShare * total) && disagree <= kWrongShare * total &&
+                 agree >= 2 * disagree && agreeing[0] > 0 && agreeing[1] > 0;
         return (agree - 2.0 * disagree) / std::max(1, total);
     };
     constexpr int kLargest = 64;
@@ -497,8 +504,9 @@ struct Curve {
 };
 
 // Fits a curve to points: bent (quadratic) when there are enough of them
-// along a good length, else straight. False for fewer than four points.
-bool FitCurve(const std::vector<PointF>& points, Curve& curve) {
+// along a good length and `mayBend`, else straight. False for fewer than
+// four points.
+bool FitCurve(const std::vector<PointF>& points, Curve& curve, bool mayBend = true) {
     Vec3 base;
     if (points.size() < 4 || !FitLine(points, {}, base)) return false;
     PointF mean{0, 0};
@@ -512,7 +520,7 @@ bool FitCurve(const std::vector<PointF>& points, Curve& curve) {
         hi = std::max(hi, curve.Position(p));
     }
     curve.a = curve.b = curve.c = 0;
-    if (points.size() < kBentPoints || hi - lo < kBentLength) return true;
+    if (!mayBend || points.size() < kBentPoints || hi - lo < kBentLength) return true;
     // Least squares offset = a + b s + c s^2, in s scaled to about one: the
     // normal equations, solved by Cramer's rule.
     const double scale = 2 / (hi - lo);
@@ -589,6 +597,22 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
     std::vector<Found> inner;  // those of them on inner edges
     std::vector<double> strengths[2];  // of the lines and steps found on inner edges, per family
     Looking looking;
+    {
+        // Lines as wide as a share of the cells: the block lines and the
+        // border of a sudoku taken close up are wider than a fixed limit.
+        std::vector<double> sides;
+        for (int j = 0; j < nr; ++j)
+            for (int i = 0; i < nc; ++i) {
+                if (i + 1 < nc) sides.push_back(Distance(place[at(i, j)], place[at(i + 1, j)]));
+                if (j + 1 < nr) sides.push_back(Distance(place[at(i, j)], place[at(i, j + 1)]));
+            }
+        if (!sides.empty()) {
+            std::nth_element(sides.begin(), sides.begin() + std::ptrdiff_t(sides.size() / 2), sides.end());
+            const double side = sides[sides.size() / 2];
+            looking.widestLine = looking.widest = std::max(kLineWidth, kWidestOfCell * side);
+            looking.widestBorder = std::max(kLineWidth, kWidestBorderOfCell * side);
+        }
+    }
     for (int pass = 0; pass < kPasses; ++pass) {
         strengths[0].clear();
         strengths[1].clear();
@@ -600,7 +624,7 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                 std::sort(widths.begin(), widths.end());
                 looking.lineWidth = widths[widths.size() / 2];
                 looking.thickWidth = widths[widths.size() * 9 / 10];
-                looking.widest = std::min(kLineWidth, kWidestShare * looking.lineWidth + kWidthSlack);
+                looking.widest = std::min(looking.widestLine, kWidestShare * looking.lineWidth + kWidthSlack);
             }
         }
         found.clear();
@@ -780,8 +804,12 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                 const auto& e = row ? readings.h(k, j) : readings.v(i, k);
                 beside.insert(beside.end(), e.begin(), e.end());
             }
+            // Beyond the last edge of a line a bend would be carried on
+            // from one side only, far too much under strong perspective:
+            // the line is carried on straight there.
+            const bool end = here == 0 || here == n - 1;
             Curve curve;
-            if (!FitCurve(beside, curve)) return 1.0;
+            if (!FitCurve(beside, curve, !end)) return 1.0;
             const double length = Distance(place[at(i, j)], row ? place[at(i + 1, j)] : place[at(i, j + 1)]);
             const double tolerance = std::max(kInLine, kInLineShare * length);
             int aligned = 0;
