@@ -73,8 +73,8 @@ constexpr std::size_t kBentPoints = 10;  // points a line needs to be fitted as 
 constexpr double kBentLength = 20;    // pixels a line's points must spread along it to be fitted as bent
 constexpr double kOnLine = 0.75;      // pixels: how near its edge's straight line a measured point lies
 constexpr double kLineWidth = 12;     // pixels between the two sides of a ruled line at most
-constexpr double kWidestOfCell = 0.25;       // of the typical cell side: the widest line, when more than that
-constexpr double kWidestBorderOfCell = 0.4;  // the widest border line
+constexpr double kWidestBorderOfCell = 0.4;  // of the typical cell side: the widest border line at most
+constexpr double kBorderOfThick = 2;         // the widest border line, in the grid's thickest inner lines
 constexpr double kComparable = 0.4;   // of the profile's strongest step: what may be the line
 constexpr double kLinedShare = 0.7;   // of a cell's width: how much of it a line inside must cross
 constexpr double kInsideShare = 0.4;  // of the grid's lines' typical strength: a line inside at least
@@ -88,8 +88,7 @@ struct Looking {
     double floor = kMinDifference;  // least change per half pixel of a side of a line or of a step
     double aboveNoise = 0;          // if above 0: a side also stands this many times above the profile's median change
     double widest = kLineWidth;     // pixels between the sides of a line at most
-    double widestLine = kLineWidth; // the same for any line of this grid, however it looks
-    double widestBorder = kLineWidth;  // for its border line
+    double widestBorder = kLineWidth;  // the same for its border line
     double lineWidth = 0;           // the grid's typical line width, pixels (0: not known yet)
     double thickWidth = 0;          // the width of its thickest inner lines (the blocks of a sudoku)
     int inside = 0;                 // at a grid's border: the side of the grid, +1 or -1 along the normal
@@ -597,9 +596,8 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
     std::vector<Found> inner;  // those of them on inner edges
     std::vector<double> strengths[2];  // of the lines and steps found on inner edges, per family
     Looking looking;
+    double widestBorder = kLineWidth;
     {
-        // Lines as wide as a share of the cells: the block lines and the
-        // border of a sudoku taken close up are wider than a fixed limit.
         std::vector<double> sides;
         for (int j = 0; j < nr; ++j)
             for (int i = 0; i < nc; ++i) {
@@ -608,9 +606,7 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
             }
         if (!sides.empty()) {
             std::nth_element(sides.begin(), sides.begin() + std::ptrdiff_t(sides.size() / 2), sides.end());
-            const double side = sides[sides.size() / 2];
-            looking.widestLine = looking.widest = std::max(kLineWidth, kWidestOfCell * side);
-            looking.widestBorder = std::max(kLineWidth, kWidestBorderOfCell * side);
+            widestBorder = kWidestBorderOfCell * sides[sides.size() / 2];
         }
     }
     for (int pass = 0; pass < kPasses; ++pass) {
@@ -624,7 +620,12 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                 std::sort(widths.begin(), widths.end());
                 looking.lineWidth = widths[widths.size() / 2];
                 looking.thickWidth = widths[widths.size() * 9 / 10];
-                looking.widest = std::min(looking.widestLine, kWidestShare * looking.lineWidth + kWidthSlack);
+                looking.widest = std::min(kLineWidth, kWidestShare * looking.lineWidth + kWidthSlack);
+                // A grid with thick inner lines (a sudoku's blocks) may have
+                // a border thicker still, wider than a line of text beside a
+                // grid at the usual sizes when taken close up.
+                looking.widestBorder = std::max(
+                    kLineWidth, std::min(widestBorder, kBorderOfThick * looking.thickWidth + kWidthSlack));
             }
         }
         found.clear();
