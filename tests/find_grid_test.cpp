@@ -539,6 +539,28 @@ INSTANTIATE_TEST_SUITE_P(
                   }}),
     [](const ::testing::TestParamInfo<PhotoCase>& info) { return std::string(info.param.name); });
 
+// A game board in a noisy, blurred picture: the noise beside each blurred
+// step between two squares reads as changes the other way beside it until
+// the profile is smoothed.
+TEST(FoundPhotoTest, NoisyBlurredBoard) {
+    const photos::Photo photo = Make(photos::Scene::GameBoard, 2517248751u, [](photos::PhotoRequest& r) {
+        r.width = 511;
+        r.height = 992;
+    });
+    ASSERT_GT(photo.truth.conditions.noise, 4);
+    ASSERT_GT(photo.truth.conditions.blur, 1.5);
+    const Lattice found = Find(photo);
+    ASSERT_TRUE(found.found);
+    EXPECT_EQ(found.kind, GridKind::Chessboard);
+    ASSERT_EQ(found.columns, photo.truth.columns);
+    ASSERT_EQ(found.rows, photo.truth.rows);
+    for (int j = 0; j <= photo.truth.rows; ++j)
+        for (int i = 0; i <= photo.truth.columns; ++i) {
+            const photos::Point t = photo.truth.at(i, j);
+            EXPECT_LT(std::hypot(found.at(i, j).x - t.x, found.at(i, j).y - t.y), 4) << i << ", " << j;
+        }
+}
+
 // Tiles seen at 47 degrees: the far column of cells is a sliver a fifth as
 // wide as the near one, and its edges across lie where the lines, carried
 // on straight from the other cells, go (not where a bend read from those

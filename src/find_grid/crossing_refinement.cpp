@@ -94,6 +94,7 @@ struct Looking {
     int inside = 0;                 // at a grid's border: the side of the grid, +1 or -1 along the normal
     double near = 0;                // if above 0: the line lies within this many pixels of the place looked at
     int most = kMostProfiles;       // profiles across an edge at most
+    bool smoothSteps = false;       // a step not found inside the grid is looked for again on the smoothed profile
 };
 
 // What a profile showed.
@@ -162,13 +163,18 @@ bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, con
     int rises[kMostSteps], falls[kMostSteps];
     int riseCount = 0, fallCount = 0;
     double strongest = 0;
-    for (int k = 0; k < size; ++k) {
-        const double v = d[k];
-        const double before = k > 0 ? d[k - 1] : 0, after = k + 1 < size ? d[k + 1] : 0;
-        if (v >= floor && v >= before && v > after) rises[riseCount++] = k;
-        if (-v >= floor && v <= before && v < after) falls[fallCount++] = k;
-        strongest = std::max(strongest, std::abs(v));
-    }
+    auto extremes = [&] {
+        riseCount = fallCount = 0;
+        strongest = 0;
+        for (int k = 0; k < size; ++k) {
+            const double v = d[k];
+            const double before = k > 0 ? d[k - 1] : 0, after = k + 1 < size ? d[k + 1] : 0;
+            if (v >= floor && v >= before && v > after) rises[riseCount++] = k;
+            if (-v >= floor && v <= before && v < after) falls[fallCount++] = k;
+            strongest = std::max(strongest, std::abs(v));
+        }
+    };
+    extremes();
     // Of the steps (or pairs of steps) strong enough beside the strongest
     // one, the nearest the expected place: a digit or a stroke next to the
     // line is often as strong as the line itself, but farther away.
@@ -184,19 +190,39 @@ bool MeasureAcross(const GrayPlane& picture, Expect expect, const PointF& c, con
         case Expect::Rising:
         case Expect::Falling: {
             const bool rising = expect == Expect::Rising;
-            const int* steps = rising ? rises : falls;
-            const int* others = rising ? falls : rises;
-            const int stepCount = rising ? riseCount : fallCount, otherCount = rising ? fallCount : riseCount;
-            for (int s = 0; s < stepCount; ++s) {
-                const int k = steps[s];
-                const double step = std::abs(d[k]);
-                // A step, not the side of a line: nothing as strong the other
-                // way right beside it.
-                bool lone = true;
-                for (int o = 0; o < otherCount; ++o)
-                    if (std::abs(others[o] - k) * kStep <= kLineWidth && std::abs(d[others[o]]) > 0.5 * step) lone = false;
-                if (lone) consider(place(Vertex(d, size, k, rising ? 1 : -1)), step, 0);
+            auto lookForSteps = [&] {
+                const int* steps = rising ? rises : falls;
+                const int* others = rising ? falls : rises;
+                const int stepCount = rising ? riseCount : fallCount, otherCount = rising ? fallCount : riseCount;
+                for (int s = 0; s < stepCount; ++s) {
+                    const int k = steps[s];
+                    const double step = std::abs(d[k]);
+                    // A step, not the side of a line: nothing as strong the
+                    // other way right beside it.
+                    bool lone = true;
+                    for (int o = 0; o < otherCount; ++o)
+                        if (std::abs(others[o] - k) * kStep <= kLineWidth && std::abs(d[others[o]]) > 0.5 * step)
+                            lone = false;
+                    if (lone) consider(place(Vertex(d, size, k, rising ? 1 : -1)), step, 0);
+                }
+            };
+            lookForSteps();
+            if (found || !looking.smoothSteps || looking.inside != 0) return found;
+            // Noise beside a blurred step passes for changes the other way
+            // beside it: the changes once more, smoothed over about two
+            // pixels.
+            double smooth[kMostSteps];
+            for (int k = 0; k < size; ++k) {
+                double sum = 0, weight = 0;
+                for (int o = std::max(0, k - 2); o <= std::min(size - 1, k + 2); ++o) {
+                    sum += (3 - std::abs(o - k)) * d[o];
+                    weight += 3 - std::abs(o - k);
+                }
+                smooth[k] = sum / weight;
             }
+            std::copy(smooth, smooth + size, d);
+            extremes();
+            lookForSteps();
             return found;
         }
         case Expect::DarkLine:
@@ -596,6 +622,7 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
     std::vector<Found> inner;  // those of them on inner edges
     std::vector<double> strengths[2];  // of the lines and steps found on inner edges, per family
     Looking looking;
+    looking.smoothSteps = tones.kind == GridKind::Chessboard;
     double widestBorder = kLineWidth;
     {
         std::vector<double> sides;
