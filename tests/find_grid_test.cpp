@@ -561,6 +561,22 @@ TEST(FoundPhotoTest, NoisyBlurredBoard) {
         }
 }
 
+// A table in a noisy picture: a lattice with a line between every two of
+// the table's (which finds "lines" in the noise of every cell, half as
+// strong as the table's) is no grid; the table itself is.
+TEST(FoundPhotoTest, NoLinesBetweenTheLinesInNoise) {
+    const photos::Photo photo = Make(photos::Scene::Table, 1315565480u, [](photos::PhotoRequest& r) {
+        r.width = 720;
+        r.height = 1280;
+        r.distorted = true;
+    });
+    ASSERT_GT(photo.truth.conditions.noise, 6);
+    const Lattice found = Find(photo);
+    ASSERT_TRUE(found.found);
+    EXPECT_EQ(found.columns, photo.truth.columns);
+    EXPECT_EQ(found.rows, photo.truth.rows);
+}
+
 // Tiles seen at 47 degrees: the far column of cells is a sliver a fifth as
 // wide as the near one, and its edges across lie where the lines, carried
 // on straight from the other cells, go (not where a bend read from those

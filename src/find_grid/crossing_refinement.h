@@ -63,6 +63,9 @@ struct MeasuredCrossings {
     // The typical strength (change per half pixel) of the lines or steps
     // found on the inner edges of the rows, of the columns; 0 where none.
     double strength[2] = {0, 0};
+    // The same for each inner line: rows (0 .. rows), columns (0 .. columns);
+    // NaN for the border lines and lines nothing was found on.
+    std::vector<double> lineStrength[2];
     // The first look showed so little of the lattice that it was not
     // measured further (it is no grid).
     bool hopeless = false;

@@ -114,6 +114,9 @@ constexpr double kMostHighRoughness = 0.14;
 // edge over its contrast with the paper, at most (lines of text, brick
 // courses and lines found where there are none run far less evenly).
 constexpr double kMostUneven = 0.6;
+// The lines of one parity of a family at most this many times as strong as
+// those of the other.
+constexpr double kMostAlternating = 1.7;
 // Trimming: a border band stays when this share of its edges across shows,
 // and its outer line shows along kKeptOuter of its length (a few covered
 // cells may hide the rest); a band whose cells are mostly crossed by lines
@@ -264,6 +267,25 @@ Roughness RoughnessOf(const MeasuredCrossings& m, int i0, int j0, int i1, int j1
     r.median = values[values.size() / 2];
     r.high = values[values.size() * 9 / 10];
     return r;
+}
+
+// How much stronger one parity of a family's inner lines from..to is than
+// the other: the medians' ratio. A lattice with a line between every two of
+// the grid's has lines found in the noise of the cells on every other one.
+double AlternationOf(const MeasuredCrossings& m, int family, int from, int to) {
+    std::vector<double> parity[2];
+    for (int l = from + 1; l < to; ++l) {
+        const double v = m.lineStrength[family].size() > std::size_t(l) ? m.lineStrength[family][std::size_t(l)] : NAN;
+        if (std::isfinite(v)) parity[l & 1].push_back(v);
+    }
+    if (parity[0].size() < 2 || parity[1].size() < 2) return 1;
+    double median[2];
+    for (int p = 0; p < 2; ++p) {
+        std::nth_element(parity[p].begin(), parity[p].begin() + std::ptrdiff_t(parity[p].size() / 2), parity[p].end());
+        median[p] = parity[p][parity[p].size() / 2];
+    }
+    const double weaker = std::min(median[0], median[1]), stronger = std::max(median[0], median[1]);
+    return weaker > 0 ? stronger / weaker : 1e9;
 }
 
 // Drops rows and columns of cells from the border of i0..i1 x j0..j1 while
@@ -575,6 +597,9 @@ bool MeasureCandidate(const GrayPlane& picture, const Candidate& c, double facto
     if (tones.kind == GridKind::Ruled)
         for (int family = 0; family < 2; ++family)
             if (LineUnevenness(picture, measured, tones.darkLines, family, i0, j0, i1, j1) > kMostUneven) return false;
+    if (tones.kind == GridKind::Ruled &&
+        (AlternationOf(measured, 0, j0, j1) > kMostAlternating || AlternationOf(measured, 1, i0, i1) > kMostAlternating))
+        return false;
     const double weaker = std::min(measured.strength[0], measured.strength[1]);
     const double stronger = std::max(measured.strength[0], measured.strength[1]);
     if (weaker > 0 && weaker < kFamiliesAlike * stronger) return false;
