@@ -577,6 +577,22 @@ TEST(FoundPhotoTest, NoLinesBetweenTheLinesInNoise) {
     EXPECT_EQ(found.rows, photo.truth.rows);
 }
 
+// Graph paper at 320 x 240, cells 11 pixels wide: the search's lattice may
+// lie two pixels off lines that close, and the first look must reach them.
+TEST(FoundPhotoTest, SmallCellsOfASmallPicture) {
+    const photos::Photo photo = Make(photos::Scene::GraphPaper, 2335896795u, [](photos::PhotoRequest& r) {
+        r.width = 320;
+        r.height = 240;
+        r.inverted = true;
+        r.occluded = true;
+    });
+    ASSERT_LT(photo.truth.LocalCellSide(photo.truth.columns / 2, photo.truth.rows / 2), 13);
+    const Lattice found = Find(photo);
+    ASSERT_TRUE(found.found);
+    EXPECT_EQ(found.columns, photo.truth.columns);
+    EXPECT_EQ(found.rows, photo.truth.rows);
+}
+
 // Tiles seen at 47 degrees: the far column of cells is a sliver a fifth as
 // wide as the near one, and its edges across lie where the lines, carried
 // on straight from the other cells, go (not where a bend read from those

@@ -82,6 +82,9 @@ constexpr double kAboveNoise = 3.5;   // a step against the profile's median cha
 constexpr double kWidestShare = 3;    // of the grid's typical line width: the widest line it has
 constexpr double kWidthSlack = 1.5;   // pixels added to that
 constexpr double kMinDifference = 1;  // gray levels a side of a line or step must change per sample
+constexpr double kReach = 0.2;        // of the spacing of the lines: how far across an edge its line is looked for
+constexpr double kFirstReach = 4;     // pixels: on the first look, at least as far as this
+constexpr double kFirstReachShare = 0.35;  // or this share of the spacing, if less
 
 // What a profile must show, beyond the kind of line or step.
 struct Looking {
@@ -489,7 +492,12 @@ double MeasureEdge(const GrayPlane& picture, Expect expect, const PointF& p, con
     if (length < 4) return 0;
     const PointF along = (1 / length) * (q - p);
     const PointF normal{-along.y, along.x};
-    double reach = std::clamp(0.2 * spacing, 2.0, 10.0);
+    // The first look (nothing near known yet) reaches a few pixels at
+    // least: the lattice from the search may lie that far off lines only a
+    // few pixels apart.
+    double reach = kReach * spacing;
+    if (looking.near == 0) reach = std::max(reach, std::min(kFirstReach, kFirstReachShare * spacing));
+    reach = std::clamp(reach, 2.0, 10.0);
     if (looking.near > 0) reach = std::min(reach, looking.near);
     const int samples = std::clamp(static_cast<int>(length / 3), 3, looking.most);
     for (int k = 0; k < samples; ++k) {
