@@ -81,6 +81,12 @@ Lattice Find(const photos::Photo& photo, LuminancePicture* decoded = nullptr) {
     return found;
 }
 
+// How far found crossing (i, j) lies from the truth's, in the file's pixels.
+double CrossingError(const Lattice& found, const photos::Truth& truth, int i, int j) {
+    const photos::Point t = truth.at(i, j);
+    return std::hypot(found.at(i, j).x - t.x, found.at(i, j).y - t.y);
+}
+
 // Every crossing at its name's place (within a quarter of its cell), and the
 // crossings as a whole to a fraction of a working pixel (`pixel`: the
 // file's pixels in a working one).
@@ -91,9 +97,7 @@ void ExpectNamedLikeTruth(const Lattice& found, const photos::Truth& truth, doub
     std::vector<double> errors;
     for (int j = 0; j <= truth.rows; ++j)
         for (int i = 0; i <= truth.columns; ++i) {
-            const PointF p = found.at(i, j);
-            const photos::Point t = truth.at(i, j);
-            const double error = std::hypot(p.x - t.x, p.y - t.y);
+            const double error = CrossingError(found, truth, i, j);
             EXPECT_LT(error, 0.25 * truth.LocalCellSide(i, j)) << "crossing " << i << ", " << j;
             if (!truth.coveredAt(i, j)) errors.push_back(error);
         }
@@ -555,10 +559,8 @@ TEST(FoundPhotoTest, NoisyBlurredBoard) {
     ASSERT_EQ(found.columns, photo.truth.columns);
     ASSERT_EQ(found.rows, photo.truth.rows);
     for (int j = 0; j <= photo.truth.rows; ++j)
-        for (int i = 0; i <= photo.truth.columns; ++i) {
-            const photos::Point t = photo.truth.at(i, j);
-            EXPECT_LT(std::hypot(found.at(i, j).x - t.x, found.at(i, j).y - t.y), 4) << i << ", " << j;
-        }
+        for (int i = 0; i <= photo.truth.columns; ++i)
+            EXPECT_LT(CrossingError(found, photo.truth, i, j), 4) << i << ", " << j;
 }
 
 // A table in a noisy picture: a lattice with a line between every two of
@@ -605,11 +607,8 @@ TEST(FoundPhotoTest, SliverOfAColumnUnderSteepPerspective) {
     ASSERT_EQ(found.columns * found.rows, photo.truth.columns * photo.truth.rows);
     ASSERT_EQ(found.columns, photo.truth.columns);
     for (int j = 0; j <= photo.truth.rows; ++j)
-        for (int i = 0; i <= photo.truth.columns; ++i) {
-            const photos::Point t = photo.truth.at(i, j);
-            EXPECT_LT(std::hypot(found.at(i, j).x - t.x, found.at(i, j).y - t.y), 0.25 * photo.truth.LocalCellSide(i, j))
-                << i << ", " << j;
-        }
+        for (int i = 0; i <= photo.truth.columns; ++i)
+            EXPECT_LT(CrossingError(found, photo.truth, i, j), 0.25 * photo.truth.LocalCellSide(i, j)) << i << ", " << j;
 }
 
 // Pictures without a grid give none.

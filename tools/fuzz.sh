@@ -127,9 +127,9 @@ hough_seed "$seeds/fuzz_hough/row-threshold-0" 0 0 50
 # --- Find Grid seeds: drawn grids of several spacings, angles and line
 # widths, dark on light and light on dark, alone and with noise on top.
 n=0
-for spec in "180 150 10 0 1" "200 160 20 12 2" "120 120 4 40 19" "199 90 33 128 3" "60 60 0 0 0"; do
+for picture in "180 150 10 0 1" "200 160 20 12 2" "120 120 4 40 19" "199 90 33 128 3" "60 60 0 0 0"; do
   # shellcheck disable=SC2086
-  set -- $spec
+  set -- $picture
   printf "\\x$(printf %02x "$1")\\x$(printf %02x "$2")\\x$(printf %02x $((128 + $3)))\\x$(printf %02x "$4")\\x$(printf %02x "$5")" \
     >"$seeds/fuzz_find_grid/grid-$n"
   perl -e 'print map { chr(($_ * 97) % 61 + 98) } 0 .. 999' >>"$seeds/fuzz_find_grid/grid-$n"

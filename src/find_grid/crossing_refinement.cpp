@@ -628,8 +628,9 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
     // few times the grid's own (the lines of text beside a grid are wider).
     std::vector<Found> found;  // the lines and steps the last pass found on the edges
     std::vector<Found> inner;  // those of them on inner edges
-    std::vector<double> strengths[2];  // of the lines and steps found on inner edges, per family
-    std::vector<std::vector<double>> perLine[2];  // the same, per line of each family
+    // The strengths of the lines and steps found on inner edges, per line of
+    // each family.
+    std::vector<std::vector<double>> perLine[2];
     Looking looking;
     looking.smoothSteps = tones.kind == GridKind::Chessboard;
     double widestBorder = kLineWidth;
@@ -646,8 +647,6 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
         }
     }
     for (int pass = 0; pass < kPasses; ++pass) {
-        strengths[0].clear();
-        strengths[1].clear();
         perLine[0].assign(std::size_t(nr), {});
         perLine[1].assign(std::size_t(nc), {});
         if (!inner.empty()) {
@@ -695,10 +694,8 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                     out.horizontalShown[at(i, j)] = MeasureEdge(
                         picture, ExpectAcross(tones, belowIsPlus ? up : down, belowIsPlus ? down : up, j == 0 || j == nr - 1),
                         p, q, spacing, here, readings.h(i, j), j == 0 || j == nr - 1 ? &found : &inner);
-                    for (std::size_t k = before; k < inner.size(); ++k) {
-                        strengths[0].push_back(inner[k].strength);
+                    for (std::size_t k = before; k < inner.size(); ++k)
                         perLine[0][std::size_t(j)].push_back(inner[k].strength);
-                    }
                 }
                 if (j + 1 < nr) {
                     const PointF& p = place[at(i, j)];
@@ -718,10 +715,8 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
                     out.verticalShown[at(i, j)] = MeasureEdge(
                         picture, ExpectAcross(tones, rightIsPlus ? left : here, rightIsPlus ? here : left, i == 0 || i == nc - 1),
                         p, q, spacing, side, readings.v(i, j), i == 0 || i == nc - 1 ? &found : &inner);
-                    for (std::size_t k = before; k < inner.size(); ++k) {
-                        strengths[1].push_back(inner[k].strength);
+                    for (std::size_t k = before; k < inner.size(); ++k)
                         perLine[1][std::size_t(i)].push_back(inner[k].strength);
-                    }
                 }
             }
         // Each crossing where the gently bent lines fitted to the points of
@@ -826,20 +821,21 @@ MeasuredCrossings RefineCrossings(const GrayPlane& picture, const Tones& tones, 
         }
         if (pass > 0 && moved < kSettled) break;
     }
+    auto median = [](std::vector<double>& v) {
+        std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    };
     for (int f = 0; f < 2; ++f) {
+        std::vector<double> all;
         out.lineStrength[f].assign(perLine[f].size(), NAN);
         for (std::size_t l = 0; l < perLine[f].size(); ++l) {
             std::vector<double>& v = perLine[f][l];
             if (v.empty()) continue;
-            std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
-            out.lineStrength[f][l] = v[v.size() / 2];
+            all.insert(all.end(), v.begin(), v.end());
+            out.lineStrength[f][l] = median(v);
         }
+        if (!all.empty()) out.strength[f] = median(all);
     }
-    for (int f = 0; f < 2; ++f)
-        if (!strengths[f].empty()) {
-            std::nth_element(strengths[f].begin(), strengths[f].begin() + strengths[f].size() / 2, strengths[f].end());
-            out.strength[f] = strengths[f][strengths[f].size() / 2];
-        }
     // An edge of the grid lies where its line, read on the edges beside it,
     // goes on; what happens to show on an edge off the grid (a line of text
     // beside it) does not: the share of each edge's points that lie on the

@@ -751,13 +751,11 @@ bool CellAt(const Lattice& lattice, double x, double y, int& column, int& row) {
     return false;
 }
 
-Lattice ToSourcePixels(const Lattice& lattice, int scale) {
-    Lattice source = lattice;
-    if (scale <= 0 || scale == 8) return source;
-    const double k = 8.0 / scale;
+Lattice ScaledLattice(const Lattice& lattice, double k) {
+    Lattice scaled = lattice;
     const double shift = (k - 1) / 2;
-    for (PointF& p : source.crossings) p = {p.x * k + shift, p.y * k + shift};
-    std::array<double, 9>& h = source.homography.h;
+    for (PointF& p : scaled.crossings) p = {p.x * k + shift, p.y * k + shift};
+    std::array<double, 9>& h = scaled.homography.h;
     for (int c = 0; c < 3; ++c) {
         h[c] = h[c] * k + shift * h[6 + c];
         h[3 + c] = h[3 + c] * k + shift * h[6 + c];
@@ -765,7 +763,12 @@ Lattice ToSourcePixels(const Lattice& lattice, int scale) {
     const double last = h[8];
     if (last != 0)
         for (double& e : h) e /= last;
-    return source;
+    return scaled;
+}
+
+Lattice ToSourcePixels(const Lattice& lattice, int scale) {
+    if (scale <= 0 || scale == 8) return lattice;
+    return ScaledLattice(lattice, 8.0 / scale);
 }
 
 int StraightenedCellSide(const Lattice& lattice, int column, int row) {

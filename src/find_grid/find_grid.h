@@ -76,6 +76,11 @@ std::string CellName(int column, int row);
 // false when the point lies outside the lattice.
 bool CellAt(const Lattice& lattice, double x, double y, int& column, int& row);
 
+// The lattice on the same picture at `k` times its size, pixel centres at
+// integers in both: each coordinate c becomes (c + 0.5) * k - 0.5, and the
+// homography follows, its last element 1.
+Lattice ScaledLattice(const Lattice& lattice, double k);
+
 // A lattice found on a picture decoded at M/8 (`scale` = M), in the file's own
 // pixels: each coordinate c becomes (c + 0.5) * 8 / M - 0.5, and the
 // homography follows.
